@@ -1,0 +1,32 @@
+# Two entry points: `make run` builds the program and runs it on the bundled
+# instance; `make test` builds everything and runs every test.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: run test sanitize-test bench deps
+
+deps:
+	@tools/ensure-deps.sh
+
+run: deps
+	cmake -S . -B build/app -DCMAKE_BUILD_TYPE=Release -DCVRP_TESTS=OFF -DCVRP_BENCH=OFF
+	cmake --build build/app -j $(JOBS) --target cvrp
+	mkdir -p build/run
+	cp examples/cmt1/distancia.dat examples/cmt1/demanda.dat build/run/
+	cd build/run && ../app/cvrp
+
+test: deps
+	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Release
+	cmake --build build/test -j $(JOBS)
+	cd build/test && ctest --output-on-failure -j $(JOBS)
+
+# The same tests on a debug build under AddressSanitizer and UBSan.
+sanitize-test: deps
+	cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DCVRP_SANITIZE=ON -DCVRP_BENCH=OFF
+	cmake --build build/sanitize -j $(JOBS)
+	cd build/sanitize && ctest --output-on-failure -j $(JOBS)
+
+# Search speed of the incremental against the whole-Route evaluation.
+bench: deps
+	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Release
+	cmake --build build/test -j $(JOBS) --target search_speed
+	build/test/bench/search_speed examples/cmt1

@@ -1,0 +1,173 @@
+#include "model/instance.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <new>
+#include <string>
+
+void fatal_error(std::string_view message) {
+  std::printf("\n ****** %.*s ******\n", static_cast<int>(message.size()), message.data());
+  std::printf("... Saindo do sistema ...\n");
+  std::fflush(stdout);
+  std::exit(1);
+}
+
+std::vector<int> alloc_vector(int count) {
+  try {
+    return std::vector<int>(static_cast<std::size_t>(count));
+  } catch (const std::bad_alloc&) {
+    fatal_error("Falta memoria para alocar o vetor de ponteiros");
+  }
+}
+
+void zero_vector(std::span<int> vector) {
+  for (int& entry : vector) entry = 0;
+}
+
+void free_vector(std::vector<int>& vector) { std::vector<int>().swap(vector); }
+
+DistanceMatrix alloc_matrix(int rows, int cols) {
+  DistanceMatrix matrix;
+  matrix.rows = rows;
+  matrix.cols = cols;
+  try {
+    matrix.cells.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+  } catch (const std::bad_alloc&) {
+    fatal_error("Falta memoria para alocar a matriz de ponteiros");
+  }
+  return matrix;
+}
+
+void zero_matrix(DistanceMatrix& matrix) {
+  for (float& cell : matrix.cells) cell = 0.0f;
+}
+
+void free_matrix(DistanceMatrix& matrix) {
+  std::vector<float>().swap(matrix.cells);
+  matrix.rows = 0;
+  matrix.cols = 0;
+}
+
+namespace {
+
+[[noreturn]] void fail(const char* format, const char* path) {
+  std::printf(format, path);
+  std::fflush(stdout);
+  std::exit(1);
+}
+
+// The whole file as text; a file that cannot be opened or read ends the run.
+std::string read_file(const char* path) {
+  std::FILE* file = std::fopen(path, "r");
+  if (file == nullptr) fail("O Arquivo %s nao pode ser aberto.\n", path);
+  std::string text;
+  char buffer[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) fail("O Arquivo %s nao pode ser aberto.\n", path);
+  return text;
+}
+
+// A cursor over one file's records, reading the way a formatted scan of
+// "%d, %d" or "%d, %d, %f" does: white space before a number is skipped, a
+// comma must follow its number directly.
+struct RecordScanner {
+  const char* at;
+  const char* end;
+  const char* path;
+
+  static bool is_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+  }
+  void skip_space() {
+    while (at != end && is_space(*at)) ++at;
+  }
+  // True when only white space is left: the reading ends there.
+  bool finished() {
+    skip_space();
+    return at == end;
+  }
+  [[noreturn]] void invalid() const { fail("Registro invalido no arquivo %s.\n", path); }
+
+  int number() {
+    skip_space();
+    const char* p = at;
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    if (p == end || *p < '0' || *p > '9') invalid();
+    std::int64_t value = 0;
+    while (p != end && *p >= '0' && *p <= '9') {
+      value = value * 10 + (*p++ - '0');
+      if (value > std::int64_t{std::numeric_limits<int>::max()} + 1) invalid();
+    }
+    if (negative) value = -value;
+    if (value > std::numeric_limits<int>::max()) invalid();
+    at = p;
+    return static_cast<int>(value);
+  }
+  void comma() {
+    if (at == end || *at != ',') invalid();
+    ++at;
+  }
+  float real() {
+    skip_space();
+    if (at == end) invalid();
+    char* stop = nullptr;
+    errno = 0;
+    // The text is NUL-terminated (std::string), so strtof cannot run past it.
+    const float value = std::strtof(at, &stop);
+    if (stop == at) invalid();
+    at = stop;
+    return value;
+  }
+  int node(int customer_count) {
+    const int value = number();
+    if (value < 0 || value > customer_count) {
+      std::printf("No %d fora do intervalo 0..%d no arquivo %s.\n", value, customer_count, path);
+      std::fflush(stdout);
+      std::exit(1);
+    }
+    return value;
+  }
+};
+
+}  // namespace
+
+void read_distances(const char* path, DistanceMatrix& matrix) {
+  const std::string text = read_file(path);
+  RecordScanner scan{text.data(), text.data() + text.size(), path};
+  const int customer_count = matrix.rows - 1;
+  while (!scan.finished()) {
+    const int from = scan.node(customer_count);
+    scan.comma();
+    const int to = scan.node(customer_count);
+    scan.comma();
+    const float distance = scan.real();
+    if (!std::isfinite(distance)) fail("Distancia invalida no arquivo %s.\n", path);
+    matrix.at(from, to) = distance;
+  }
+}
+
+void read_demands(const char* path, DemandVector& demand, int penalty_weight) {
+  const std::string text = read_file(path);
+  RecordScanner scan{text.data(), text.data() + text.size(), path};
+  const int customer_count = static_cast<int>(demand.size()) - 1;
+  while (!scan.finished()) {
+    const int node = scan.node(customer_count);
+    scan.comma();
+    demand[static_cast<std::size_t>(node)] = scan.number();
+  }
+  // Every objective carries penalty_weight times an overload, an int product;
+  // refuse demands that could make it overflow.
+  std::int64_t total = 0;
+  for (int node = 1; node <= customer_count; ++node)
+    total += std::abs(std::int64_t{demand[static_cast<std::size_t>(node)]});
+  if (total * std::int64_t{penalty_weight} > std::numeric_limits<int>::max())
+    fail("Demanda total grande demais no arquivo %s.\n", path);
+}

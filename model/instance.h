@@ -1,0 +1,45 @@
+// The instance in memory: the distance matrix and the demand vector, the
+// storage routines the run uses for every long-lived array, and the two
+// readers of "distancia.dat" and "demanda.dat".
+#pragma once
+
+#include <span>
+#include <string_view>
+#include <vector>
+
+// Distances between nodes 0 (the depot) .. n, row-major: cell (i, j) is the
+// distance travelled from node i to node j. Cells never named by the input
+// stay 0.0; the matrix is not made symmetric.
+struct DistanceMatrix {
+  int rows = 0;
+  int cols = 0;
+  std::vector<float> cells;
+
+  float at(int from, int to) const { return cells[static_cast<std::size_t>(from) * cols + to]; }
+  float& at(int from, int to) { return cells[static_cast<std::size_t>(from) * cols + to]; }
+};
+
+// Demand of each node, indexed by node; entry 0 (the depot) is never used.
+using DemandVector = std::vector<int>;
+
+// Prints "\n ****** message ******\n" and "... Saindo do sistema ...\n" on
+// standard output and ends the process with status 1.
+[[noreturn]] void fatal_error(std::string_view message);
+
+// Storage: a block of `count` ints, or a rows x cols matrix. Out of memory ends
+// the run through fatal_error. The free routines release the storage at once.
+std::vector<int> alloc_vector(int count);
+void zero_vector(std::span<int> vector);
+void free_vector(std::vector<int>& vector);
+DistanceMatrix alloc_matrix(int rows, int cols);
+void zero_matrix(DistanceMatrix& matrix);
+void free_matrix(DistanceMatrix& matrix);
+
+// Fill the matrix from records "i, j, d" and the demands from records
+// "i, d". Records may span lines and the last record for a cell wins. A file
+// that cannot be opened, a node outside 0..customer_count, a malformed or
+// truncated record, a non-finite distance, or demands whose absolute sum times
+// penalty_weight would not fit an int end the run with a message and status 1.
+// customer_count is the largest node number (rows - 1, demand.size() - 1).
+void read_distances(const char* path, DistanceMatrix& matrix);
+void read_demands(const char* path, DemandVector& demand, int penalty_weight);

@@ -1,0 +1,11 @@
+// The final report of the best Route: on the console (plain ASCII) and in
+// "solucao.dat" (its own wording, Windows-1252 accents), with a pause for
+// Enter between the summary and the listing of the trips.
+#pragma once
+
+#include <span>
+
+#include "model/instance.h"
+
+void final_report(float fomin, std::span<const int> demand, int customer_count, int vehicle_capacity,
+                  std::span<const int> best, const DistanceMatrix& matrix, int route_length);

@@ -1,0 +1,106 @@
+#include "support/test_support.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace testing_support {
+
+ScratchDir::ScratchDir() : previous_(std::filesystem::current_path()) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "cvrp-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+  std::filesystem::current_path(path_);
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::current_path(previous_, ignored);
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void write_file(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::string capture_stdout(const std::function<void()>& body) {
+  std::fflush(stdout);
+  std::FILE* sink = std::tmpfile();
+  if (sink == nullptr) throw std::runtime_error("tmpfile failed");
+  const int saved = dup(STDOUT_FILENO);
+  dup2(fileno(sink), STDOUT_FILENO);
+  body();
+  std::fflush(stdout);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  std::string text;
+  std::rewind(sink);
+  char buffer[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, sink)) > 0) text.append(buffer, got);
+  std::fclose(sink);
+  return text;
+}
+
+void stdout_to_stderr() {
+  std::fflush(stdout);
+  dup2(STDERR_FILENO, STDOUT_FILENO);
+}
+
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  std::istringstream in(text);
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+DistanceMatrix make_matrix(int n, const std::vector<float>& cells) {
+  DistanceMatrix matrix = alloc_matrix(n + 1, n + 1);
+  matrix.cells = cells;
+  matrix.cells.resize(static_cast<std::size_t>(n + 1) * static_cast<std::size_t>(n + 1), 0.0f);
+  return matrix;
+}
+
+RandomInstance random_instance(int n, unsigned seed, int max_demand, bool asymmetric) {
+  std::mt19937 engine(seed);
+  RandomInstance instance;
+  instance.matrix = alloc_matrix(n + 1, n + 1);
+  std::vector<double> x(static_cast<std::size_t>(n + 1));
+  std::vector<double> y(static_cast<std::size_t>(n + 1));
+  for (int node = 0; node <= n; ++node) {
+    x[static_cast<std::size_t>(node)] = static_cast<double>(engine() % 1000) / 10.0;
+    y[static_cast<std::size_t>(node)] = static_cast<double>(engine() % 1000) / 10.0;
+  }
+  for (int from = 0; from <= n; ++from)
+    for (int to = 0; to <= n; ++to) {
+      if (from == to) continue;
+      const double dx = x[static_cast<std::size_t>(from)] - x[static_cast<std::size_t>(to)];
+      const double dy = y[static_cast<std::size_t>(from)] - y[static_cast<std::size_t>(to)];
+      instance.matrix.at(from, to) =
+          asymmetric ? static_cast<float>(engine() % 100000) / 997.0f
+                     : static_cast<float>(std::sqrt(dx * dx + dy * dy));
+    }
+  instance.demand.assign(static_cast<std::size_t>(n + 1), 0);
+  for (int node = 1; node <= n; ++node)
+    instance.demand[static_cast<std::size_t>(node)] = 1 + static_cast<int>(engine() % static_cast<unsigned>(max_demand));
+  return instance;
+}
+
+}  // namespace testing_support
