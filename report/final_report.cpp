@@ -1,0 +1,95 @@
+#include "report/final_report.h"
+
+#include <cassert>
+#include <cstdio>
+#include <memory>
+
+#include "model/route.h"
+#include "report/progress_log.h"
+
+namespace {
+
+constexpr const char* kReportFile = "solucao.dat";
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// `left` asterisks, the title, `right` asterisks, then the line end(s).
+// An all-asterisk line is a banner with an empty title and no right part.
+void banner(std::FILE* out, int left, const char* title, int right, const char* end) {
+  for (int i = 0; i < left; ++i) std::fputc('*', out);
+  std::fputs(title, out);
+  for (int i = 0; i < right; ++i) std::fputc('*', out);
+  std::fputs(end, out);
+}
+
+}  // namespace
+
+// Each row goes to the console first and then to the file. The console copy is
+// plain ASCII; the file copy carries its accents as Windows-1252 bytes.
+void final_report(float fomin, std::span<const int> demand, int customer_count, int vehicle_capacity,
+                  std::span<const int> best, const DistanceMatrix& matrix, int route_length) {
+  assert(route_length >= 1 && static_cast<std::size_t>(route_length) <= best.size());
+  int trips_remaining = trucks_used(route_length, best);
+  int trip_load = 0;
+  int truck = 1;
+
+  log_reset(kReportFile);
+  const File file(std::fopen(kReportFile, "a+"));
+  if (!file) output_file_error(kReportFile);
+  std::FILE* const out = file.get();
+
+  const double objective = static_cast<double>(fomin);
+  const int fewest = min_trucks(demand, customer_count + 1, vehicle_capacity);
+  const double distance = static_cast<double>(route_distance(route_length, matrix, best));
+
+  banner(stdout, 80, "", 0, "\n");
+  banner(stdout, 24, " RELATORIO FINAL ", 39, "\n");
+  banner(out, 35, " RELATORIO FINAL ", 56, "\n");
+  std::printf("Valor da funcao objetivo = %f\n", objective);
+  std::fprintf(out, "Valor da fun\xE7\xE3o objetivo = %f\n", objective);
+  std::printf("Numero minimo de caminhoes necessarios = %d\n", fewest);
+  std::fprintf(out, "N\xFAmero m\xEDnimo de caminh\xF5" "es necess\xE1rios = %d\n", fewest);
+  std::printf("Numero de caminhoes utilizados         = %d\n", trips_remaining);
+  std::fprintf(out, "N\xFAmero de caminh\xF5" "es utilizados         = %d\n\n", trips_remaining);
+  std::printf("Distancia total percorrida = %f\n", distance);
+  std::fprintf(out, "Dist\xE2ncia total percorrida = %f Kilometros\n", distance);
+  banner(stdout, 80, "", 0, "\n");
+  banner(out, 117, "", 0, "\n\n\n\n");
+
+  // The prompt must be on screen before the read waits; end of input returns at once.
+  std::printf("Tecle enter para continuar");
+  std::fflush(stdout);
+  (void)std::getchar();
+
+  banner(stdout, 25, " ROTEIRO ", 46, "\n");
+  banner(out, 34, " ROTEIRO DE CADA CAMINH\xC3O ", 67, "\n\n\n\n");
+  std::printf("Caminhao[1] - Deposito --> ");
+  std::fprintf(out, "Caminhao[1] - Deposito --> ");
+
+  for (int i = 1; i < route_length; ++i) {
+    const int node = best[static_cast<std::size_t>(i)];
+    if (node != 0) {
+      trip_load += demand[static_cast<std::size_t>(node)];
+      std::printf("%d --> ", node);
+      std::fprintf(out, "%d --> ", node);
+    } else if (best[static_cast<std::size_t>(i - 1)] != 0) {
+      // This depot visit closes a non-empty trip; empty trips take no number.
+      --trips_remaining;
+      ++truck;
+      std::printf("Deposito\n");
+      std::fprintf(out, "Deposito\n");
+      std::printf("Carga[%d] = %d\n", truck - 1, trip_load);
+      std::fprintf(out, "Carga[%d] = %d\n", truck - 1, trip_load);
+      trip_load = 0;
+      banner(stdout, 80, "", 0, "\n\n");
+      banner(out, 96, "", 0, "\n\n\n");
+      if (trips_remaining > 0) {
+        std::printf("Caminhao[%d] - Deposito --> ", truck);
+        std::fprintf(out, "Caminhao[%d] - Deposito --> ", truck);
+      }
+    }
+  }
+}
