@@ -41,5 +41,9 @@ struct RunState {
 // objective ("Fo = %f"). Input failures end the run with status 1.
 void set_up_run(const RunParameters& parameters, RunState& state);
 
+// Runs the search of a menu choice: 2 tabu search, 3 the hybrid (a short
+// annealing, then tabu search from its best Route), anything else annealing.
+void run_search(int choice, const RunParameters& parameters, RunState& state);
+
 // The whole program: set-up, menu, search, report, close. Returns the exit status.
 int run_program();
