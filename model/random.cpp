@@ -2,16 +2,17 @@
 
 #include <cstdint>
 
-std::mt19937& random_engine() {
-  static std::mt19937 engine;
-  return engine;
-}
+namespace {
+std::mt19937 engine;
+}  // namespace
 
-void seed_random(unsigned seed) { random_engine().seed(seed); }
+std::mt19937& random_engine() { return engine; }
+
+void seed_random(unsigned seed) { engine.seed(seed); }
 
 namespace {
 // Non-negative 31-bit value, as the C runtime's generators return.
-std::int64_t next_draw() { return static_cast<std::int64_t>(random_engine()() >> 1); }
+std::int32_t next_draw() { return static_cast<std::int32_t>(engine() >> 1); }
 }  // namespace
 
 int random_below(int bound) {
@@ -21,6 +22,6 @@ int random_below(int bound) {
 
 double random_uniform(double low, double high) {
   if (low == high) return low;
-  const std::int64_t step = next_draw() % 10000;
+  const std::int32_t step = next_draw() % 10000;
   return low + static_cast<double>(step) * 0.0001 * (high - low);
 }

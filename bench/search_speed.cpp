@@ -1,0 +1,160 @@
+// Moves (annealing) and iterations (tabu search) per second of the cached
+// evaluation against the whole-Route one, on one instance, from the same
+// start and generator state; each pair of runs must end identically.
+//
+//   search_speed [INSTANCE_FOLDER] [TABU_SECONDS]
+//
+// The searches' console output goes to a file in a scratch folder, as their
+// logs do; the figures are printed on standard error.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "model/clock.h"
+#include "model/instance.h"
+#include "model/random.h"
+#include "model/route.h"
+#include "search/annealing.h"
+#include "search/tabu_search.h"
+
+namespace {
+
+constexpr int kCustomers = 50;
+constexpr int kCapacity = 160;
+constexpr int kPenalty = 1000;
+
+struct Start {
+  DistanceMatrix matrix;
+  DemandVector demand;
+  Route current;
+  Route best;
+  float fo = 0.0f;
+  float fomin = 0.0f;
+  std::mt19937 engine;
+};
+
+// The program's own set-up: seed, instance, initial Route.
+Start set_up(const std::filesystem::path& folder) {
+  Start start;
+  seed_random(19000);
+  start.matrix = alloc_matrix(kCustomers + 1, kCustomers + 1);
+  read_distances((folder / "distancia.dat").c_str(), start.matrix);
+  start.demand = alloc_vector(kCustomers + 1);
+  read_demands((folder / "demanda.dat").c_str(), start.demand, kPenalty);
+  const int trucks = std::max(1, min_trucks(start.demand, kCustomers + 1, kCapacity));
+  const int length = kCustomers + trucks + 1;
+  start.current.assign(static_cast<std::size_t>(length), 0);
+  start.best.assign(static_cast<std::size_t>(length), 0);
+  build_initial_route(start.demand, length, start.current, kCustomers, start.best);
+  start.fo = objective_value(
+      kPenalty * capacity_excess(length, kCapacity, start.current, start.demand),
+      route_distance(length, start.matrix, start.current));
+  start.fomin = start.fo;
+  start.engine = random_engine();
+  return start;
+}
+
+double seconds_between(std::chrono::steady_clock::time_point from) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+struct Outcome {
+  Route current;
+  Route best;
+  float fo;
+  float fomin;
+  double seconds;
+  std::vector<SwapChoice> trace;
+  bool operator==(const Outcome& other) const {
+    return current == other.current && best == other.best && fo == other.fo && fomin == other.fomin;
+  }
+};
+
+Outcome anneal(const Start& start, Evaluation evaluation) {
+  Outcome outcome{start.current, start.best, start.fo, start.fomin, 0.0, {}};
+  random_engine() = start.engine;
+  const auto from = std::chrono::steady_clock::now();
+  simulated_annealing(0.0f, 10000.0f, 0.97f, 10000, static_cast<int>(outcome.current.size()), outcome.current,
+                      outcome.fo, start.matrix, kCustomers, kPenalty, kCapacity, start.demand, outcome.fomin,
+                      outcome.best, clock_ms(), evaluation);
+  outcome.seconds = seconds_between(from);
+  return outcome;
+}
+
+Outcome tabu(const Start& start, Evaluation evaluation, float seconds) {
+  Outcome outcome{start.current, start.best, start.fo, start.fomin, 0.0, {}};
+  outcome.trace.reserve(4'000'000);
+  random_engine() = start.engine;
+  const auto from = std::chrono::steady_clock::now();
+  tabu_search(seconds, 2000, 40, static_cast<int>(outcome.current.size()), outcome.current, outcome.fo,
+              start.matrix, kCustomers, kPenalty, kCapacity, start.demand, outcome.fomin, outcome.best,
+              clock_ms(), 5, 10, evaluation, &outcome.trace);
+  outcome.seconds = seconds_between(from);
+  return outcome;
+}
+
+// True when the shorter trace is a prefix of the longer one.
+bool same_prefix(const std::vector<SwapChoice>& a, const std::vector<SwapChoice>& b) {
+  const std::size_t common = std::min(a.size(), b.size());
+  return std::equal(a.begin(), a.begin() + static_cast<long>(common), b.begin());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::filesystem::path folder = std::filesystem::absolute(argc > 1 ? argv[1] : "examples/cmt1");
+  const float tabu_seconds = argc > 2 ? std::strtof(argv[2], nullptr) : 5.0f;
+  const Start start = set_up(folder);
+
+  // The searches write their logs and console lines into a scratch folder.
+  const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "cvrp-search-speed";
+  std::filesystem::create_directories(scratch);
+  std::filesystem::current_path(scratch);
+  std::fflush(stdout);
+  if (std::freopen("console.txt", "w", stdout) == nullptr) return 1;
+  std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+
+  bool identical = true;
+  const int moves = 3'780'000;
+  const Outcome whole = anneal(start, Evaluation::whole_route);
+  const Outcome cached = anneal(start, Evaluation::incremental);
+  identical = identical && whole == cached;
+  std::fprintf(stderr, "annealing, first schedule (%d moves), end state %s\n", moves,
+               whole == cached ? "identical" : "DIFFERENT");
+  std::fprintf(stderr, "  whole Route: %8.3f s %12.0f moves/s\n", whole.seconds, moves / whole.seconds);
+  std::fprintf(stderr, "  cached:      %8.3f s %12.0f moves/s\n", cached.seconds, moves / cached.seconds);
+  std::fprintf(stderr, "  ratio:       %8.2f\n", whole.seconds / cached.seconds);
+
+  const auto report_tabu = [&](const char* title, const Outcome& w, const Outcome& c, bool same) {
+    std::fprintf(stderr, "tabu search, %s: %s\n", title, same ? "identical scans" : "DIFFERENT");
+    std::fprintf(stderr, "  whole Route: %8zu iterations %8.3f s %10.0f iterations/s\n", w.trace.size(),
+                 w.seconds, static_cast<double>(w.trace.size()) / w.seconds);
+    std::fprintf(stderr, "  cached:      %8zu iterations %8.3f s %10.0f iterations/s\n", c.trace.size(),
+                 c.seconds, static_cast<double>(c.trace.size()) / c.seconds);
+    std::fprintf(stderr, "  ratio:       %8.2f\n", (static_cast<double>(c.trace.size()) / c.seconds) /
+                                                     (static_cast<double>(w.trace.size()) / w.seconds));
+  };
+  {
+    const Outcome w = tabu(start, Evaluation::whole_route, 0.0f);
+    const Outcome c = tabu(start, Evaluation::incremental, 0.0f);
+    const bool same = w == c && w.trace == c.trace;
+    identical = identical && same;
+    report_tabu("to the first restart", w, c, same);
+  }
+  {
+    const Outcome w = tabu(start, Evaluation::whole_route, tabu_seconds);
+    const Outcome c = tabu(start, Evaluation::incremental, tabu_seconds);
+    const bool same = same_prefix(w.trace, c.trace);
+    identical = identical && same;
+    char title[96];
+    std::snprintf(title, sizeof title, "%.1f s each (restarts included, common prefix compared)",
+                  static_cast<double>(tabu_seconds));
+    report_tabu(title, w, c, same);
+  }
+  return identical ? 0 : 1;
+}

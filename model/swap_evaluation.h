@@ -1,0 +1,177 @@
+// Exact evaluation of a swap of two Route positions without a pass over the
+// whole Route.
+//
+// The distance of a Route is a float running sum in position order, so a
+// swap at positions i < j leaves every partial sum before i unchanged: the
+// exact float distance of the swapped Route needs only the additions from i
+// on, started from the cached partial sum. Often even that is not needed:
+// the change computed in double from the few edges a swap touches, widened by
+// the error bound of float recursive summation (|error| <= gamma_k * sum of
+// |terms|, gamma_k = k*u / (1 - k*u), u = 2^-24), gives an interval that holds
+// the exact float distance, and through the monotone roundings of
+// objective_change an interval that holds the exact change of objective.
+//
+// Capacity excess changes only in the trips a swap touches: loads come from
+// prefix sums of the demands along the Route and the positions of its zeros,
+// which gives the exact integer excess of the swapped Route in constant time.
+#pragma once
+
+#include <cassert>
+#include <span>
+#include <vector>
+
+#include "model/instance.h"
+
+// How a search evaluates its moves: through a RouteCache (the program's way),
+// or over the whole Route with a linked-list tabu look-up (the plain
+// reference the cached way must reproduce bit for bit).
+enum class Evaluation { incremental, whole_route };
+
+struct RouteCache {
+  // The instance, fixed for the lifetime of the cache.
+  const DistanceMatrix* matrix = nullptr;
+  std::vector<float> transposed;  // cell (i, j) at [j * cols + i]: column reads as rows
+  std::span<const int> demand;
+  int route_length = 0;
+  int vehicle_capacity = 0;
+  bool intervals = false;         // false when sums could overflow: evaluate exactly
+  bool non_negative = false;      // no negative distance in the matrix
+  double largest_cell = 0.0;      // largest |distance|
+
+  // The Route the cache describes.
+  std::vector<float> partial;     // partial[k]: running float sum of edges 1..k; partial[0] = 0
+  float distance = 0.0f;          // partial[route_length - 1] = route_distance
+  double error_bound = 0.0;       // E: |exact swapped distance - approximate one| <= E
+  std::vector<int> demand_prefix; // demand of the customers at positions 1..k
+  std::vector<int> trip_of;       // zeros in positions 1..k: the trip k lies in (a zero opens its trip)
+  std::vector<int> trip_start;    // position of the zero opening each trip, then route_length - 1
+  std::vector<int> trip_load;
+  int excess = 0;                 // capacity_excess of the Route
+
+  std::vector<float> scratch;     // partial sums of the last exactly evaluated swap
+};
+
+// Sets up the cache for an instance and describes `route` (all storage is
+// allocated here, none later).
+void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<const int> demand,
+                   int route_length, int vehicle_capacity, std::span<const int> route);
+
+// Describes `route` anew (after any change the cache has not followed).
+void cache_describe(RouteCache& cache, std::span<const int> route);
+
+namespace swap_detail {
+inline int over(int load, int capacity) { return load > capacity ? load - capacity : 0; }
+inline std::size_t at(int position) { return static_cast<std::size_t>(position); }
+}  // namespace swap_detail
+
+// The capacity excess of the Route after swapping positions i < j (entries differ).
+inline int swapped_excess(const RouteCache& cache, std::span<const int> route, int i, int j) {
+  assert(i < j);
+  const int a = route[swap_detail::at(i)];
+  const int b = route[swap_detail::at(j)];
+  const int capacity = cache.vehicle_capacity;
+  const auto& load = cache.trip_load;
+  const auto& prefix = cache.demand_prefix;
+  const auto& start = cache.trip_start;
+  if (a != 0 && b != 0) {
+    const int ti = cache.trip_of[swap_detail::at(i)];
+    const int tj = cache.trip_of[swap_detail::at(j)];
+    if (ti == tj) return cache.excess;
+    const int shift = cache.demand[swap_detail::at(b)] - cache.demand[swap_detail::at(a)];
+    const int li = load[swap_detail::at(ti)];
+    const int lj = load[swap_detail::at(tj)];
+    return cache.excess - swap_detail::over(li, capacity) - swap_detail::over(lj, capacity) + swap_detail::over(li + shift, capacity) +
+           swap_detail::over(lj - shift, capacity);
+  }
+  if (a == 0) {
+    // The zero opening trip s moves right to j: trips s-1 and s lose their
+    // boundary, and the customer b comes to i.
+    const int s = cache.trip_of[swap_detail::at(i)];
+    const int tj = cache.trip_of[swap_detail::at(j)];
+    const int db = cache.demand[swap_detail::at(b)];
+    const int left = load[swap_detail::at(s - 1)];
+    const int right = load[swap_detail::at(s)];
+    if (tj == s) {
+      const int before_j = prefix[swap_detail::at(j - 1)] - prefix[swap_detail::at(i)];
+      const int after_j = right - (prefix[swap_detail::at(j)] - prefix[swap_detail::at(i)]);
+      return cache.excess - swap_detail::over(left, capacity) - swap_detail::over(right, capacity) +
+             swap_detail::over(left + before_j + db, capacity) + swap_detail::over(after_j, capacity);
+    }
+    const int split = load[swap_detail::at(tj)];
+    const int opening = start[swap_detail::at(tj)];
+    const int before_j = prefix[swap_detail::at(j - 1)] - prefix[swap_detail::at(opening)];
+    const int after_j = split - (prefix[swap_detail::at(j)] - prefix[swap_detail::at(opening)]);
+    return cache.excess - swap_detail::over(left, capacity) - swap_detail::over(right, capacity) - swap_detail::over(split, capacity) +
+           swap_detail::over(left + db + right, capacity) + swap_detail::over(before_j, capacity) + swap_detail::over(after_j, capacity);
+  }
+  // The zero opening trip s (at j) moves left to i; the customer a goes to j.
+  const int s = cache.trip_of[swap_detail::at(j)];
+  const int ti = cache.trip_of[swap_detail::at(i)];
+  const int da = cache.demand[swap_detail::at(a)];
+  const int left = load[swap_detail::at(s - 1)];
+  const int right = load[swap_detail::at(s)];
+  if (ti == s - 1) {
+    const int opening = start[swap_detail::at(s - 1)];
+    const int before_i = prefix[swap_detail::at(i - 1)] - prefix[swap_detail::at(opening)];
+    const int after_i = left - (prefix[swap_detail::at(i)] - prefix[swap_detail::at(opening)]);
+    return cache.excess - swap_detail::over(left, capacity) - swap_detail::over(right, capacity) + swap_detail::over(before_i, capacity) +
+           swap_detail::over(after_i + da + right, capacity);
+  }
+  const int split = load[swap_detail::at(ti)];
+  const int opening = start[swap_detail::at(ti)];
+  const int before_i = prefix[swap_detail::at(i - 1)] - prefix[swap_detail::at(opening)];
+  const int after_i = split - (prefix[swap_detail::at(i)] - prefix[swap_detail::at(opening)]);
+  return cache.excess - swap_detail::over(split, capacity) - swap_detail::over(left, capacity) - swap_detail::over(right, capacity) +
+         swap_detail::over(before_i, capacity) + swap_detail::over(after_i, capacity) + swap_detail::over(left + da + right, capacity);
+}
+
+// The distance after swapping positions i < j, approximated in double from the
+// edges the swap changes; the exact float distance lies within
+// cache.error_bound of it.
+inline double approximate_swapped_distance(const RouteCache& cache, std::span<const int> route, int i, int j) {
+  assert(i < j);
+  const DistanceMatrix& m = *cache.matrix;
+  const int a = route[swap_detail::at(i)];
+  const int b = route[swap_detail::at(j)];
+  const int before_a = route[swap_detail::at(i - 1)];
+  const int after_b = route[swap_detail::at(j + 1)];
+  const auto d = [&m](int from, int to) { return static_cast<double>(m.at(from, to)); };
+  double removed = 0.0;
+  double added = 0.0;
+  if (j == i + 1) {
+    // Adjacent positions share the edge a -> b, which turns into b -> a.
+    removed = d(before_a, a) + d(a, b) + d(b, after_b);
+    added = d(before_a, b) + d(b, a) + d(a, after_b);
+  } else {
+    const int after_a = route[swap_detail::at(i + 1)];
+    const int before_b = route[swap_detail::at(j - 1)];
+    removed = d(before_a, a) + d(a, after_a) + d(before_b, b) + d(b, after_b);
+    added = d(before_a, b) + d(b, after_a) + d(before_b, a) + d(a, after_b);
+  }
+  return static_cast<double>(cache.distance) + (added - removed);
+}
+
+// The exact float distance after swapping positions i < j, equal bit for bit to
+// route_distance of the swapped Route. The Route is swapped and swapped back;
+// its partial sums from i on are left in cache.scratch.
+float swapped_distance(RouteCache& cache, std::span<int> route, int i, int j);
+
+// After the swap of i < j has been made on the Route, right after
+// swapped_distance evaluated it: brings the cache up to date.
+void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int j);
+
+// objective_change with a distance given in double: monotone in the distance,
+// so distance bounds give bounds of the change.
+inline float objective_change_at(int penalty, double distance, float fo) {
+  return static_cast<float>(static_cast<double>(penalty) + distance + static_cast<double>(-fo));
+}
+
+// Bounds of the exact change of objective of the swap i < j against fo.
+struct ChangeBounds {
+  float low;
+  float high;
+};
+inline ChangeBounds change_bounds(const RouteCache& cache, int penalty, double approximate, float fo) {
+  return {objective_change_at(penalty, approximate - cache.error_bound, fo),
+          objective_change_at(penalty, approximate + cache.error_bound, fo)};
+}

@@ -1,0 +1,81 @@
+// The cached swap evaluation against the whole-Route functions, on random
+// Routes and every pair of positions.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <random>
+
+#include "model/route.h"
+#include "model/swap_evaluation.h"
+#include "support/test_support.h"
+
+namespace {
+
+using testing_support::random_instance;
+
+// A random Route of n customers and `zeros` interior zeros.
+Route random_route(int n, int zeros, std::mt19937& engine) {
+  Route route(static_cast<std::size_t>(n + zeros + 2), 0);
+  for (int c = 1; c <= n; ++c) route[static_cast<std::size_t>(c)] = c;
+  std::shuffle(route.begin() + 1, route.end() - 1, engine);
+  return route;
+}
+
+struct Case {
+  int n;
+  int zeros;
+  int max_demand;
+  bool asymmetric;
+};
+
+class SwapEvaluation : public ::testing::TestWithParam<Case> {};
+
+TEST_P(SwapEvaluation, MatchesWholeRouteOnEveryPair) {
+  const Case c = GetParam();
+  std::mt19937 engine(static_cast<unsigned>(c.n * 31 + c.zeros));
+  const auto instance = random_instance(c.n, engine(), c.max_demand, c.asymmetric);
+  const int capacity = 160;
+  for (int trial = 0; trial < 20; ++trial) {
+    Route route = random_route(c.n, c.zeros, engine);
+    const int length = static_cast<int>(route.size());
+    RouteCache cache;
+    cache_prepare(cache, instance.matrix, instance.demand, length, capacity, route);
+    ASSERT_EQ(cache.distance, route_distance(length, instance.matrix, route));
+    ASSERT_EQ(cache.excess, capacity_excess(length, capacity, route, instance.demand));
+    for (int i = 1; i < length - 2; ++i)
+      for (int j = i + 1; j < length - 1; ++j) {
+        if (route[static_cast<std::size_t>(i)] == route[static_cast<std::size_t>(j)]) continue;
+        const int excess = swapped_excess(cache, route, i, j);
+        const double approximate = approximate_swapped_distance(cache, route, i, j);
+        const float exact = swapped_distance(cache, route, i, j);
+        swap_positions(i, j, route);
+        const float whole = route_distance(length, instance.matrix, route);
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(exact), std::bit_cast<std::uint32_t>(whole))
+            << "pair " << i << "," << j;
+        ASSERT_EQ(excess, capacity_excess(length, capacity, route, instance.demand))
+            << "pair " << i << "," << j;
+        ASSERT_LE(std::fabs(static_cast<double>(exact) - approximate), cache.error_bound);
+        swap_positions(i, j, route);
+      }
+    // Make a few swaps through the cache and check it follows the Route.
+    for (int move = 0; move < 30; ++move) {
+      int i = 1 + static_cast<int>(engine() % static_cast<unsigned>(length - 2));
+      int j = 1 + static_cast<int>(engine() % static_cast<unsigned>(length - 2));
+      if (route[static_cast<std::size_t>(i)] == route[static_cast<std::size_t>(j)]) continue;
+      if (i > j) std::swap(i, j);
+      swapped_distance(cache, route, i, j);
+      swap_positions(i, j, route);
+      cache_commit_swap(cache, route, i, j);
+      ASSERT_EQ(cache.distance, route_distance(length, instance.matrix, route));
+      ASSERT_EQ(cache.excess, capacity_excess(length, capacity, route, instance.demand));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RandomRoutes, SwapEvaluation,
+    ::testing::Values(Case{50, 4, 40, false}, Case{50, 4, 40, true}, Case{12, 5, 90, false},
+                      Case{8, 0, 30, true}, Case{20, 9, 160, false}, Case{3, 2, 200, true}));
+
+}  // namespace
