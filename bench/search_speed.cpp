@@ -35,7 +35,7 @@ struct Start {
   Route best;
   float fo = 0.0f;
   float fomin = 0.0f;
-  std::mt19937 engine;
+  RandomEngine engine;
 };
 
 // The program's own set-up: seed, instance, initial Route.

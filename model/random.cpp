@@ -1,27 +1,17 @@
 #include "model/random.h"
 
-#include <cstdint>
+namespace random_detail {
 
-namespace {
-std::mt19937 engine;
-}  // namespace
+RandomEngine engine;
+Divisor divisor;
 
-std::mt19937& random_engine() { return engine; }
-
-void seed_random(unsigned seed) { engine.seed(seed); }
-
-namespace {
-// Non-negative 31-bit value, as the C runtime's generators return.
-std::int32_t next_draw() { return static_cast<std::int32_t>(engine() >> 1); }
-}  // namespace
-
-int random_below(int bound) {
-  if (bound == 0) return 0;
-  return static_cast<int>(next_draw() % bound);
+void set_divisor(std::uint32_t d) {
+  int l = 0;
+  while ((std::uint64_t{1} << l) < d) ++l;
+  const int shift = 31 + l;
+  divisor.d = d;
+  divisor.shift = shift;
+  divisor.m = ((std::uint64_t{1} << shift) + d - 1) / d;
 }
 
-double random_uniform(double low, double high) {
-  if (low == high) return low;
-  const std::int32_t step = next_draw() % 10000;
-  return low + static_cast<double>(step) * 0.0001 * (high - low);
-}
+}  // namespace random_detail

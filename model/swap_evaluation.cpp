@@ -47,7 +47,6 @@ void describe_trips(RouteCache& cache, std::span<const int> route) {
   int load = 0;
   int zeros = 0;
   int excess = 0;
-  cache.demand_prefix[0] = 0;
   cache.trip_of[0] = 0;
   for (int k = 1; k < length; ++k) {
     const int node = route[at(k)];
@@ -60,7 +59,6 @@ void describe_trips(RouteCache& cache, std::span<const int> route) {
       load = 0;
       ++zeros;
     }
-    cache.demand_prefix[at(k)] = cache.demand_prefix[at(k - 1)] + (node != 0 ? cache.demand[at(node)] : 0);
     cache.trip_of[at(k)] = zeros;
   }
   cache.excess = excess;
@@ -90,7 +88,6 @@ void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<co
   cache.intervals = cache.largest_cell * 8.0 * static_cast<double>(route_length) < 1e36;
   cache.partial.assign(at(route_length), 0.0f);
   cache.scratch.assign(at(route_length), 0.0f);
-  cache.demand_prefix.assign(at(route_length), 0);
   cache.trip_of.assign(at(route_length), 0);
   cache.trip_start.reserve(at(route_length));
   cache.trip_load.reserve(at(route_length));
@@ -110,16 +107,25 @@ void cache_describe(RouteCache& cache, std::span<const int> route) {
   describe_trips(cache, route);
 }
 
-float swapped_distance(RouteCache& cache, std::span<int> route, int i, int j) {
+float swapped_distance(RouteCache& cache, std::span<const int> route, int i, int j) {
   assert(i < j);
-  const DistanceMatrix& m = *cache.matrix;
-  swap_positions(i, j, route);
+  const float* cells = cache.matrix->cells.data();
+  const auto cols = static_cast<std::size_t>(cache.matrix->cols);
+  const int* node = route.data();
+  float* partial = cache.scratch.data();
+  // The swapped Route from position i on: node[j], node[i+1..j-1], node[i],
+  // node[j+1..]. One addition per position, in position order.
   float sum = cache.partial[at(i - 1)];
-  for (int k = i; k < cache.route_length; ++k) {
-    sum += m.at(route[at(k - 1)], route[at(k)]);
-    cache.scratch[at(k)] = sum;
-  }
-  swap_positions(i, j, route);
+  std::size_t from = static_cast<std::size_t>(node[i - 1]) * cols;
+  const auto add = [&](int k, int to) {
+    sum += cells[from + static_cast<std::size_t>(to)];
+    partial[k] = sum;
+    from = static_cast<std::size_t>(to) * cols;
+  };
+  add(i, node[j]);
+  for (int k = i + 1; k < j; ++k) add(k, node[k]);
+  add(j, node[i]);
+  for (int k = j + 1; k < cache.route_length; ++k) add(k, node[k]);
   return sum;
 }
 
@@ -134,10 +140,8 @@ void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int
     describe_trips(cache, route);  // a trip boundary moved
     return;
   }
-  // Two customers: the trips keep their bounds; the demand prefix shifts
-  // between i and j, and the two trips trade the difference of demand.
+  // Two customers: the trips keep their bounds and trade the difference of demand.
   const int shift = cache.demand[at(b)] - cache.demand[at(a)];
-  for (int k = i; k < j; ++k) cache.demand_prefix[at(k)] += shift;
   const int ti = cache.trip_of[at(i)];
   const int tj = cache.trip_of[at(j)];
   if (ti == tj) return;

@@ -11,9 +11,10 @@
 // the exact float distance, and through the monotone roundings of
 // objective_change an interval that holds the exact change of objective.
 //
-// Capacity excess changes only in the trips a swap touches: loads come from
-// prefix sums of the demands along the Route and the positions of its zeros,
-// which gives the exact integer excess of the swapped Route in constant time.
+// Capacity excess changes only in the trips a swap touches: from the loads of
+// the trips and the positions of the zeros the exact integer excess of the
+// swapped Route takes constant time, or a walk along one trip when the swap
+// moves a zero.
 #pragma once
 
 #include <cassert>
@@ -42,7 +43,6 @@ struct RouteCache {
   std::vector<float> partial;     // partial[k]: running float sum of edges 1..k; partial[0] = 0
   float distance = 0.0f;          // partial[route_length - 1] = route_distance
   double error_bound = 0.0;       // E: |exact swapped distance - approximate one| <= E
-  std::vector<int> demand_prefix; // demand of the customers at positions 1..k
   std::vector<int> trip_of;       // zeros in positions 1..k: the trip k lies in (a zero opens its trip)
   std::vector<int> trip_start;    // position of the zero opening each trip, then route_length - 1
   std::vector<int> trip_load;
@@ -66,63 +66,61 @@ inline std::size_t at(int position) { return static_cast<std::size_t>(position);
 
 // The capacity excess of the Route after swapping positions i < j (entries differ).
 inline int swapped_excess(const RouteCache& cache, std::span<const int> route, int i, int j) {
+  using swap_detail::at;
+  using swap_detail::over;
   assert(i < j);
-  const int a = route[swap_detail::at(i)];
-  const int b = route[swap_detail::at(j)];
+  const int a = route[at(i)];
+  const int b = route[at(j)];
   const int capacity = cache.vehicle_capacity;
   const auto& load = cache.trip_load;
-  const auto& prefix = cache.demand_prefix;
-  const auto& start = cache.trip_start;
+  // Demand of the customers at positions from..to.
+  const auto demand_between = [&](int from, int to) {
+    int sum = 0;
+    for (int k = from; k <= to; ++k) sum += cache.demand[at(route[at(k)])];
+    return sum;
+  };
   if (a != 0 && b != 0) {
-    const int ti = cache.trip_of[swap_detail::at(i)];
-    const int tj = cache.trip_of[swap_detail::at(j)];
+    const int ti = cache.trip_of[at(i)];
+    const int tj = cache.trip_of[at(j)];
     if (ti == tj) return cache.excess;
-    const int shift = cache.demand[swap_detail::at(b)] - cache.demand[swap_detail::at(a)];
-    const int li = load[swap_detail::at(ti)];
-    const int lj = load[swap_detail::at(tj)];
-    return cache.excess - swap_detail::over(li, capacity) - swap_detail::over(lj, capacity) + swap_detail::over(li + shift, capacity) +
-           swap_detail::over(lj - shift, capacity);
+    const int shift = cache.demand[at(b)] - cache.demand[at(a)];
+    const int li = load[at(ti)];
+    const int lj = load[at(tj)];
+    return cache.excess - over(li, capacity) - over(lj, capacity) + over(li + shift, capacity) +
+           over(lj - shift, capacity);
   }
   if (a == 0) {
-    // The zero opening trip s moves right to j: trips s-1 and s lose their
-    // boundary, and the customer b comes to i.
-    const int s = cache.trip_of[swap_detail::at(i)];
-    const int tj = cache.trip_of[swap_detail::at(j)];
-    const int db = cache.demand[swap_detail::at(b)];
-    const int left = load[swap_detail::at(s - 1)];
-    const int right = load[swap_detail::at(s)];
-    if (tj == s) {
-      const int before_j = prefix[swap_detail::at(j - 1)] - prefix[swap_detail::at(i)];
-      const int after_j = right - (prefix[swap_detail::at(j)] - prefix[swap_detail::at(i)]);
-      return cache.excess - swap_detail::over(left, capacity) - swap_detail::over(right, capacity) +
-             swap_detail::over(left + before_j + db, capacity) + swap_detail::over(after_j, capacity);
-    }
-    const int split = load[swap_detail::at(tj)];
-    const int opening = start[swap_detail::at(tj)];
-    const int before_j = prefix[swap_detail::at(j - 1)] - prefix[swap_detail::at(opening)];
-    const int after_j = split - (prefix[swap_detail::at(j)] - prefix[swap_detail::at(opening)]);
-    return cache.excess - swap_detail::over(left, capacity) - swap_detail::over(right, capacity) - swap_detail::over(split, capacity) +
-           swap_detail::over(left + db + right, capacity) + swap_detail::over(before_j, capacity) + swap_detail::over(after_j, capacity);
+    // The zero opening trip s moves right to j, where trip tj is split; the
+    // customer b comes to i, joining trips s-1 and s.
+    const int s = cache.trip_of[at(i)];
+    const int tj = cache.trip_of[at(j)];
+    const int db = cache.demand[at(b)];
+    const int left = load[at(s - 1)];
+    const int right = load[at(s)];
+    const int split = load[at(tj)];
+    const int before_j = demand_between(cache.trip_start[at(tj)] + 1, j - 1);
+    const int after_j = split - before_j - db;
+    if (tj == s)  // j lies in trip s itself
+      return cache.excess - over(left, capacity) - over(right, capacity) +
+             over(left + before_j + db, capacity) + over(after_j, capacity);
+    return cache.excess - over(left, capacity) - over(right, capacity) - over(split, capacity) +
+           over(left + db + right, capacity) + over(before_j, capacity) + over(after_j, capacity);
   }
-  // The zero opening trip s (at j) moves left to i; the customer a goes to j.
-  const int s = cache.trip_of[swap_detail::at(j)];
-  const int ti = cache.trip_of[swap_detail::at(i)];
-  const int da = cache.demand[swap_detail::at(a)];
-  const int left = load[swap_detail::at(s - 1)];
-  const int right = load[swap_detail::at(s)];
-  if (ti == s - 1) {
-    const int opening = start[swap_detail::at(s - 1)];
-    const int before_i = prefix[swap_detail::at(i - 1)] - prefix[swap_detail::at(opening)];
-    const int after_i = left - (prefix[swap_detail::at(i)] - prefix[swap_detail::at(opening)]);
-    return cache.excess - swap_detail::over(left, capacity) - swap_detail::over(right, capacity) + swap_detail::over(before_i, capacity) +
-           swap_detail::over(after_i + da + right, capacity);
-  }
-  const int split = load[swap_detail::at(ti)];
-  const int opening = start[swap_detail::at(ti)];
-  const int before_i = prefix[swap_detail::at(i - 1)] - prefix[swap_detail::at(opening)];
-  const int after_i = split - (prefix[swap_detail::at(i)] - prefix[swap_detail::at(opening)]);
-  return cache.excess - swap_detail::over(split, capacity) - swap_detail::over(left, capacity) - swap_detail::over(right, capacity) +
-         swap_detail::over(before_i, capacity) + swap_detail::over(after_i, capacity) + swap_detail::over(left + da + right, capacity);
+  // The zero opening trip s (at j) moves left to i, where trip ti is split;
+  // the customer a goes to j, joining trips s-1 and s.
+  const int s = cache.trip_of[at(j)];
+  const int ti = cache.trip_of[at(i)];
+  const int da = cache.demand[at(a)];
+  const int left = load[at(s - 1)];
+  const int right = load[at(s)];
+  const int split = load[at(ti)];
+  const int before_i = demand_between(cache.trip_start[at(ti)] + 1, i - 1);
+  const int after_i = split - before_i - da;
+  if (ti == s - 1)  // i lies in trip s-1 itself
+    return cache.excess - over(left, capacity) - over(right, capacity) + over(before_i, capacity) +
+           over(after_i + da + right, capacity);
+  return cache.excess - over(split, capacity) - over(left, capacity) - over(right, capacity) +
+         over(before_i, capacity) + over(after_i, capacity) + over(left + da + right, capacity);
 }
 
 // The distance after swapping positions i < j, approximated in double from the
@@ -152,9 +150,10 @@ inline double approximate_swapped_distance(const RouteCache& cache, std::span<co
 }
 
 // The exact float distance after swapping positions i < j, equal bit for bit to
-// route_distance of the swapped Route. The Route is swapped and swapped back;
-// its partial sums from i on are left in cache.scratch.
-float swapped_distance(RouteCache& cache, std::span<int> route, int i, int j);
+// route_distance of the swapped Route: the same additions in the same order,
+// started from the cached partial sum before i. The Route is only read; the
+// partial sums of the swapped Route from i on are left in cache.scratch.
+float swapped_distance(RouteCache& cache, std::span<const int> route, int i, int j);
 
 // After the swap of i < j has been made on the Route, right after
 // swapped_distance evaluated it: brings the cache up to date.

@@ -1,8 +1,10 @@
 #include "search/annealing.h"
 
-#include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdio>
+#include <limits>
+#include <vector>
 
 #include "model/random.h"
 #include "model/route.h"
@@ -26,20 +28,81 @@ bool metropolis_accepts(float delta, float temperature, float u) {
          static_cast<double>(u);
 }
 
+// The uniform draw is u = float(r * 0.0001) for a step r in 0..9999.
+int uniform_step(float u) { return static_cast<int>(u * 10000.0f + 0.5f); }
+
+// -ln(u) for every value u the uniform draw can take, indexed by its step;
+// infinite for u = 0, which rejects only a change whose exp underflows to 0.
+std::vector<double> rejection_thresholds() {
+  std::vector<double> thresholds(10000);
+  thresholds[0] = std::numeric_limits<double>::infinity();
+  for (int step = 1; step < 10000; ++step) {
+    const float u = static_cast<float>(static_cast<double>(step) * 0.0001);
+    assert(uniform_step(u) == step);
+    thresholds[static_cast<std::size_t>(step)] = -std::log(static_cast<double>(u));
+  }
+  return thresholds;
+}
+
 // True when every change of at least `low` is sure to fail the Metropolis
-// test against u. exp is within an ulp of the true value and the argument
-// only falls as the change grows, so a margin of 1e-12 covers both. A u of 0
-// rejects only a change whose exp underflows to 0: that is left to the exact
-// test.
-bool surely_rejected(float low, float temperature, float u) {
-  if (u == 0.0f) return false;
-  const double argument = -1.0 * static_cast<double>(low) / static_cast<double>(temperature);
-  // exp(-9.3) is below the smallest non-zero u, float(0.0001).
-  if (argument < -9.3) return true;
-  return std::exp(argument) * (1.0 + 1e-12) < static_cast<double>(u);
+// test against u: exp(-x) < u once x > -ln(u). exp and log are within an ulp
+// of the true values and the argument only falls as the change grows, so a
+// margin of 1e-9 covers every rounding.
+bool surely_rejected(float low, float temperature, float u, const std::vector<double>& thresholds) {
+  const double x = static_cast<double>(low) / static_cast<double>(temperature);
+  return x > thresholds[static_cast<std::size_t>(uniform_step(u))] + 1e-9;
 }
 
 float draw_uniform() { return static_cast<float>(random_uniform(0.0, 1.0)); }
+
+// One move through the cache: the same draws, the same decision and the same
+// change as the whole-Route evaluation. Makes the swap i < j when it is
+// accepted and returns whether it was, with its change in delta.
+bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int penalty_weight, float fo,
+                 float temperature, const std::vector<double>& thresholds, float& delta) {
+  bool drawn = false;
+  float u = 0.0f;
+  int penalty = 0;
+  bool penalty_known = false;
+  if (cache.intervals) {
+    const double approximate = approximate_swapped_distance(cache, route, i, j);
+    // A penalty is never negative, so on a Route without overload the change
+    // without it is a lower bound too; it often settles the move before the
+    // excess is worked out.
+    const bool without_penalty = cache.excess == 0 && penalty_weight >= 0;
+    if (without_penalty) {
+      const float low = change_bounds(cache, 0, approximate, fo).low;
+      if (low >= 0.0f) {
+        // The change is sure not to improve, so this move draws u.
+        u = draw_uniform();
+        drawn = true;
+        if (surely_rejected(low, temperature, u, thresholds)) return false;
+      }
+    }
+    penalty = penalty_weight * swapped_excess(cache, route, i, j);
+    penalty_known = true;
+    if (penalty != 0 || !without_penalty) {
+      const float low = change_bounds(cache, penalty, approximate, fo).low;
+      if (low >= 0.0f) {
+        if (!drawn) u = draw_uniform();
+        drawn = true;
+        if (surely_rejected(low, temperature, u, thresholds)) return false;
+      }
+    }
+  }
+  if (!penalty_known) penalty = penalty_weight * swapped_excess(cache, route, i, j);
+  delta = objective_change(penalty, swapped_distance(cache, route, i, j), fo);
+  bool accepted = true;
+  if (delta >= 0.0f) {
+    if (!drawn) u = draw_uniform();
+    accepted = metropolis_accepts(delta, temperature, u);
+  }
+  if (accepted) {
+    swap_positions(i, j, route);
+    cache_commit_swap(cache, route, i, j);
+  }
+  return accepted;
+}
 
 float seconds_since(ClockTicks reading, ClockTicks start_clock) {
   return static_cast<float>(static_cast<double>(reading - start_clock) * 0.001);
@@ -61,8 +124,11 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
 
   const int moves = has_two_interior_values(route_length, current) ? moves_per_temperature : 0;
   RouteCache cache;
-  if (evaluation == Evaluation::incremental)
+  std::vector<double> thresholds;
+  if (evaluation == Evaluation::incremental) {
     cache_prepare(cache, matrix, demand, route_length, vehicle_capacity, current);
+    thresholds = rejection_thresholds();
+  }
   const auto draw_position = [route_length] { return random_below(route_length - 2) + 1; };
 
   for (;;) {
@@ -84,32 +150,9 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
           accepted = delta < 0.0f || metropolis_accepts(delta, temperature, draw_uniform());
           if (!accepted) swap_positions(i, j, current);
         } else {
-          const int first = std::min(i, j);
-          const int second = std::max(i, j);
-          const int penalty = penalty_weight * swapped_excess(cache, current, first, second);
-          bool drawn = false;
-          float u = 0.0f;
-          if (cache.intervals) {
-            const double approximate = approximate_swapped_distance(cache, current, first, second);
-            const float low = change_bounds(cache, penalty, approximate, fo).low;
-            if (low >= 0.0f) {
-              // The change is sure not to improve, so this move draws u.
-              u = draw_uniform();
-              drawn = true;
-              if (surely_rejected(low, temperature, u)) continue;
-            }
-          }
-          delta = objective_change(penalty, swapped_distance(cache, current, first, second), fo);
-          if (delta < 0.0f) {
-            accepted = true;
-          } else {
-            if (!drawn) u = draw_uniform();
-            accepted = metropolis_accepts(delta, temperature, u);
-          }
-          if (accepted) {
-            swap_positions(first, second, current);
-            cache_commit_swap(cache, current, first, second);
-          }
+          const bool ordered = i < j;
+          accepted = cached_move(cache, current, ordered ? i : j, ordered ? j : i, penalty_weight, fo,
+                                 temperature, thresholds, delta);
         }
         if (!accepted) continue;
 

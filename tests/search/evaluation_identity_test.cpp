@@ -1,0 +1,202 @@
+// The cached evaluation must make exactly the search the whole-Route
+// evaluation makes: the same moves, changes, logs and console lines, bit for
+// bit, from the same Route and generator state.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "model/clock.h"
+#include "model/random.h"
+#include "model/route.h"
+#include "search/annealing.h"
+#include "search/tabu_search.h"
+#include "support/test_support.h"
+
+namespace {
+
+using testing_support::capture_stdout;
+using testing_support::read_file;
+using testing_support::ScratchDir;
+
+constexpr int kCapacity = 160;
+constexpr int kPenalty = 1000;
+
+struct Instance {
+  std::string name;
+  DistanceMatrix matrix;
+  DemandVector demand;
+  int customers = 0;
+};
+
+// Distances rounded to whole numbers (many equal changes), a matrix of
+// zeros (every change is 0), demands that overload every Route, and the
+// bundled instance.
+std::vector<Instance> instances() {
+  std::vector<Instance> all;
+  const auto add = [&all](std::string name, int n, unsigned seed, int max_demand, bool asymmetric,
+                          bool rounded, bool zero) {
+    auto random = testing_support::random_instance(n, seed, max_demand, asymmetric);
+    for (float& cell : random.matrix.cells) cell = zero ? 0.0f : rounded ? std::round(cell) : cell;
+    all.push_back({std::move(name), std::move(random.matrix), std::move(random.demand), n});
+  };
+  add("symmetric", 20, 11, 40, false, false, false);
+  add("asymmetric", 16, 12, 60, true, false, false);
+  add("rounded", 18, 13, 30, false, true, false);
+  add("zero", 9, 14, 50, false, false, true);
+  add("overloaded", 12, 15, 150, false, false, false);
+  Instance cmt1{"cmt1", alloc_matrix(51, 51), alloc_vector(51), 50};
+  read_distances(CVRP_EXAMPLES_DIR "/cmt1/distancia.dat", cmt1.matrix);
+  read_demands(CVRP_EXAMPLES_DIR "/cmt1/demanda.dat", cmt1.demand, kPenalty);
+  all.push_back(std::move(cmt1));
+  return all;
+}
+
+// The program's start: a random initial Route and its objective.
+struct Start {
+  Route current;
+  Route best;
+  float fo = 0.0f;
+  float fomin = 0.0f;
+  RandomEngine engine;
+};
+
+Start initial(const Instance& instance, unsigned seed) {
+  seed_random(seed);
+  const int trucks = std::max(1, min_trucks(instance.demand, instance.customers + 1, kCapacity));
+  const int length = instance.customers + trucks + 1;
+  Start start;
+  start.current.assign(static_cast<std::size_t>(length), 0);
+  start.best = start.current;
+  build_initial_route(instance.demand, length, start.current, instance.customers, start.best);
+  start.fo = objective_value(kPenalty * capacity_excess(length, kCapacity, start.current, instance.demand),
+                             route_distance(length, instance.matrix, start.current));
+  start.fomin = start.fo;
+  start.engine = random_engine();
+  return start;
+}
+
+// What a search leaves behind.
+struct Result {
+  Route current;
+  Route best;
+  std::uint32_t fo_bits = 0;
+  std::uint32_t fomin_bits = 0;
+  std::string console;
+  std::string log;
+  std::vector<SwapChoice> trace;
+  RandomEngine engine;  // the generator after the search
+};
+
+void expect_same(const Result& whole, const Result& cached) {
+  EXPECT_EQ(whole.fo_bits, cached.fo_bits);
+  EXPECT_EQ(whole.fomin_bits, cached.fomin_bits);
+  EXPECT_EQ(whole.current, cached.current);
+  EXPECT_EQ(whole.best, cached.best);
+  EXPECT_EQ(whole.console, cached.console);
+  EXPECT_EQ(whole.log, cached.log);
+  EXPECT_TRUE(whole.engine == cached.engine) << "both evaluations consume the same draws";
+}
+
+// A clock that moves one millisecond at each reading, so that the times
+// printed and logged are the same in both runs.
+ClockTicks readings = 0;
+ClockTicks counting_clock() { return ++readings; }
+
+// A clock that shows the number of tabu iterations made: a time limit of s
+// seconds then stops the search at its first restart after 1000 s iterations.
+const std::vector<SwapChoice>* iterations_made = nullptr;
+ClockTicks iteration_clock() { return static_cast<ClockTicks>(iterations_made->size()); }
+
+class EvaluationIdentity : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { all_ = new std::vector<Instance>(instances()); }
+  static void TearDownTestSuite() {
+    delete all_;
+    all_ = nullptr;
+  }
+  void TearDown() override { set_clock_source(steady_clock_ms); }
+  static std::vector<Instance>* all_;
+};
+std::vector<Instance>* EvaluationIdentity::all_ = nullptr;
+
+Result anneal(const Instance& instance, const Start& start, int moves_per_temperature, Evaluation evaluation) {
+  ScratchDir scratch;
+  Result result{start.current, start.best, 0, 0, {}, {}, {}, {}};
+  float fo = start.fo;
+  float fomin = start.fomin;
+  random_engine() = start.engine;
+  readings = 0;
+  set_clock_source(counting_clock);
+  result.console = capture_stdout([&] {
+    simulated_annealing(0.0f, 10000.0f, 0.97f, moves_per_temperature, static_cast<int>(result.current.size()),
+                        result.current, fo, instance.matrix, instance.customers, kPenalty, kCapacity,
+                        instance.demand, fomin, result.best, 0, evaluation);
+  });
+  result.fo_bits = std::bit_cast<std::uint32_t>(fo);
+  result.fomin_bits = std::bit_cast<std::uint32_t>(fomin);
+  result.log = read_file("fo_SA.out");
+  result.engine = random_engine();
+  return result;
+}
+
+TEST_F(EvaluationIdentity, AnnealingMakesTheSameMovesOverAWholeSchedule) {
+  for (const Instance& instance : *all_) {
+    SCOPED_TRACE(instance.name);
+    // The bundled instance with the program's settings (3,780,000 moves);
+    // the small ones with fewer moves per temperature.
+    const int moves = instance.name == "cmt1" ? 10000 : 1500;
+    for (const unsigned seed : {19000u, 7u}) {
+      const Start start = initial(instance, seed);
+      const Result whole = anneal(instance, start, moves, Evaluation::whole_route);
+      const Result cached = anneal(instance, start, moves, Evaluation::incremental);
+      expect_same(whole, cached);
+    }
+  }
+}
+
+Result tabu(const Instance& instance, const Start& start, float seconds, Evaluation evaluation) {
+  ScratchDir scratch;
+  Result result{start.current, start.best, 0, 0, {}, {}, {}, {}};
+  float fo = start.fo;
+  float fomin = start.fomin;
+  random_engine() = start.engine;
+  iterations_made = &result.trace;
+  set_clock_source(iteration_clock);
+  result.console = capture_stdout([&] {
+    tabu_search(seconds, 2000, 40, static_cast<int>(result.current.size()), result.current, fo, instance.matrix,
+                instance.customers, kPenalty, kCapacity, instance.demand, fomin, result.best, 0, 5, 10,
+                evaluation, &result.trace);
+  });
+  set_clock_source(steady_clock_ms);
+  result.fo_bits = std::bit_cast<std::uint32_t>(fo);
+  result.fomin_bits = std::bit_cast<std::uint32_t>(fomin);
+  result.log = read_file("fo_BT.out");
+  result.engine = random_engine();
+  return result;
+}
+
+TEST_F(EvaluationIdentity, TabuScansChooseTheSameSwapAtEveryIteration) {
+  for (const Instance& instance : *all_) {
+    SCOPED_TRACE(instance.name);
+    const Start start = initial(instance, 19000);
+    // At least 20,000 iterations, through several restarts.
+    const Result whole = tabu(instance, start, 20.0f, Evaluation::whole_route);
+    const Result cached = tabu(instance, start, 20.0f, Evaluation::incremental);
+    ASSERT_GE(whole.trace.size(), 20000u);
+    ASSERT_EQ(whole.trace.size(), cached.trace.size());
+    for (std::size_t k = 0; k < whole.trace.size(); ++k) {
+      const SwapChoice& w = whole.trace[k];
+      const SwapChoice& c = cached.trace[k];
+      ASSERT_TRUE(w.no1 == c.no1 && w.no2 == c.no2 &&
+                  std::bit_cast<std::uint32_t>(w.delta) == std::bit_cast<std::uint32_t>(c.delta))
+          << "iteration " << k + 1 << ": whole Route (" << w.no1 << ", " << w.no2 << ", " << w.delta
+          << "), cached (" << c.no1 << ", " << c.no2 << ", " << c.delta << ")";
+    }
+    expect_same(whole, cached);
+  }
+}
+
+}  // namespace
