@@ -50,10 +50,17 @@ inline int random_below(int bound) {
   return random_detail::remainder(random_detail::next_draw(), bound);
 }
 
-// low + (r mod 10000) * 0.0001 * (high - low) for a fresh draw r, evaluated in
-// double in that order; low itself, without drawing, when low == high.
+// The step of a uniform draw: r mod 10000 for a fresh draw r.
+inline int random_step() { return random_detail::next_draw() % 10000; }
+
+// The value of a uniform draw of step `step` between low and high:
+// low + step * 0.0001 * (high - low), evaluated in double in that order.
+inline double uniform_value(int step, double low, double high) {
+  return low + static_cast<double>(step) * 0.0001 * (high - low);
+}
+
+// uniform_value of a fresh step; low itself, without drawing, when low == high.
 inline double random_uniform(double low, double high) {
   if (low == high) return low;
-  const std::int32_t step = random_detail::next_draw() % 10000;
-  return low + static_cast<double>(step) * 0.0001 * (high - low);
+  return uniform_value(random_step(), low, high);
 }

@@ -48,6 +48,7 @@ void describe_trips(RouteCache& cache, std::span<const int> route) {
   int zeros = 0;
   int excess = 0;
   cache.trip_of[0] = 0;
+  cache.demand_prefix[0] = 0;
   for (int k = 1; k < length; ++k) {
     const int node = route[at(k)];
     if (node != 0) {
@@ -60,6 +61,7 @@ void describe_trips(RouteCache& cache, std::span<const int> route) {
       ++zeros;
     }
     cache.trip_of[at(k)] = zeros;
+    cache.demand_prefix[at(k)] = cache.demand_prefix[at(k - 1)] + (node != 0 ? cache.demand[at(node)] : 0);
   }
   cache.excess = excess;
 }
@@ -73,13 +75,15 @@ void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<co
   cache.route_length = route_length;
   cache.vehicle_capacity = vehicle_capacity;
   const int size = matrix.cols;
-  cache.transposed.assign(matrix.cells.size(), 0.0f);
+  cache.wide.assign(matrix.cells.size(), 0.0);
+  cache.wide_transposed.assign(matrix.cells.size(), 0.0);
   cache.largest_cell = 0.0;
   cache.non_negative = true;
   for (int from = 0; from < matrix.rows; ++from)
     for (int to = 0; to < size; ++to) {
       const float cell = matrix.at(from, to);
-      cache.transposed[static_cast<std::size_t>(to) * static_cast<std::size_t>(size) + at(from)] = cell;
+      cache.wide[at(from) * static_cast<std::size_t>(size) + at(to)] = static_cast<double>(cell);
+      cache.wide_transposed[at(to) * static_cast<std::size_t>(size) + at(from)] = static_cast<double>(cell);
       cache.largest_cell = std::max(cache.largest_cell, std::fabs(static_cast<double>(cell)));
       if (cell < 0.0f) cache.non_negative = false;
     }
@@ -89,6 +93,7 @@ void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<co
   cache.partial.assign(at(route_length), 0.0f);
   cache.scratch.assign(at(route_length), 0.0f);
   cache.trip_of.assign(at(route_length), 0);
+  cache.demand_prefix.assign(at(route_length), 0);
   cache.trip_start.reserve(at(route_length));
   cache.trip_load.reserve(at(route_length));
   cache_describe(cache, route);
@@ -140,8 +145,10 @@ void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int
     describe_trips(cache, route);  // a trip boundary moved
     return;
   }
-  // Two customers: the trips keep their bounds and trade the difference of demand.
+  // Two customers: the trips keep their bounds and trade the difference of
+  // demand; the demand prefix shifts between i and j.
   const int shift = cache.demand[at(b)] - cache.demand[at(a)];
+  for (int k = i; k < j; ++k) cache.demand_prefix[at(k)] += shift;
   const int ti = cache.trip_of[at(i)];
   const int tj = cache.trip_of[at(j)];
   if (ti == tj) return;

@@ -11,10 +11,9 @@
 // the exact float distance, and through the monotone roundings of
 // objective_change an interval that holds the exact change of objective.
 //
-// Capacity excess changes only in the trips a swap touches: from the loads of
-// the trips and the positions of the zeros the exact integer excess of the
-// swapped Route takes constant time, or a walk along one trip when the swap
-// moves a zero.
+// Capacity excess changes only in the trips a swap touches: loads come from
+// prefix sums of the demands along the Route and the positions of its zeros,
+// which gives the exact integer excess of the swapped Route in constant time.
 #pragma once
 
 #include <cassert>
@@ -31,7 +30,8 @@ enum class Evaluation { incremental, whole_route };
 struct RouteCache {
   // The instance, fixed for the lifetime of the cache.
   const DistanceMatrix* matrix = nullptr;
-  std::vector<float> transposed;  // cell (i, j) at [j * cols + i]: column reads as rows
+  std::vector<double> wide;        // the cells widened to double, row-major
+  std::vector<double> wide_transposed;  // cell (i, j) at [j * cols + i]: columns read as rows
   std::span<const int> demand;
   int route_length = 0;
   int vehicle_capacity = 0;
@@ -43,6 +43,7 @@ struct RouteCache {
   std::vector<float> partial;     // partial[k]: running float sum of edges 1..k; partial[0] = 0
   float distance = 0.0f;          // partial[route_length - 1] = route_distance
   double error_bound = 0.0;       // E: |exact swapped distance - approximate one| <= E
+  std::vector<int> demand_prefix; // demand of the customers at positions 1..k
   std::vector<int> trip_of;       // zeros in positions 1..k: the trip k lies in (a zero opens its trip)
   std::vector<int> trip_start;    // position of the zero opening each trip, then route_length - 1
   std::vector<int> trip_load;
@@ -74,10 +75,8 @@ inline int swapped_excess(const RouteCache& cache, std::span<const int> route, i
   const int capacity = cache.vehicle_capacity;
   const auto& load = cache.trip_load;
   // Demand of the customers at positions from..to.
-  const auto demand_between = [&](int from, int to) {
-    int sum = 0;
-    for (int k = from; k <= to; ++k) sum += cache.demand[at(route[at(k)])];
-    return sum;
+  const auto demand_between = [&cache](int from, int to) {
+    return cache.demand_prefix[at(to)] - cache.demand_prefix[at(from - 1)];
   };
   if (a != 0 && b != 0) {
     const int ti = cache.trip_of[at(i)];
@@ -128,12 +127,15 @@ inline int swapped_excess(const RouteCache& cache, std::span<const int> route, i
 // cache.error_bound of it.
 inline double approximate_swapped_distance(const RouteCache& cache, std::span<const int> route, int i, int j) {
   assert(i < j);
-  const DistanceMatrix& m = *cache.matrix;
+  const double* cells = cache.wide.data();
+  const auto cols = static_cast<std::size_t>(cache.matrix->cols);
   const int a = route[swap_detail::at(i)];
   const int b = route[swap_detail::at(j)];
   const int before_a = route[swap_detail::at(i - 1)];
   const int after_b = route[swap_detail::at(j + 1)];
-  const auto d = [&m](int from, int to) { return static_cast<double>(m.at(from, to)); };
+  const auto d = [cells, cols](int from, int to) {
+    return cells[static_cast<std::size_t>(from) * cols + static_cast<std::size_t>(to)];
+  };
   double removed = 0.0;
   double added = 0.0;
   if (j == i + 1) {

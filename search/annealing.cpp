@@ -28,18 +28,20 @@ bool metropolis_accepts(float delta, float temperature, float u) {
          static_cast<double>(u);
 }
 
-// The uniform draw is u = float(r * 0.0001) for a step r in 0..9999.
-int uniform_step(float u) { return static_cast<int>(u * 10000.0f + 0.5f); }
+// The acceptance draw u of a step: random_uniform(0, 1) rounded to float.
+float acceptance_draw(int step) { return static_cast<float>(uniform_value(step, 0.0, 1.0)); }
 
-// -ln(u) for every value u the uniform draw can take, indexed by its step;
-// infinite for u = 0, which rejects only a change whose exp underflows to 0.
-std::vector<double> rejection_thresholds() {
-  std::vector<double> thresholds(10000);
-  thresholds[0] = std::numeric_limits<double>::infinity();
+// -ln(u) for every value u the uniform draw can take, indexed by its step and
+// rounded up to a float (a small table is quicker to reach); infinite for
+// u = 0, which rejects only a change whose exp underflows to 0.
+std::vector<float> rejection_thresholds() {
+  std::vector<float> thresholds(10000);
+  thresholds[0] = std::numeric_limits<float>::infinity();
   for (int step = 1; step < 10000; ++step) {
-    const float u = static_cast<float>(static_cast<double>(step) * 0.0001);
-    assert(uniform_step(u) == step);
-    thresholds[static_cast<std::size_t>(step)] = -std::log(static_cast<double>(u));
+    const double threshold = -std::log(static_cast<double>(acceptance_draw(step)));
+    float rounded = static_cast<float>(threshold);
+    if (static_cast<double>(rounded) < threshold) rounded = std::nextafter(rounded, 100.0f);
+    thresholds[static_cast<std::size_t>(step)] = rounded;
   }
   return thresholds;
 }
@@ -48,20 +50,19 @@ std::vector<double> rejection_thresholds() {
 // test against u: exp(-x) < u once x > -ln(u). exp and log are within an ulp
 // of the true values and the argument only falls as the change grows, so a
 // margin of 1e-9 covers every rounding.
-bool surely_rejected(float low, float temperature, float u, const std::vector<double>& thresholds) {
+bool surely_rejected(float low, float temperature, int step, const std::vector<float>& thresholds) {
   const double x = static_cast<double>(low) / static_cast<double>(temperature);
-  return x > thresholds[static_cast<std::size_t>(uniform_step(u))] + 1e-9;
+  return x > static_cast<double>(thresholds[static_cast<std::size_t>(step)]) + 1e-9;
 }
 
-float draw_uniform() { return static_cast<float>(random_uniform(0.0, 1.0)); }
+float draw_uniform() { return acceptance_draw(random_step()); }
 
 // One move through the cache: the same draws, the same decision and the same
 // change as the whole-Route evaluation. Makes the swap i < j when it is
 // accepted and returns whether it was, with its change in delta.
 bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int penalty_weight, float fo,
-                 float temperature, const std::vector<double>& thresholds, float& delta) {
-  bool drawn = false;
-  float u = 0.0f;
+                 float temperature, const std::vector<float>& thresholds, float& delta) {
+  int step = -1;  // the acceptance draw, once made
   int penalty = 0;
   bool penalty_known = false;
   if (cache.intervals) {
@@ -74,9 +75,8 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
       const float low = change_bounds(cache, 0, approximate, fo).low;
       if (low >= 0.0f) {
         // The change is sure not to improve, so this move draws u.
-        u = draw_uniform();
-        drawn = true;
-        if (surely_rejected(low, temperature, u, thresholds)) return false;
+        step = random_step();
+        if (surely_rejected(low, temperature, step, thresholds)) return false;
       }
     }
     penalty = penalty_weight * swapped_excess(cache, route, i, j);
@@ -84,9 +84,8 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
     if (penalty != 0 || !without_penalty) {
       const float low = change_bounds(cache, penalty, approximate, fo).low;
       if (low >= 0.0f) {
-        if (!drawn) u = draw_uniform();
-        drawn = true;
-        if (surely_rejected(low, temperature, u, thresholds)) return false;
+        if (step < 0) step = random_step();
+        if (surely_rejected(low, temperature, step, thresholds)) return false;
       }
     }
   }
@@ -94,8 +93,8 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   delta = objective_change(penalty, swapped_distance(cache, route, i, j), fo);
   bool accepted = true;
   if (delta >= 0.0f) {
-    if (!drawn) u = draw_uniform();
-    accepted = metropolis_accepts(delta, temperature, u);
+    if (step < 0) step = random_step();
+    accepted = metropolis_accepts(delta, temperature, acceptance_draw(step));
   }
   if (accepted) {
     swap_positions(i, j, route);
@@ -124,7 +123,7 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
 
   const int moves = has_two_interior_values(route_length, current) ? moves_per_temperature : 0;
   RouteCache cache;
-  std::vector<double> thresholds;
+  std::vector<float> thresholds;
   if (evaluation == Evaluation::incremental) {
     cache_prepare(cache, matrix, demand, route_length, vehicle_capacity, current);
     thresholds = rejection_thresholds();

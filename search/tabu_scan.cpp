@@ -1,5 +1,7 @@
 #include "search/tabu_scan.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "model/route.h"
@@ -33,49 +35,146 @@ void best_admissible_swap(int& no1, int& no2, float& delta, int route_length, st
 void scan_prepare(ScanScratch& scratch, int route_length) {
   scratch.candidates.clear();
   scratch.candidates.reserve(static_cast<std::size_t>(route_length) * static_cast<std::size_t>(route_length) / 2);
+  scratch.removed.assign(static_cast<std::size_t>(route_length), 0.0);
 }
+
+namespace {
+
+// The first pass of the cached scan: bounds of the change of every pair,
+// keeping in scan order the pairs that may still be the answer. `bound` is the
+// least upper bound of a surely admissible pair; a pair whose lower bound is
+// above it cannot be the (first) smallest change.
+class FirstPass {
+ public:
+  FirstPass(const RouteCache& cache, float fo, float fomin, const TabuMemory& memory, ScanScratch& scratch)
+      : cache_(cache),
+        fo_(fo),
+        fo_wide_(fo),
+        minus_fo_(static_cast<double>(-fo)),
+        error_(cache.error_bound),
+        fomin_wide_(fomin),
+        memory_(memory),
+        scratch_(scratch) {
+    set_bound(kNothingAdmissible);
+  }
+
+  // A pair whose distance lies within E of `approximate`. Its lower bound is
+  // objective_change_at(penalty, approximate - E, fo), the float rounding of
+  // the double `low` formed here; a double above the float after `bound`
+  // rounds to a float above `bound`, so such a pair is left out at once.
+  void consider(int i, int j, int penalty, double approximate) {
+    const double low = static_cast<double>(penalty) + (approximate - error_) + minus_fo_;
+    if (low > above_bound_) return;
+    add(i, j, penalty, objective_change_at(penalty, approximate - error_, fo_),
+        objective_change_at(penalty, approximate + error_, fo_));
+  }
+
+  // A pair with no bounds: evaluated exactly in the second pass.
+  void consider_exactly(int i, int j, int penalty) {
+    constexpr float infinity = std::numeric_limits<float>::infinity();
+    add(i, j, penalty, -infinity, infinity);
+  }
+
+  float bound = kNothingAdmissible;
+
+ private:
+  void set_bound(float value) {
+    bound = value;
+    above_bound_ = static_cast<double>(std::nextafter(value, std::numeric_limits<float>::infinity()));
+  }
+
+  void add(int i, int j, int penalty, float low, float high) {
+    bool aspiration = false;
+    if (memory_is_tabu(memory_, i, j)) {
+      if (!(fo_wide_ + static_cast<double>(low) < fomin_wide_)) return;  // surely not aspirated
+      aspiration = !(fo_wide_ + static_cast<double>(high) < fomin_wide_);
+    }
+    if (low > bound) return;
+    if (!aspiration && high < bound) set_bound(high);
+    scratch_.candidates.push_back({i, j, penalty, low, aspiration});
+  }
+
+  const RouteCache& cache_;
+  float fo_;
+  double fo_wide_;
+  double minus_fo_;
+  double error_;
+  double above_bound_ = 0.0;
+  double fomin_wide_;
+  const TabuMemory& memory_;
+  ScanScratch& scratch_;
+};
+
+}  // namespace
 
 void best_admissible_swap_cached(int& no1, int& no2, float& delta, RouteCache& cache,
                                  std::span<int> route, float fo, int penalty_weight, float fomin,
                                  const TabuMemory& memory, ScanScratch& scratch) {
   const int route_length = cache.route_length;
-  const double fo_wide = static_cast<double>(fo);
-  const double fomin_wide = static_cast<double>(fomin);
-  constexpr float infinity = std::numeric_limits<float>::infinity();
-  auto& candidates = scratch.candidates;
-  candidates.clear();
+  scratch.candidates.clear();
+  FirstPass pass(cache, fo, fomin, memory, scratch);
 
-  // First pass: bounds of every change. `bound` is the least upper bound of a
-  // surely admissible pair; a pair whose lower bound is above it cannot be
-  // the (first) smallest change.
-  float bound = kNothingAdmissible;
-  for (int i = 1; i < route_length - 2; ++i) {
-    for (int j = i + 1; j < route_length - 1; ++j) {
-      if (route[static_cast<std::size_t>(i)] == route[static_cast<std::size_t>(j)]) continue;
-      const int penalty = penalty_weight * swapped_excess(cache, route, i, j);
-      float low = -infinity;
-      float high = infinity;
-      if (cache.intervals) {
-        const ChangeBounds bounds =
-            change_bounds(cache, penalty, approximate_swapped_distance(cache, route, i, j), fo);
-        if (bounds.low > bound) continue;
-        low = bounds.low;
-        high = bounds.high;
+  if (!cache.intervals) {
+    for (int i = 1; i < route_length - 2; ++i)
+      for (int j = i + 1; j < route_length - 1; ++j)
+        if (route[static_cast<std::size_t>(i)] != route[static_cast<std::size_t>(j)])
+          pass.consider_exactly(i, j, penalty_weight * swapped_excess(cache, route, i, j));
+  } else {
+    // The distance change of a swap of positions i < j - 1: the four edges
+    // around i and j give way to four new ones. The cost of the two edges
+    // around each position is the same for every pair: worked out once.
+    const int* node = route.data();
+    const double* rows = cache.wide.data();
+    const double* columns = cache.wide_transposed.data();  // columns[to * cols + from]
+    const auto cols = static_cast<std::size_t>(cache.matrix->cols);
+    const auto at = [](int k) { return static_cast<std::size_t>(k); };
+    const auto row = [cols](const double* cells, int n) { return cells + static_cast<std::size_t>(n) * cols; };
+    double* removed = scratch.removed.data();
+    for (int k = 1; k < route_length - 1; ++k)
+      removed[k] = row(rows, node[k - 1])[node[k]] + row(rows, node[k])[node[k + 1]];
+    const double distance = static_cast<double>(cache.distance);
+    const int capacity = cache.vehicle_capacity;
+    const auto over = [capacity](int load) { return std::max(load - capacity, 0); };
+
+    for (int i = 1; i < route_length - 2; ++i) {
+      const int a = node[i];
+      // Adjacent positions share an edge: the general case with its own changes.
+      if (node[i + 1] != a)
+        pass.consider(i, i + 1, penalty_weight * swapped_excess(cache, route, i, i + 1),
+                      approximate_swapped_distance(cache, route, i, i + 1));
+      const double* from_before_a = row(rows, node[i - 1]);  // cell (node[i-1], x)
+      const double* from_a = row(rows, a);                   // cell (a, x)
+      const double* to_after_a = row(columns, node[i + 1]);  // cell (x, node[i+1])
+      const double* to_a = row(columns, a);                  // cell (x, a)
+      const int trip_a = cache.trip_of[at(i)];
+      const int demand_a = a != 0 ? cache.demand[at(a)] : 0;
+      const int load_a = cache.trip_load[at(trip_a)];
+      const int excess_without_a = cache.excess - over(load_a);
+      for (int j = i + 2; j < route_length - 1; ++j) {
+        const int b = node[j];
+        if (b == a) continue;  // two zeros
+        const double added = from_before_a[b] + to_after_a[b] + to_a[node[j - 1]] + from_a[node[j + 1]];
+        const double approximate = distance + (added - (removed[i] + removed[j]));
+        int excess = cache.excess;
+        if (a == 0 || b == 0) {
+          excess = swapped_excess(cache, route, i, j);
+        } else if (const int trip_b = cache.trip_of[at(j)]; trip_b != trip_a) {
+          // Two customers of different trips: the trips trade their demands.
+          const int shift = cache.demand[at(b)] - demand_a;
+          const int load_b = cache.trip_load[at(trip_b)];
+          excess = excess_without_a - over(load_b) + over(load_a + shift) + over(load_b - shift);
+        }
+        pass.consider(i, j, penalty_weight * excess, approximate);
       }
-      bool aspiration = false;
-      if (memory_is_tabu(memory, i, j)) {
-        if (!(fo_wide + static_cast<double>(low) < fomin_wide)) continue;  // surely not aspirated
-        aspiration = !(fo_wide + static_cast<double>(high) < fomin_wide);
-      }
-      if (!aspiration && high < bound) bound = high;
-      candidates.push_back({i, j, penalty, low, aspiration});
     }
   }
 
   // Second pass, in scan order: the exact change of every pair left.
+  const double fo_wide = static_cast<double>(fo);
+  const double fomin_wide = static_cast<double>(fomin);
   delta = kNothingAdmissible;
-  for (const ScanCandidate& candidate : candidates) {
-    if (candidate.low > bound) continue;
+  for (const ScanCandidate& candidate : scratch.candidates) {
+    if (candidate.low > pass.bound) continue;
     const float change =
         objective_change(candidate.penalty, swapped_distance(cache, route, candidate.i, candidate.j), fo);
     if (candidate.aspiration && !(fo_wide + static_cast<double>(change) < fomin_wide)) continue;

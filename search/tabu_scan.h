@@ -36,6 +36,7 @@ struct ScanCandidate {
 // Storage of the cached scan, reserved once so that a scan allocates nothing.
 struct ScanScratch {
   std::vector<ScanCandidate> candidates;
+  std::vector<double> removed;  // cost of the two edges around each position
 };
 void scan_prepare(ScanScratch& scratch, int route_length);
 
