@@ -64,6 +64,7 @@ void describe_trips(RouteCache& cache, std::span<const int> route) {
     cache.demand_prefix[at(k)] = cache.demand_prefix[at(k - 1)] + (node != 0 ? cache.demand[at(node)] : 0);
   }
   cache.excess = excess;
+  cache.prefix_valid = length;
 }
 
 }  // namespace
@@ -146,9 +147,9 @@ void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int
     return;
   }
   // Two customers: the trips keep their bounds and trade the difference of
-  // demand; the demand prefix shifts between i and j.
+  // demand; the demand prefix from i on is stale.
   const int shift = cache.demand[at(b)] - cache.demand[at(a)];
-  for (int k = i; k < j; ++k) cache.demand_prefix[at(k)] += shift;
+  cache.prefix_valid = std::min(cache.prefix_valid, i);
   const int ti = cache.trip_of[at(i)];
   const int tj = cache.trip_of[at(j)];
   if (ti == tj) return;

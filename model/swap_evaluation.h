@@ -43,7 +43,8 @@ struct RouteCache {
   std::vector<float> partial;     // partial[k]: running float sum of edges 1..k; partial[0] = 0
   float distance = 0.0f;          // partial[route_length - 1] = route_distance
   double error_bound = 0.0;       // E: |exact swapped distance - approximate one| <= E
-  std::vector<int> demand_prefix; // demand of the customers at positions 1..k
+  std::vector<int> demand_prefix; // demand of the customers at positions 1..k, for k < prefix_valid
+  int prefix_valid = 0;           // after swaps of two customers, the prefix is stale from the first
   std::vector<int> trip_of;       // zeros in positions 1..k: the trip k lies in (a zero opens its trip)
   std::vector<int> trip_start;    // position of the zero opening each trip, then route_length - 1
   std::vector<int> trip_load;
@@ -75,8 +76,11 @@ inline int swapped_excess(const RouteCache& cache, std::span<const int> route, i
   const int capacity = cache.vehicle_capacity;
   const auto& load = cache.trip_load;
   // Demand of the customers at positions from..to.
-  const auto demand_between = [&cache](int from, int to) {
-    return cache.demand_prefix[at(to)] - cache.demand_prefix[at(from - 1)];
+  const auto demand_between = [&cache, route](int from, int to) {
+    if (to < cache.prefix_valid) return cache.demand_prefix[at(to)] - cache.demand_prefix[at(from - 1)];
+    int sum = 0;
+    for (int k = from; k <= to; ++k) sum += cache.demand[at(route[at(k)])];
+    return sum;
   };
   if (a != 0 && b != 0) {
     const int ti = cache.trip_of[at(i)];

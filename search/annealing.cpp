@@ -31,14 +31,19 @@ bool metropolis_accepts(float delta, float temperature, float u) {
 // The acceptance draw u of a step: random_uniform(0, 1) rounded to float.
 float acceptance_draw(int step) { return static_cast<float>(uniform_value(step, 0.0, 1.0)); }
 
-// -ln(u) for every value u the uniform draw can take, indexed by its step and
-// rounded up to a float (a small table is quicker to reach); infinite for
-// u = 0, which rejects only a change whose exp underflows to 0.
+// For every value u the acceptance draw can take, indexed by its step: a
+// float t a little above -ln(u) (by 1e-9, then by a factor 1 + 2^-22), or
+// infinity for u = 0, which rejects only a change whose exp underflows to 0.
+// A change whose value before its rounding to float exceeds t * temperature
+// is then sure to fail the Metropolis test: exp(-x) < u once x > -ln(u), and
+// the margins cover the rounding of the change to float (2^-24), of the
+// product and of the quotient (2^-53) and the last bits of exp and log.
 std::vector<float> rejection_thresholds() {
   std::vector<float> thresholds(10000);
   thresholds[0] = std::numeric_limits<float>::infinity();
   for (int step = 1; step < 10000; ++step) {
-    const double threshold = -std::log(static_cast<double>(acceptance_draw(step)));
+    const double minus_log_u = -std::log(static_cast<double>(acceptance_draw(step)));
+    const double threshold = (minus_log_u + 1e-9) * (1.0 + 1.0 / 4194304.0);
     float rounded = static_cast<float>(threshold);
     if (static_cast<double>(rounded) < threshold) rounded = std::nextafter(rounded, 100.0f);
     thresholds[static_cast<std::size_t>(step)] = rounded;
@@ -46,13 +51,10 @@ std::vector<float> rejection_thresholds() {
   return thresholds;
 }
 
-// True when every change of at least `low` is sure to fail the Metropolis
-// test against u: exp(-x) < u once x > -ln(u). exp and log are within an ulp
-// of the true values and the argument only falls as the change grows, so a
-// margin of 1e-9 covers every rounding.
-bool surely_rejected(float low, float temperature, int step, const std::vector<float>& thresholds) {
-  const double x = static_cast<double>(low) / static_cast<double>(temperature);
-  return x > static_cast<double>(thresholds[static_cast<std::size_t>(step)]) + 1e-9;
+// True when a change whose value before rounding to float is `low` (or more)
+// is sure to be rejected against the draw of this step.
+bool surely_rejected(double low, double temperature, int step, const std::vector<float>& thresholds) {
+  return low > static_cast<double>(thresholds[static_cast<std::size_t>(step)]) * temperature;
 }
 
 float draw_uniform() { return acceptance_draw(random_step()); }
@@ -70,22 +72,27 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
     // A penalty is never negative, so on a Route without overload the change
     // without it is a lower bound too; it often settles the move before the
     // excess is worked out.
+    // The lower bound of the change before its rounding to float: the same
+    // additions as objective_change_at(penalty, approximate - E, fo).
+    const double low_distance = approximate - cache.error_bound;
+    const double minus_fo = static_cast<double>(-fo);
+    const double wide_temperature = static_cast<double>(temperature);
     const bool without_penalty = cache.excess == 0 && penalty_weight >= 0;
     if (without_penalty) {
-      const float low = change_bounds(cache, 0, approximate, fo).low;
-      if (low >= 0.0f) {
+      const double low = 0.0 + low_distance + minus_fo;
+      if (low >= 0.0) {
         // The change is sure not to improve, so this move draws u.
         step = random_step();
-        if (surely_rejected(low, temperature, step, thresholds)) return false;
+        if (surely_rejected(low, wide_temperature, step, thresholds)) return false;
       }
     }
     penalty = penalty_weight * swapped_excess(cache, route, i, j);
     penalty_known = true;
     if (penalty != 0 || !without_penalty) {
-      const float low = change_bounds(cache, penalty, approximate, fo).low;
-      if (low >= 0.0f) {
+      const double low = static_cast<double>(penalty) + low_distance + minus_fo;
+      if (low >= 0.0) {
         if (step < 0) step = random_step();
-        if (surely_rejected(low, temperature, step, thresholds)) return false;
+        if (surely_rejected(low, wide_temperature, step, thresholds)) return false;
       }
     }
   }

@@ -70,6 +70,15 @@ TEST_P(SwapEvaluation, MatchesWholeRouteOnEveryPair) {
       ASSERT_EQ(cache.distance, route_distance(length, instance.matrix, route));
       ASSERT_EQ(cache.excess, capacity_excess(length, capacity, route, instance.demand));
     }
+    // The excess of every pair is still exact after those swaps.
+    for (int i = 1; i < length - 2; ++i)
+      for (int j = i + 1; j < length - 1; ++j) {
+        if (route[static_cast<std::size_t>(i)] == route[static_cast<std::size_t>(j)]) continue;
+        const int excess = swapped_excess(cache, route, i, j);
+        swap_positions(i, j, route);
+        ASSERT_EQ(excess, capacity_excess(length, capacity, route, instance.demand)) << i << "," << j;
+        swap_positions(i, j, route);
+      }
   }
 }
 
