@@ -63,11 +63,11 @@ float draw_uniform() { return acceptance_draw(random_step()); }
 // change as the whole-Route evaluation. Makes the swap i < j when it is
 // accepted and returns whether it was, with its change in delta.
 bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int penalty_weight, float fo,
-                 float temperature, const std::vector<float>& thresholds, float& delta) {
+                 float temperature, bool try_bounds, const std::vector<float>& thresholds, float& delta) {
   int step = -1;  // the acceptance draw, once made
   int penalty = 0;
   bool penalty_known = false;
-  if (cache.intervals) {
+  if (try_bounds) {
     const double approximate = approximate_swapped_distance(cache, route, i, j);
     // A penalty is never negative, so on a Route without overload the change
     // without it is a lower bound too; it often settles the move before the
@@ -135,11 +135,17 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
     cache_prepare(cache, matrix, demand, route_length, vehicle_capacity, current);
     thresholds = rejection_thresholds();
   }
+  int rejected_last_level = moves;
   const auto draw_position = [route_length] { return random_below(route_length - 2) + 1; };
 
   for (;;) {
     float temperature = initial_temperature / static_cast<float>(schedule_index);
     while (static_cast<double>(temperature) > kStopTemperature) {
+      // Bounds only ever settle moves that are rejected: at a level that
+      // follows one where nearly every move was accepted, go straight to
+      // the exact change.
+      const bool try_bounds = cache.intervals && rejected_last_level * 8 >= moves;
+      rejected_last_level = 0;
       for (int level_move = 0; level_move < moves; ++level_move) {
         ++move_count;
         const int i = draw_position();
@@ -158,9 +164,12 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
         } else {
           const bool ordered = i < j;
           accepted = cached_move(cache, current, ordered ? i : j, ordered ? j : i, penalty_weight, fo,
-                                 temperature, thresholds, delta);
+                                 temperature, try_bounds, thresholds, delta);
         }
-        if (!accepted) continue;
+        if (!accepted) {
+          ++rejected_last_level;
+          continue;
+        }
 
         fo = fo + delta;
         if (delta < 0.0f && fo < fomin) {
