@@ -17,7 +17,7 @@ struct RunParameters {
   float cooling_factor = 0.97f;
   int moves_per_temperature = 10000;
   int max_stall = 2000;
-  int base_tenure = static_cast<int>(50 * 0.8);  // customer_count * 0.8, truncated
+  int base_tenure = static_cast<int>(customer_count * 0.8);  // 40
   int flat_move_limit = 5;
   int tenure_step = 10;
   double hybrid_share = 0.05;

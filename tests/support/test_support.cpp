@@ -1,12 +1,15 @@
 #include "support/test_support.h"
+#include "model/random.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -101,6 +104,58 @@ RandomInstance random_instance(int n, unsigned seed, int max_demand, bool asymme
   for (int node = 1; node <= n; ++node)
     instance.demand[static_cast<std::size_t>(node)] = 1 + static_cast<int>(engine() % static_cast<unsigned>(max_demand));
   return instance;
+}
+
+float SearchProblem::objective(const Route& route) const {
+  return objective_value(1000 * capacity_excess(length(), capacity, route, demand),
+                         route_distance(length(), matrix, route));
+}
+
+void SearchProblem::start_from(Route route) {
+  current = best = std::move(route);
+  fo = fomin = objective(current);
+}
+
+SearchProblem cmt1_problem() {
+  SearchProblem p;
+  seed_random(19000);
+  p.matrix = alloc_matrix(51, 51);
+  read_distances(CVRP_EXAMPLES_DIR "/cmt1/distancia.dat", p.matrix);
+  p.demand = alloc_vector(51);
+  read_demands(CVRP_EXAMPLES_DIR "/cmt1/demanda.dat", p.demand, 1000);
+  p.current.assign(56, 0);  // 50 customers and 5 trucks
+  p.best.assign(56, 0);
+  build_initial_route(p.demand, 56, p.current, 50, p.best);
+  p.start_from(p.current);
+  return p;
+}
+
+SearchProblem random_problem(int n, unsigned seed, int max_demand) {
+  SearchProblem p;
+  auto instance = random_instance(n, seed, max_demand, true);
+  p.matrix = std::move(instance.matrix);
+  p.demand = std::move(instance.demand);
+  const int length = n + min_trucks(p.demand, n + 1, p.capacity) + 1;
+  p.current.assign(static_cast<std::size_t>(length), 0);
+  p.best = p.current;
+  seed_random(seed);
+  build_initial_route(p.demand, length, p.current, n, p.best);
+  p.start_from(p.current);
+  return p;
+}
+
+std::vector<LogLine> read_log(const std::string& path) {
+  static const std::regex record(
+      R"((\d+\.\d{2})\t  (\d+\.\d{2})\t  ( {4}\d| {3}\d{2}| {2}\d{3}| \d{4}|\d{5,}))");
+  std::vector<LogLine> log;
+  std::smatch m;
+  for (const std::string& line : split_lines(read_file(path))) {
+    if (std::regex_match(line, m, record))
+      log.push_back({std::stod(m[1]), std::stod(m[2]), std::stoi(m[3])});
+    else
+      ADD_FAILURE() << path << " holds \"" << line << "\"";
+  }
+  return log;
 }
 
 }  // namespace testing_support

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/instance.h"
+#include "model/route.h"
 
 namespace testing_support {
 
@@ -49,5 +50,39 @@ struct RandomInstance {
   DemandVector demand;
 };
 RandomInstance random_instance(int n, unsigned seed, int max_demand, bool asymmetric);
+
+// An instance with the state a search works on: the current and best Routes
+// and their objectives (capacity 160, overload penalty 1000).
+struct SearchProblem {
+  DistanceMatrix matrix;
+  DemandVector demand;
+  int capacity = 160;
+  Route current;
+  Route best;
+  float fo = 0.0f;
+  float fomin = 0.0f;
+  int length() const { return static_cast<int>(current.size()); }
+  int customers() const { return matrix.rows - 1; }
+  // objective_value of a Route of this instance.
+  float objective(const Route& route) const;
+  // Makes `route` both the current and the best Route.
+  void start_from(Route route);
+};
+
+// examples/cmt1 with the program's initial Route (seed 19000).
+SearchProblem cmt1_problem();
+
+// random_instance(n, seed, max_demand, asymmetric) with an initial Route built
+// after seed_random(seed).
+SearchProblem random_problem(int n, unsigned seed, int max_demand);
+
+// One line of a progress log; read_log fails the test on a line that does not
+// have the log's exact format.
+struct LogLine {
+  double seconds;
+  double objective;
+  int counter;
+};
+std::vector<LogLine> read_log(const std::string& path);
 
 }  // namespace testing_support

@@ -1,0 +1,165 @@
+// The tabu neighbourhood scan on small hand-made instances, through the plain
+// whole-Route scan and the cached one.
+#include "search/tabu_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "model/route.h"
+#include "support/test_support.h"
+
+namespace {
+
+using testing_support::make_matrix;
+using Pairs = std::vector<std::pair<int, int>>;
+
+constexpr int kPenalty = 1000;
+constexpr int kUntouched = -7;
+
+struct Choice {
+  int no1;
+  int no2;
+  float delta;
+};
+
+struct Instance {
+  DistanceMatrix matrix;
+  DemandVector demand;
+  int capacity;
+  Route route;
+};
+
+// Runs both scans with the given tabu pairs (oldest first). Each must leave
+// the Route as it was and choose the same; the plain scan's choice is returned.
+Choice scan(Instance& instance, float fo, float fomin, const Pairs& tabu) {
+  const Route entry = instance.route;
+  const int length = static_cast<int>(instance.route.size());
+  TabuList list;
+  TabuMemory memory;
+  memory_prepare(memory, length);
+  for (const auto& [no1, no2] : tabu) {
+    tabu_append(new_tabu_move(no1, no2), list);
+    memory_append(memory, no1, no2);
+  }
+  Choice plain{kUntouched, kUntouched, 0.0f};
+  best_admissible_swap(plain.no1, plain.no2, plain.delta, length, instance.route, fo,
+                       instance.matrix, kPenalty, instance.capacity, instance.demand, fomin, list);
+  EXPECT_EQ(instance.route, entry);
+
+  RouteCache cache;
+  cache_prepare(cache, instance.matrix, instance.demand, length, instance.capacity, instance.route);
+  ScanScratch scratch;
+  scan_prepare(scratch, length);
+  Choice cached{kUntouched, kUntouched, 0.0f};
+  best_admissible_swap_cached(cached.no1, cached.no2, cached.delta, cache, instance.route, fo,
+                              kPenalty, fomin, memory, scratch);
+  EXPECT_EQ(instance.route, entry);
+  EXPECT_EQ(cached.no1, plain.no1);
+  EXPECT_EQ(cached.no2, plain.no2);
+  EXPECT_EQ(cached.delta, plain.delta);
+  return plain;
+}
+
+#define EXPECT_CHOICE(choice, i, j, change) \
+  do {                                      \
+    const Choice c_ = (choice);             \
+    EXPECT_EQ(c_.no1, i);                   \
+    EXPECT_EQ(c_.no2, j);                   \
+    EXPECT_EQ(c_.delta, change);            \
+  } while (false)
+
+// Three customers in two trips, asymmetric distances, capacity 10:
+//        to 0  1  2  3                 demand: 1 -> 3, 2 -> 4, 3 -> 5
+// from 0    0  2  3  4
+// from 1    5  0  6  7
+// from 2    8  9  0  1
+// from 3    2  3  4  0
+// Route [0, 1, 2, 0, 3, 0]: 2 + 6 + 8 + 4 + 2 = 22, loads 7 and 5, fo 22.
+// The six swaps of positions (the Route after it: distance, overload, change):
+//   (1,2) [0,2,1,0,3,0]: 3+9+5+4+2 = 23, 0            ->    +1
+//   (1,3) [0,0,2,1,3,0]: 0+3+9+7+2 = 21, 12-10 = 2    -> +1999
+//   (1,4) [0,3,2,0,1,0]: 4+4+8+2+5 = 23, 0            ->    +1
+//   (2,3) [0,1,0,2,3,0]: 2+5+3+1+2 = 13, 0            ->    -9
+//   (2,4) [0,1,3,0,2,0]: 2+7+2+3+8 = 22, 0            ->     0
+//   (3,4) [0,1,2,3,0,0]: 2+6+1+2+0 = 11, 2            -> +1989
+Instance two_trips() {
+  return {make_matrix(3, {0, 2, 3, 4, 5, 0, 6, 7, 8, 9, 0, 1, 2, 3, 4, 0}),
+          {0, 3, 4, 5}, 10, {0, 1, 2, 0, 3, 0}};
+}
+
+const Pairs kAllSix = {{1, 2}, {1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}};
+
+TEST(TabuScanChoice, SmallestAdmissibleChangeWins) {
+  Instance instance = two_trips();
+  // A depot entry and a customer: the trip boundary moves.
+  EXPECT_CHOICE(scan(instance, 22.0f, 22.0f, {}), 2, 3, -9.0f);
+  // Changes are measured against the fo handed in, not the Route's objective.
+  EXPECT_CHOICE(scan(instance, 23.5f, 22.0f, {}), 2, 3, -10.5f);
+  // With (2,3) and (2,4) out of reach, the best left is a worsening one; the
+  // tie of (1,2) and (1,4) goes to the smaller second position.
+  EXPECT_CHOICE(scan(instance, 22.0f, 13.0f, {{2, 3}, {2, 4}}), 1, 2, 1.0f);
+  EXPECT_CHOICE(scan(instance, 22.0f, 13.0f, {{2, 3}, {2, 4}, {1, 2}}), 1, 4, 1.0f);
+  // A change of 0 is returned like any other.
+  EXPECT_CHOICE(scan(instance, 22.0f, 13.0f, {{2, 3}}), 2, 4, 0.0f);
+  // Overloaded swaps carry 1000 per unit: (3,4) has the shortest distance.
+  EXPECT_CHOICE(scan(instance, 22.0f, 13.0f, {{1, 2}, {1, 4}, {2, 3}, {2, 4}}), 3, 4, 1989.0f);
+}
+
+TEST(TabuScanChoice, TabuInEitherOrderUnlessBelowTheBest) {
+  Instance instance = two_trips();
+  // (2,3) gives 13. Tabu, it is admissible only when 13 is strictly below fomin.
+  EXPECT_CHOICE(scan(instance, 22.0f, 13.0f, {{2, 3}}), 2, 4, 0.0f);
+  EXPECT_CHOICE(scan(instance, 22.0f, 13.0f, {{3, 2}}), 2, 4, 0.0f);
+  EXPECT_CHOICE(scan(instance, 22.0f, 13.5f, {{2, 3}}), 2, 3, -9.0f);
+  EXPECT_CHOICE(scan(instance, 22.0f, 13.001f, {{3, 2}}), 2, 3, -9.0f);
+  // A pair elsewhere in the list is tabu too; reversed pairs as well.
+  EXPECT_CHOICE(scan(instance, 22.0f, 13.0f, {{1, 3}, {4, 2}, {2, 3}, {4, 3}}), 1, 2, 1.0f);
+  // Every pair tabu: only the aspirated (2,3) is left when fomin allows it.
+  EXPECT_CHOICE(scan(instance, 22.0f, 22.0f, kAllSix), 2, 3, -9.0f);
+}
+
+TEST(TabuScanChoice, NothingAdmissibleGivesTheMarkAndKeepsThePositions) {
+  Instance instance = two_trips();
+  Pairs reversed;
+  for (const auto& [i, j] : kAllSix) reversed.emplace_back(j, i);
+  for (const Pairs& tabu : {kAllSix, reversed}) {
+    const Choice choice = scan(instance, 22.0f, 13.0f, tabu);
+    EXPECT_EQ(choice.delta, 2147483648.0f);
+    EXPECT_EQ(choice.no1, kUntouched);
+    EXPECT_EQ(choice.no2, kUntouched);
+  }
+  // One customer: [0, 1, 0] has no pair of inner positions to examine.
+  Instance single{make_matrix(1, {0, 4, 4, 0}), {0, 1}, 10, {0, 1, 0}};
+  const Choice choice = scan(single, 8.0f, 8.0f, {});
+  EXPECT_EQ(choice.delta, 2147483648.0f);
+  EXPECT_EQ(choice.no1, kUntouched);
+  EXPECT_EQ(choice.no2, kUntouched);
+  // Two customers: [0, 1, 2, 0] has exactly the pair (1,2); 0->2->1->0 is 2+3+4 = 9
+  // against 1+5+6 = 12 for the Route.
+  Instance pair{make_matrix(2, {0, 1, 2, 4, 0, 5, 6, 3, 0}), {0, 1, 1}, 10, {0, 1, 2, 0}};
+  EXPECT_CHOICE(scan(pair, 12.0f, 12.0f, {}), 1, 2, -3.0f);
+  EXPECT_EQ(scan(pair, 12.0f, 9.0f, {{1, 2}}).delta, 2147483648.0f);
+}
+
+// Every distance 0 and no overload: every change is 0, so the first
+// admissible pair in scan order wins. Route [0, 0, 0, 1, 2, 3, 0]: positions 1
+// and 2 both hold the depot and are never examined (swapping them would
+// change nothing and, scanned first, would win).
+TEST(TabuScanChoice, TiesGoToTheSmallestFirstThenSecondPosition) {
+  Instance instance{make_matrix(3, {}), {0, 1, 1, 1}, 10, {0, 0, 0, 1, 2, 3, 0}};
+  EXPECT_CHOICE(scan(instance, 0.0f, 0.0f, {}), 1, 3, 0.0f);
+  // After (1,3) comes (1,4), not (2,3).
+  EXPECT_CHOICE(scan(instance, 0.0f, 0.0f, {{1, 3}}), 1, 4, 0.0f);
+  EXPECT_CHOICE(scan(instance, 0.0f, 0.0f, {{1, 3}, {1, 4}, {1, 5}}), 2, 3, 0.0f);
+  EXPECT_CHOICE(scan(instance, 0.0f, 0.0f, {{1, 3}, {1, 4}, {1, 5}, {2, 3}, {2, 4}, {2, 5}, {3, 4}}), 3,
+                5, 0.0f);
+  // With only the depot pair left, nothing is admissible.
+  const Choice none = scan(instance, 0.0f, 0.0f,
+                           {{1, 3}, {1, 4}, {1, 5}, {2, 3}, {2, 4}, {2, 5}, {3, 4}, {3, 5}, {4, 5}});
+  EXPECT_EQ(none.delta, 2147483648.0f);
+  EXPECT_EQ(none.no1, kUntouched);
+}
+
+}  // namespace
