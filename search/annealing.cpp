@@ -59,6 +59,21 @@ bool surely_rejected(double low, double temperature, int step, const std::vector
 
 float draw_uniform() { return acceptance_draw(random_step()); }
 
+// The Metropolis test of an exact change at or above 0 against the draw of
+// this step, as metropolis_accepts decides it, with exp worked out only when
+// neither cheap bound settles it: exp(-x) >= 1 - x, and exp(-x) < u once x is
+// above the step's threshold. The margins cover the last bits of exp.
+bool metropolis_accepts_step(float delta, float temperature, int step, const std::vector<float>& thresholds) {
+  const float u = acceptance_draw(step);
+  if (step != 0) {
+    const double argument = -1.0 * static_cast<double>(delta) / static_cast<double>(temperature);
+    if (1.0 + argument > static_cast<double>(u) * (1.0 + 1e-12)) return true;
+    if (surely_rejected(static_cast<double>(delta), static_cast<double>(temperature), step, thresholds))
+      return false;
+  }
+  return metropolis_accepts(delta, temperature, u);
+}
+
 // One move through the cache: the same draws, the same decision and the same
 // change as the whole-Route evaluation. Makes the swap i < j when it is
 // accepted and returns whether it was, with its change in delta.
@@ -101,7 +116,7 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   bool accepted = true;
   if (delta >= 0.0f) {
     if (step < 0) step = random_step();
-    accepted = metropolis_accepts(delta, temperature, acceptance_draw(step));
+    accepted = metropolis_accepts_step(delta, temperature, step, thresholds);
   }
   if (accepted) {
     swap_positions(i, j, route);
