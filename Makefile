@@ -28,5 +28,6 @@ sanitize-test: deps
 # Search speed of the incremental against the whole-Route evaluation.
 bench: deps
 	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Release
-	cmake --build build/test -j $(JOBS) --target search_speed
+	cmake --build build/test -j $(JOBS) --target search_speed evaluation_bench
 	build/test/bench/search_speed examples/cmt1
+	build/test/bench/evaluation_bench

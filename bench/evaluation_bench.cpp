@@ -1,0 +1,84 @@
+// Micro-benchmarks of one swap's evaluation on the bundled instance: the
+// whole Route (distance and excess passes) against the cached pieces.
+//
+//   evaluation_bench [--benchmark_filter=...]   (run from the repository root)
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <vector>
+
+#include "model/instance.h"
+#include "model/random.h"
+#include "model/route.h"
+#include "model/swap_evaluation.h"
+
+namespace {
+
+struct Bundled {
+  DistanceMatrix matrix = alloc_matrix(51, 51);
+  DemandVector demand = alloc_vector(51);
+  Route route = Route(56, 0);
+  std::vector<std::pair<int, int>> pairs;  // random interior pairs i < j of different entries
+
+  Bundled() {
+    read_distances("examples/cmt1/distancia.dat", matrix);
+    read_demands("examples/cmt1/demanda.dat", demand, 1000);
+    seed_random(19000);
+    Route best(56, 0);
+    build_initial_route(demand, 56, route, 50, best);
+    std::mt19937 engine(1);
+    while (pairs.size() < 4096) {
+      const int i = 1 + static_cast<int>(engine() % 54);
+      const int j = 1 + static_cast<int>(engine() % 54);
+      if (i < j && route[static_cast<std::size_t>(i)] != route[static_cast<std::size_t>(j)]) pairs.emplace_back(i, j);
+    }
+  }
+};
+
+Bundled& bundled() {
+  static Bundled instance;
+  return instance;
+}
+
+void WholeRoute(benchmark::State& state) {
+  Bundled& b = bundled();
+  std::size_t k = 0;
+  for (auto _ : state) {
+    const auto [i, j] = b.pairs[k++ % b.pairs.size()];
+    swap_positions(i, j, b.route);
+    benchmark::DoNotOptimize(route_distance(56, b.matrix, b.route));
+    benchmark::DoNotOptimize(capacity_excess(56, 160, b.route, b.demand));
+    swap_positions(i, j, b.route);
+  }
+}
+BENCHMARK(WholeRoute);
+
+void CachedBounds(benchmark::State& state) {
+  Bundled& b = bundled();
+  RouteCache cache;
+  cache_prepare(cache, b.matrix, b.demand, 56, 160, b.route);
+  std::size_t k = 0;
+  for (auto _ : state) {
+    const auto [i, j] = b.pairs[k++ % b.pairs.size()];
+    benchmark::DoNotOptimize(swapped_excess(cache, b.route, i, j));
+    benchmark::DoNotOptimize(approximate_swapped_distance(cache, b.route, i, j));
+  }
+}
+BENCHMARK(CachedBounds);
+
+void CachedExact(benchmark::State& state) {
+  Bundled& b = bundled();
+  RouteCache cache;
+  cache_prepare(cache, b.matrix, b.demand, 56, 160, b.route);
+  std::size_t k = 0;
+  for (auto _ : state) {
+    const auto [i, j] = b.pairs[k++ % b.pairs.size()];
+    benchmark::DoNotOptimize(swapped_excess(cache, b.route, i, j));
+    benchmark::DoNotOptimize(swapped_distance(cache, b.route, i, j));
+  }
+}
+BENCHMARK(CachedExact);
+
+}  // namespace
+
+BENCHMARK_MAIN();
