@@ -1,6 +1,5 @@
 #include "search/annealing.h"
 
-#include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -83,15 +82,15 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   int penalty = 0;
   bool penalty_known = false;
   if (try_bounds) {
-    const double approximate = approximate_swapped_distance(cache, route, i, j);
-    // A penalty is never negative, so on a Route without overload the change
-    // without it is a lower bound too; it often settles the move before the
-    // excess is worked out.
     // The lower bound of the change before its rounding to float: the same
     // additions as objective_change_at(penalty, approximate - E, fo).
+    const double approximate = approximate_swapped_distance(cache, route, i, j);
     const double low_distance = approximate - cache.error_bound;
     const double minus_fo = static_cast<double>(-fo);
     const double wide_temperature = static_cast<double>(temperature);
+    // A penalty is never negative, so on a Route without overload the change
+    // without it is a lower bound too; it often settles the move before the
+    // excess is worked out.
     const bool without_penalty = cache.excess == 0 && penalty_weight >= 0;
     if (without_penalty) {
       const double low = 0.0 + low_distance + minus_fo;
