@@ -40,9 +40,13 @@ void copy_route(int route_length, std::span<const int> source, std::span<int> de
 // The change of objective a candidate Route gives against the carried `fo`:
 // penalty_weight * excess (an int product) plus the candidate's float
 // distance minus fo, added in double in that order and rounded once to float.
+// objective_change_at takes the distance in double: the same additions, and
+// monotone in the distance, so bounds of a distance give bounds of the change.
+inline float objective_change_at(int penalty, double distance, float fo) {
+  return static_cast<float>(static_cast<double>(penalty) + distance + static_cast<double>(-fo));
+}
 inline float objective_change(int penalty, float distance, float fo) {
-  return static_cast<float>(static_cast<double>(penalty) + static_cast<double>(distance) +
-                            static_cast<double>(-fo));
+  return objective_change_at(penalty, static_cast<double>(distance), fo);
 }
 
 // The objective of a Route from its terms: penalty (an int product) plus the

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "model/instance.h"
+#include "model/route.h"
 
 // How a search evaluates its moves: through a RouteCache (the program's way),
 // or over the whole Route with a linked-list tabu look-up (the plain
@@ -128,19 +129,3 @@ float swapped_distance(RouteCache& cache, std::span<const int> route, int i, int
 // After the swap of i < j has been made on the Route, right after
 // swapped_distance evaluated it: brings the cache up to date.
 void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int j);
-
-// objective_change with a distance given in double: monotone in the distance,
-// so distance bounds give bounds of the change.
-inline float objective_change_at(int penalty, double distance, float fo) {
-  return static_cast<float>(static_cast<double>(penalty) + distance + static_cast<double>(-fo));
-}
-
-// Bounds of the exact change of objective of the swap i < j against fo.
-struct ChangeBounds {
-  float low;
-  float high;
-};
-inline ChangeBounds change_bounds(const RouteCache& cache, int penalty, double approximate, float fo) {
-  return {objective_change_at(penalty, approximate - cache.error_bound, fo),
-          objective_change_at(penalty, approximate + cache.error_bound, fo)};
-}
