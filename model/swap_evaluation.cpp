@@ -113,53 +113,6 @@ void cache_describe(RouteCache& cache, std::span<const int> route) {
   describe_trips(cache, route);
 }
 
-int swapped_excess_moving_zero(const RouteCache& cache, std::span<const int> route, int i, int j) {
-  assert(i < j);
-  const int a = route[at(i)];
-  const int b = route[at(j)];
-  const int capacity = cache.vehicle_capacity;
-  const auto& load = cache.trip_load;
-  // Demand of the customers at positions from..to.
-  const auto demand_between = [&cache, route](int from, int to) {
-    if (to < cache.prefix_valid) return cache.demand_prefix[at(to)] - cache.demand_prefix[at(from - 1)];
-    int sum = 0;
-    for (int k = from; k <= to; ++k) sum += cache.demand[at(route[at(k)])];
-    return sum;
-  };
-  if (a == 0) {
-    // The zero opening trip s moves right to j, where trip tj is split; the
-    // customer b comes to i, joining trips s-1 and s.
-    const int s = cache.trip_of[at(i)];
-    const int tj = cache.trip_of[at(j)];
-    const int db = cache.demand[at(b)];
-    const int left = load[at(s - 1)];
-    const int right = load[at(s)];
-    const int split = load[at(tj)];
-    const int before_j = demand_between(cache.trip_start[at(tj)] + 1, j - 1);
-    const int after_j = split - before_j - db;
-    if (tj == s)  // j lies in trip s itself
-      return cache.excess - over(left, capacity) - over(right, capacity) +
-             over(left + before_j + db, capacity) + over(after_j, capacity);
-    return cache.excess - over(left, capacity) - over(right, capacity) - over(split, capacity) +
-           over(left + db + right, capacity) + over(before_j, capacity) + over(after_j, capacity);
-  }
-  // The zero opening trip s (at j) moves left to i, where trip ti is split;
-  // the customer a goes to j, joining trips s-1 and s.
-  const int s = cache.trip_of[at(j)];
-  const int ti = cache.trip_of[at(i)];
-  const int da = cache.demand[at(a)];
-  const int left = load[at(s - 1)];
-  const int right = load[at(s)];
-  const int split = load[at(ti)];
-  const int before_i = demand_between(cache.trip_start[at(ti)] + 1, i - 1);
-  const int after_i = split - before_i - da;
-  if (ti == s - 1)  // i lies in trip s-1 itself
-    return cache.excess - over(left, capacity) - over(right, capacity) + over(before_i, capacity) +
-           over(after_i + da + right, capacity);
-  return cache.excess - over(split, capacity) - over(left, capacity) - over(right, capacity) +
-         over(before_i, capacity) + over(after_i, capacity) + over(left + da + right, capacity);
-}
-
 float swapped_distance(RouteCache& cache, std::span<const int> route, int i, int j) {
   assert(i < j);
   const float* cells = cache.matrix->cells.data();
