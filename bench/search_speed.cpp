@@ -86,6 +86,32 @@ Outcome anneal(const Start& start, Evaluation evaluation) {
   return outcome;
 }
 
+// The moves of one schedule from `initial` (levels above 0.1, 10000 moves each).
+long schedule_moves(float initial) {
+  long moves = 0;
+  for (float temperature = initial; static_cast<double>(temperature) > 0.1; temperature *= 0.97f) moves += 10000;
+  return moves;
+}
+
+// Thirty of the cooler schedules that fill most of a 30-second run (the k-th
+// schedule starts at 10000 / k), from the state the first schedule left.
+Outcome anneal_late(const Outcome& first, const RandomEngine& engine, const Start& start, Evaluation evaluation,
+                    long& moves) {
+  Outcome outcome = first;
+  random_engine() = engine;
+  moves = 0;
+  const auto from = std::chrono::steady_clock::now();
+  for (int k = 200; k < 230; ++k) {
+    const float initial = 10000.0f / static_cast<float>(k);
+    moves += schedule_moves(initial);
+    simulated_annealing(0.0f, initial, 0.97f, 10000, static_cast<int>(outcome.current.size()), outcome.current,
+                        outcome.fo, start.matrix, kCustomers, kPenalty, kCapacity, start.demand, outcome.fomin,
+                        outcome.best, clock_ms(), evaluation);
+  }
+  outcome.seconds = seconds_between(from);
+  return outcome;
+}
+
 Outcome tabu(const Start& start, Evaluation evaluation, float seconds) {
   Outcome outcome{start.current, start.best, start.fo, start.fomin, 0.0, {}};
   outcome.trace.reserve(4'000'000);
@@ -123,12 +149,26 @@ int main(int argc, char** argv) {
   const int moves = 3'780'000;
   const Outcome whole = anneal(start, Evaluation::whole_route);
   const Outcome cached = anneal(start, Evaluation::incremental);
+  const RandomEngine after_first = random_engine();
   identical = identical && whole == cached;
   std::fprintf(stderr, "annealing, first schedule (%d moves), end state %s\n", moves,
                whole == cached ? "identical" : "DIFFERENT");
   std::fprintf(stderr, "  whole Route: %8.3f s %12.0f moves/s\n", whole.seconds, moves / whole.seconds);
   std::fprintf(stderr, "  cached:      %8.3f s %12.0f moves/s\n", cached.seconds, moves / cached.seconds);
   std::fprintf(stderr, "  ratio:       %8.2f\n", whole.seconds / cached.seconds);
+  {
+    long moves = 0;
+    const Outcome late_whole = anneal_late(whole, after_first, start, Evaluation::whole_route, moves);
+    const Outcome late_cached = anneal_late(cached, after_first, start, Evaluation::incremental, moves);
+    identical = identical && late_whole == late_cached;
+    std::fprintf(stderr, "annealing, schedules 200 to 229 (%ld moves), end state %s\n", moves,
+                 late_whole == late_cached ? "identical" : "DIFFERENT");
+    std::fprintf(stderr, "  whole Route:  %8.3f s %12.0f moves/s\n", late_whole.seconds,
+                 static_cast<double>(moves) / late_whole.seconds);
+    std::fprintf(stderr, "  cached:       %8.3f s %12.0f moves/s\n", late_cached.seconds,
+                 static_cast<double>(moves) / late_cached.seconds);
+    std::fprintf(stderr, "  ratio:        %8.2f\n", late_whole.seconds / late_cached.seconds);
+  }
 
   const auto report_tabu = [&](const char* title, const Outcome& w, const Outcome& c, bool same) {
     std::fprintf(stderr, "tabu search, %s: %s\n", title, same ? "identical scans" : "DIFFERENT");
