@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
+#include <ostream>
 #include <random>
+#include <string>
 
 #include "model/route.h"
 #include "model/swap_evaluation.h"
@@ -28,6 +31,19 @@ struct Case {
   int max_demand;
   bool asymmetric;
 };
+
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.n << " customers, " << c.zeros << " zeros, demands up to " << c.max_demand;
+}
+
+// A stable test name: "n50_zeros4_demand40_symmetric".
+std::string case_name(const ::testing::TestParamInfo<Case>& info) {
+  const Case& c = info.param;
+  char name[64];
+  std::snprintf(name, sizeof name, "n%d_zeros%d_demand%d_%s", c.n, c.zeros, c.max_demand,
+                c.asymmetric ? "asymmetric" : "symmetric");
+  return name;
+}
 
 class SwapEvaluation : public ::testing::TestWithParam<Case> {};
 
@@ -85,6 +101,7 @@ TEST_P(SwapEvaluation, MatchesWholeRouteOnEveryPair) {
 INSTANTIATE_TEST_SUITE_P(
     RandomRoutes, SwapEvaluation,
     ::testing::Values(Case{50, 4, 40, false}, Case{50, 4, 40, true}, Case{12, 5, 90, false},
-                      Case{8, 0, 30, true}, Case{20, 9, 160, false}, Case{3, 2, 200, true}));
+                      Case{8, 0, 30, true}, Case{20, 9, 160, false}, Case{3, 2, 200, true}),
+    case_name);
 
 }  // namespace
