@@ -108,7 +108,7 @@ class FirstPass {
 }  // namespace
 
 void best_admissible_swap_cached(int& no1, int& no2, float& delta, RouteCache& cache,
-                                 std::span<int> route, float fo, int penalty_weight, float fomin,
+                                 std::span<const int> route, float fo, int penalty_weight, float fomin,
                                  const TabuMemory& memory, ScanScratch& scratch) {
   const int route_length = cache.route_length;
   scratch.candidates.clear();

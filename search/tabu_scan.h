@@ -46,5 +46,5 @@ void scan_prepare(ScanScratch& scratch, int route_length);
 // leave them a chance to be the best (or whose aspiration the bounds cannot
 // settle) are evaluated exactly.
 void best_admissible_swap_cached(int& no1, int& no2, float& delta, RouteCache& cache,
-                                 std::span<int> route, float fo, int penalty_weight, float fomin,
+                                 std::span<const int> route, float fo, int penalty_weight, float fomin,
                                  const TabuMemory& memory, ScanScratch& scratch);
