@@ -109,7 +109,7 @@ int run_program() {
   final_report(state.fomin, state.demand, parameters.customer_count, parameters.vehicle_capacity,
                state.best, state.matrix, state.route_length);
   std::printf("Tempo de execucao do Programa = %15.7f\n\n",
-              static_cast<double>(end_time - state.start_clock) * 0.001);
+              seconds_between(state.start_clock, end_time));
   std::printf("Tecle enter para encerrar o programa");
   std::fflush(stdout);
   std::getchar();

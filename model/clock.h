@@ -24,7 +24,11 @@ inline void set_clock_source(ClockSource source) { clock_detail::source = source
 
 inline ClockTicks clock_ms() { return clock_detail::source(); }
 
-// Seconds since start, as the program prints and compares them.
-inline double elapsed_seconds(ClockTicks start_clock) {
-  return static_cast<double>(clock_ms() - start_clock) * 0.001;
+// Seconds from start_clock to a clock reading, as the program prints, logs
+// (rounded to float) and compares them.
+inline double seconds_between(ClockTicks start_clock, ClockTicks reading) {
+  return static_cast<double>(reading - start_clock) * 0.001;
 }
+
+// Seconds since start_clock, reading the clock now.
+inline double elapsed_seconds(ClockTicks start_clock) { return seconds_between(start_clock, clock_ms()); }

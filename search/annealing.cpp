@@ -124,10 +124,6 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   return accepted;
 }
 
-float seconds_since(ClockTicks reading, ClockTicks start_clock) {
-  return static_cast<float>(static_cast<double>(reading - start_clock) * 0.001);
-}
-
 }  // namespace
 
 void simulated_annealing(float time_limit, float initial_temperature, float cooling_factor,
@@ -140,7 +136,7 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
   int schedule_index = 1;
   int move_count = 0;
   log_reset(kLogPath);
-  log_progress(kLogPath, seconds_since(reading, start_clock), fo, move_count);
+  log_progress(kLogPath, static_cast<float>(seconds_between(start_clock, reading)), fo, move_count);
 
   const int moves = has_two_interior_values(route_length, current) ? moves_per_temperature : 0;
   RouteCache cache;
@@ -191,7 +187,7 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
           std::printf("Fomin = %f\n", static_cast<double>(fomin));
           std::fflush(stdout);
           reading = clock_ms();
-          log_progress(kLogPath, seconds_since(reading, start_clock), fo, move_count);
+          log_progress(kLogPath, static_cast<float>(seconds_between(start_clock, reading)), fo, move_count);
           copy_route(route_length, current, best);
         }
       }
@@ -199,10 +195,10 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
     }
     reading = clock_ms();
     ++schedule_index;
-    if (static_cast<double>(reading - start_clock) * 0.001 >= static_cast<double>(time_limit)) break;
+    if (seconds_between(start_clock, reading) >= static_cast<double>(time_limit)) break;
   }
 
   reading = clock_ms();
   std::printf("Tempo de execucao do Simulated Annealing = %15.7f\n\n",
-              static_cast<double>(reading - start_clock) * 0.001);
+              seconds_between(start_clock, reading));
 }

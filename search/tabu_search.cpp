@@ -12,8 +12,9 @@ namespace {
 
 constexpr const char* kLogPath = "fo_BT.out";
 
-float seconds_since(ClockTicks reading, ClockTicks start_clock) {
-  return static_cast<float>(static_cast<double>(reading - start_clock) * 0.001);
+// The search's last line: the time since the run started.
+void print_closing_line(ClockTicks start_clock) {
+  std::printf("Tempo de execucao da busca tabu = %7.2f segundos\n", elapsed_seconds(start_clock));
 }
 
 }  // namespace
@@ -54,7 +55,7 @@ void tabu_search(float time_limit, int max_stall, int base_tenure, int route_len
   };
 
   log_reset(kLogPath);
-  log_progress(kLogPath, seconds_since(reading, start_clock), fo, iter);
+  log_progress(kLogPath, static_cast<float>(seconds_between(start_clock, reading)), fo, iter);
 
   for (;;) {
     ++iter;
@@ -65,7 +66,7 @@ void tabu_search(float time_limit, int max_stall, int base_tenure, int route_len
       if (memory.length <= 1) {
         copy_route(route_length, best, current);
         fo = fomin;
-        std::printf("Tempo de execucao da busca tabu = %7.2f segundos\n", elapsed_seconds(start_clock));
+        print_closing_line(start_clock);
         return;
       }
       memory_trim(memory);
@@ -91,7 +92,7 @@ void tabu_search(float time_limit, int max_stall, int base_tenure, int route_len
 
     if (fo < fomin) {
       reading = clock_ms();
-      log_progress(kLogPath, seconds_since(reading, start_clock), fo, iter);
+      log_progress(kLogPath, static_cast<float>(seconds_between(start_clock, reading)), fo, iter);
       fomin = fo;
       last_improvement = iter;
       copy_route(route_length, current, best);
@@ -112,8 +113,8 @@ void tabu_search(float time_limit, int max_stall, int base_tenure, int route_len
     copy_route(route_length, best, current);
     if (cached) cache_describe(cache, current);
     fo = fomin;
-    if (!(static_cast<double>(reading - start_clock) * 0.001 < static_cast<double>(time_limit))) break;
+    if (!(seconds_between(start_clock, reading) < static_cast<double>(time_limit))) break;
   }
 
-  std::printf("Tempo de execucao da busca tabu = %7.2f segundos\n", elapsed_seconds(start_clock));
+  print_closing_line(start_clock);
 }

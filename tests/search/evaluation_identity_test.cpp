@@ -122,24 +122,32 @@ class EvaluationIdentity : public ::testing::Test {
 };
 std::vector<Instance>* EvaluationIdentity::all_ = nullptr;
 
-Result anneal(const Instance& instance, const Start& start, int moves_per_temperature, Evaluation evaluation) {
+// Runs `search(current, fo, best, fomin, trace)` from the start in a scratch
+// folder with `clock` in place, and keeps what it leaves behind, with the log.
+template <typename Search>
+Result run(const Start& start, ClockSource clock, const char* log, Search search) {
   ScratchDir scratch;
   Result result{start.current, start.best, 0, 0, {}, {}, {}, {}};
   float fo = start.fo;
   float fomin = start.fomin;
   random_engine() = start.engine;
-  readings = 0;
-  set_clock_source(counting_clock);
-  result.console = capture_stdout([&] {
-    simulated_annealing(0.0f, 10000.0f, 0.97f, moves_per_temperature, static_cast<int>(result.current.size()),
-                        result.current, fo, instance.matrix, instance.customers, kPenalty, kCapacity,
-                        instance.demand, fomin, result.best, 0, evaluation);
-  });
+  set_clock_source(clock);
+  result.console = capture_stdout([&] { search(result.current, fo, result.best, fomin, result.trace); });
+  set_clock_source(steady_clock_ms);
   result.fo_bits = std::bit_cast<std::uint32_t>(fo);
   result.fomin_bits = std::bit_cast<std::uint32_t>(fomin);
-  result.log = read_file("fo_SA.out");
+  result.log = read_file(log);
   result.engine = random_engine();
   return result;
+}
+
+Result anneal(const Instance& instance, const Start& start, int moves_per_temperature, Evaluation evaluation) {
+  readings = 0;
+  return run(start, counting_clock, "fo_SA.out", [&](Route& current, float& fo, Route& best, float& fomin, auto&) {
+    simulated_annealing(0.0f, 10000.0f, 0.97f, moves_per_temperature, static_cast<int>(current.size()), current,
+                        fo, instance.matrix, instance.customers, kPenalty, kCapacity, instance.demand, fomin, best,
+                        0, evaluation);
+  });
 }
 
 TEST_F(EvaluationIdentity, AnnealingMakesTheSameMovesOverAWholeSchedule) {
@@ -158,24 +166,13 @@ TEST_F(EvaluationIdentity, AnnealingMakesTheSameMovesOverAWholeSchedule) {
 }
 
 Result tabu(const Instance& instance, const Start& start, float seconds, Evaluation evaluation) {
-  ScratchDir scratch;
-  Result result{start.current, start.best, 0, 0, {}, {}, {}, {}};
-  float fo = start.fo;
-  float fomin = start.fomin;
-  random_engine() = start.engine;
-  iterations_made = &result.trace;
-  set_clock_source(iteration_clock);
-  result.console = capture_stdout([&] {
-    tabu_search(seconds, 2000, 40, static_cast<int>(result.current.size()), result.current, fo, instance.matrix,
-                instance.customers, kPenalty, kCapacity, instance.demand, fomin, result.best, 0, 5, 10,
-                evaluation, &result.trace);
-  });
-  set_clock_source(steady_clock_ms);
-  result.fo_bits = std::bit_cast<std::uint32_t>(fo);
-  result.fomin_bits = std::bit_cast<std::uint32_t>(fomin);
-  result.log = read_file("fo_BT.out");
-  result.engine = random_engine();
-  return result;
+  return run(start, iteration_clock, "fo_BT.out",
+             [&](Route& current, float& fo, Route& best, float& fomin, std::vector<SwapChoice>& trace) {
+               iterations_made = &trace;
+               tabu_search(seconds, 2000, 40, static_cast<int>(current.size()), current, fo, instance.matrix,
+                           instance.customers, kPenalty, kCapacity, instance.demand, fomin, best, 0, 5, 10,
+                           evaluation, &trace);
+             });
 }
 
 TEST_F(EvaluationIdentity, TabuScansChooseTheSameSwapAtEveryIteration) {
