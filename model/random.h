@@ -4,37 +4,70 @@
 // one bit, so the draws are the same on every platform.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <random>
 
-// std::mt19937 with its state held in 32-bit words: the same parameters and
-// so the same sequence, but several times faster where std::mt19937 keeps its
-// state in 64-bit words (x86-64 Linux).
-using RandomEngine =
-    std::mersenne_twister_engine<std::uint32_t, 32, 624, 397, 31, 0x9908b0df, 11, 0xffffffff, 7,
-                                 0x9d2c5680, 15, 0xefc60000, 18, 1812433253>;
+// MT19937, the generator std::mt19937 is: the same seeding and the same
+// sequence. It twists its state and tempers the next 624 outputs in one
+// pass, so that a draw is a load from that block.
+class RandomEngine {
+ public:
+  using result_type = std::uint32_t;
+  static constexpr std::size_t state_size = 624;
+  static constexpr result_type default_seed = 5489u;
 
-namespace random_detail {
-extern RandomEngine engine;
-// A non-negative 31-bit value, as the C runtime's generators return.
-inline std::int32_t next_draw() { return static_cast<std::int32_t>(engine() >> 1); }
+  RandomEngine() { seed(default_seed); }
+  explicit RandomEngine(result_type value) { seed(value); }
 
-// n mod d for 0 <= n < 2^31 and 0 < d < 2^31 without a hardware division:
-// q = floor(n * m / 2^(31 + l)) with l = ceil(log2 d), m = ceil(2^(31 + l) / d)
-// is the exact quotient for every 31-bit n (Granlund and Montgomery), and
-// n * m < 2^63. The divisor's constants are kept for the bound last used.
-struct Divisor {
+  void seed(result_type value);
+  result_type operator()() {
+    if (next_ == state_size) refill();
+    return output_[next_++];
+  }
+  void discard(unsigned long long count) {
+    for (; count > 0; --count) (*this)();
+  }
+  // Engines are equal when they will draw the same sequence.
+  friend bool operator==(const RandomEngine& left, const RandomEngine& right) {
+    return left.next_ == right.next_ && left.state_ == right.state_;
+  }
+
+ private:
+  void refill();  // twists the state and tempers its outputs
+
+  std::array<result_type, state_size> state_{};
+  std::array<result_type, state_size> output_{};
+  std::size_t next_ = state_size;
+};
+
+// A positive bound of draws with the constants of its remainder: n mod d for
+// 0 <= n < 2^31 and 0 < d < 2^31 without a hardware division. q = floor(n * m
+// / 2^(31 + l)) with l = ceil(log2 d), m = ceil(2^(31 + l) / d) is the exact
+// quotient for every 31-bit n (Granlund and Montgomery), and n * m < 2^63.
+struct DrawBound {
   std::uint32_t d = 1;
   std::uint64_t m = std::uint64_t{1} << 31;
   int shift = 31;
 };
-extern Divisor divisor;
-void set_divisor(std::uint32_t d);
+DrawBound draw_bound(std::uint32_t d);
+
+namespace random_detail {
+inline std::int32_t remainder(std::int32_t n, const DrawBound& bound) {
+  const std::uint64_t q = (static_cast<std::uint64_t>(n) * bound.m) >> bound.shift;
+  return n - static_cast<std::int32_t>(q * bound.d);
+}
+
+extern RandomEngine engine;
+// A non-negative 31-bit value, as the C runtime's generators return.
+inline std::int32_t next_draw() { return static_cast<std::int32_t>(engine() >> 1); }
+
+// n mod d, with the constants kept for the bound last used.
+extern DrawBound divisor;
 inline std::int32_t remainder(std::int32_t n, std::int32_t d) {
   if (d < 0) return n % d;  // never used by the program; keeps C semantics
-  if (static_cast<std::uint32_t>(d) != divisor.d) set_divisor(static_cast<std::uint32_t>(d));
-  const std::uint64_t q = (static_cast<std::uint64_t>(n) * divisor.m) >> divisor.shift;
-  return n - static_cast<std::int32_t>(q * divisor.d);
+  if (static_cast<std::uint32_t>(d) != divisor.d) divisor = draw_bound(static_cast<std::uint32_t>(d));
+  return remainder(n, divisor);
 }
 }  // namespace random_detail
 
@@ -47,6 +80,11 @@ inline void seed_random(unsigned seed) { random_detail::engine.seed(seed); }
 // A value in 0..bound-1 (the draw modulo bound); 0 without drawing for bound 0.
 inline int random_below(int bound) {
   if (bound == 0) return 0;
+  return random_detail::remainder(random_detail::next_draw(), bound);
+}
+
+// random_below(bound.d) for a bound prepared once.
+inline int random_below(const DrawBound& bound) {
   return random_detail::remainder(random_detail::next_draw(), bound);
 }
 
