@@ -9,8 +9,12 @@
 namespace {
 
 constexpr double kUnitRoundoff = 1.0 / 16777216.0;  // 2^-24, float
-// Widening of the summation bound that covers the few double roundings made
-// in forming the approximate distance (relative size about 2^-50 each).
+constexpr double kDoubleRoundoff = 1.0 / 9007199254740992.0;  // 2^-53
+// Bound on the relative error of the few double roundings that form an
+// approximate distance (sums of at most 16 cells and one addition to the sum
+// of the edges, each rounding 2^-53 of its size), with room to spare.
+constexpr double kForming = 1.0 / 562949953421312.0;  // 2^-49
+// Widening of the whole bound, which covers the roundings made in working it out.
 constexpr double kSlack = 1.0 + 1.0 / 1048576.0;
 
 using swap_detail::at;
@@ -24,18 +28,29 @@ double summation_gamma(int route_length) {
 }
 
 // The error bound of the approximate distance of any swap of the current
-// Route: the exact distances of the Route and of the swapped Route each lie
-// within gamma * (sum of |edges|) of their real sums, and a swap adds at most
-// four edges.
+// Route. The exact distance of the swapped Route lies within gamma * (sum of
+// its |edges|) of their real sum, and the approximate one within real_error
+// plus its forming roundings of that real sum. A swap adds at most four
+// edges to those of the Route.
 void update_error_bound(RouteCache& cache) {
-  const double gamma = summation_gamma(cache.route_length);
-  const double edges = static_cast<double>(cache.route_length - 1);
-  // Sum of |edges| of the Route: with no negative cell it is the real sum,
-  // at most distance / (1 - gamma); otherwise at most (L-1) * largest cell.
-  const double absolute = cache.non_negative
-                              ? static_cast<double>(cache.distance) / (1.0 - gamma)
-                              : edges * cache.largest_cell;
-  cache.error_bound = gamma * (2.0 * absolute + 4.0 * cache.largest_cell) * kSlack;
+  const double largest = cache.largest_cell;
+  // Sum of |edges| of the Route: with no negative cell it is their real sum;
+  // otherwise at most (L-1) * largest cell.
+  const double absolute = cache.non_negative ? cache.real + cache.real_error
+                                             : static_cast<double>(cache.route_length - 1) * largest;
+  const double forming = kForming * (std::fabs(cache.real) + 16.0 * largest);
+  cache.error_bound = (cache.gamma * (absolute + 4.0 * largest) + cache.real_error + forming) * kSlack;
+}
+
+// The edges summed in double, afresh.
+void sum_edges(RouteCache& cache) {
+  const int length = cache.route_length;
+  double real = 0.0;
+  for (int k = 1; k < length; ++k) real += static_cast<double>(cache.edge[at(k)]);
+  cache.real = real;
+  // Double recursive summation of L-1 terms: within 2 * L * 2^-53 * sum of |terms|.
+  cache.real_error =
+      2.0 * static_cast<double>(length) * kDoubleRoundoff * static_cast<double>(length - 1) * cache.largest_cell;
 }
 
 // Trips, loads and the excess of the Route.
@@ -91,8 +106,9 @@ void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<co
   // Far below the float range the sums cannot overflow and the error bound
   // holds; instances with larger distances are evaluated exactly throughout.
   cache.intervals = cache.largest_cell * 8.0 * static_cast<double>(route_length) < 1e36;
+  cache.gamma = summation_gamma(route_length);
+  cache.edge.assign(at(route_length), 0.0f);
   cache.partial.assign(at(route_length), 0.0f);
-  cache.scratch.assign(at(route_length), 0.0f);
   cache.trip_of.assign(at(route_length), 0);
   cache.demand_prefix.assign(at(route_length), 0);
   cache.trip_start.reserve(at(route_length));
@@ -102,44 +118,127 @@ void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<co
 
 void cache_describe(RouteCache& cache, std::span<const int> route) {
   const DistanceMatrix& matrix = *cache.matrix;
+  const int length = cache.route_length;
   float sum = 0.0f;
   cache.partial[0] = 0.0f;
-  for (int k = 1; k < cache.route_length; ++k) {
-    sum += matrix.at(route[at(k - 1)], route[at(k)]);
+  for (int k = 1; k < length; ++k) {
+    const float edge = matrix.at(route[at(k - 1)], route[at(k)]);
+    cache.edge[at(k)] = edge;
+    sum += edge;
     cache.partial[at(k)] = sum;
   }
   cache.distance = sum;
+  sum_edges(cache);
   update_error_bound(cache);
   describe_trips(cache, route);
 }
 
-float swapped_distance(RouteCache& cache, std::span<const int> route, int i, int j) {
+int swapped_excess_moving_zero(const RouteCache& cache, std::span<const int> route, int i, int j) {
+  assert(i < j);
+  const int a = route[at(i)];
+  const int b = route[at(j)];
+  const int capacity = cache.vehicle_capacity;
+  const auto& load = cache.trip_load;
+  // Demand of the customers at positions from..to.
+  const auto demand_between = [&cache, route](int from, int to) {
+    if (to < cache.prefix_valid) return cache.demand_prefix[at(to)] - cache.demand_prefix[at(from - 1)];
+    int sum = 0;
+    for (int k = from; k <= to; ++k) sum += cache.demand[at(route[at(k)])];
+    return sum;
+  };
+  if (a == 0) {
+    // The zero opening trip s moves right to j, where trip tj is split; the
+    // customer b comes to i, joining trips s-1 and s.
+    const int s = cache.trip_of[at(i)];
+    const int tj = cache.trip_of[at(j)];
+    const int db = cache.demand[at(b)];
+    const int left = load[at(s - 1)];
+    const int right = load[at(s)];
+    const int split = load[at(tj)];
+    const int before_j = demand_between(cache.trip_start[at(tj)] + 1, j - 1);
+    const int after_j = split - before_j - db;
+    if (tj == s)  // j lies in trip s itself
+      return cache.excess - over(left, capacity) - over(right, capacity) +
+             over(left + before_j + db, capacity) + over(after_j, capacity);
+    return cache.excess - over(left, capacity) - over(right, capacity) - over(split, capacity) +
+           over(left + db + right, capacity) + over(before_j, capacity) + over(after_j, capacity);
+  }
+  // The zero opening trip s (at j) moves left to i, where trip ti is split;
+  // the customer a goes to j, joining trips s-1 and s.
+  const int s = cache.trip_of[at(j)];
+  const int ti = cache.trip_of[at(i)];
+  const int da = cache.demand[at(a)];
+  const int left = load[at(s - 1)];
+  const int right = load[at(s)];
+  const int split = load[at(ti)];
+  const int before_i = demand_between(cache.trip_start[at(ti)] + 1, i - 1);
+  const int after_i = split - before_i - da;
+  if (ti == s - 1)  // i lies in trip s-1 itself
+    return cache.excess - over(left, capacity) - over(right, capacity) + over(before_i, capacity) +
+           over(after_i + da + right, capacity);
+  return cache.excess - over(split, capacity) - over(left, capacity) - over(right, capacity) +
+         over(before_i, capacity) + over(after_i, capacity) + over(left + da + right, capacity);
+}
+
+float swapped_distance(const RouteCache& cache, std::span<const int> route, int i, int j) {
   assert(i < j);
   const float* cells = cache.matrix->cells.data();
   const auto cols = static_cast<std::size_t>(cache.matrix->cols);
   const int* node = route.data();
-  float* partial = cache.scratch.data();
+  const float* edge = cache.edge.data();
   // The swapped Route from position i on: node[j], node[i+1..j-1], node[i],
-  // node[j+1..]. One addition per position, in position order.
-  float sum = cache.partial[at(i - 1)];
-  std::size_t from = static_cast<std::size_t>(node[i - 1]) * cols;
-  const auto add = [&](int k, int to) {
-    sum += cells[from + static_cast<std::size_t>(to)];
-    partial[k] = sum;
-    from = static_cast<std::size_t>(to) * cols;
+  // node[j+1..]. One addition per position, in position order; the edges
+  // strictly between the changed ones are the Route's own.
+  const auto cell = [cells, cols](int from, int to) {
+    return cells[static_cast<std::size_t>(from) * cols + static_cast<std::size_t>(to)];
   };
-  add(i, node[j]);
-  for (int k = i + 1; k < j; ++k) add(k, node[k]);
-  add(j, node[i]);
-  for (int k = j + 1; k < cache.route_length; ++k) add(k, node[k]);
+  float sum = cache.partial[at(i - 1)] + cell(node[i - 1], node[j]);
+  if (j == i + 1) {
+    sum += cell(node[j], node[i]);
+  } else {
+    sum += cell(node[j], node[i + 1]);
+    for (int k = i + 2; k < j; ++k) sum += edge[k];
+    sum += cell(node[j - 1], node[i]);
+  }
+  sum += cell(node[i], node[j + 1]);
+  for (int k = j + 2; k < cache.route_length; ++k) sum += edge[k];
   return sum;
 }
 
 void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int j) {
-  std::copy(cache.scratch.begin() + i, cache.scratch.end(), cache.partial.begin() + i);
-  cache.distance = cache.partial[at(cache.route_length - 1)];
+  const int length = cache.route_length;
+  // route now holds the swapped entries: b at i, a at j. The edges at i, i+1,
+  // j and j+1 changed (three of them when j = i + 1).
+  const double* cells = cache.wide.data();
+  const auto cols = static_cast<std::size_t>(cache.matrix->cols);
+  const auto wide_edge = [&](int k) {
+    return cells[static_cast<std::size_t>(route[at(k - 1)]) * cols + static_cast<std::size_t>(route[at(k)])];
+  };
+  float* edge = cache.edge.data();
+  double removed = static_cast<double>(edge[i]) + static_cast<double>(edge[i + 1]) + static_cast<double>(edge[j + 1]);
+  double added = wide_edge(i) + wide_edge(i + 1) + wide_edge(j + 1);
+  if (j != i + 1) {
+    removed += static_cast<double>(edge[j]);
+    added += wide_edge(j);
+  }
+  const DistanceMatrix& matrix = *cache.matrix;
+  for (const int k : {i, i + 1, j, j + 1}) edge[k] = matrix.at(route[at(k - 1)], route[at(k)]);
+  cache.real += added - removed;
+  cache.real_error += kForming * (std::fabs(cache.real) + 16.0 * cache.largest_cell);
+  // Each swap's roundings add to the error: sum the edges anew before it
+  // reaches the scale of the float summation bound.
+  if (cache.real_error > cache.gamma * cache.largest_cell) sum_edges(cache);
+  // The float sums from i on.
+  float* partial = cache.partial.data();
+  float sum = partial[i - 1];
+#pragma GCC unroll 4
+  for (int k = i; k < length; ++k) {
+    sum += edge[k];
+    partial[k] = sum;
+  }
+  cache.distance = sum;
   update_error_bound(cache);
-  // route now holds the swapped entries: b at i, a at j.
+
   const int b = route[at(i)];
   const int a = route[at(j)];
   if (a == 0 || b == 0) {

@@ -4,12 +4,17 @@
 // The distance of a Route is a float running sum in position order, so a
 // swap at positions i < j leaves every partial sum before i unchanged: the
 // exact float distance of the swapped Route needs only the additions from i
-// on, started from the cached partial sum. Often even that is not needed:
-// the change computed in double from the few edges a swap touches, widened by
-// the error bound of float recursive summation (|error| <= gamma_k * sum of
-// |terms|, gamma_k = k*u / (1 - k*u), u = 2^-24), gives an interval that holds
-// the exact float distance, and through the monotone roundings of
+// on, started from the cached partial sum. Often even that is not needed.
+// The cache also keeps the sum of the Route's edges in double, which is their
+// real sum but for a tiny, tracked error. That sum plus the change computed
+// in double from the few edges a swap touches, widened by the error bound of
+// float recursive summation (|error| <= gamma_k * sum of |terms|, gamma_k =
+// k*u / (1 - k*u), u = 2^-24), gives an interval that holds the exact float
+// distance of the swapped Route, and through the monotone roundings of
 // objective_change an interval that holds the exact change of objective.
+// Neither the interval nor the double sum waits for the float sums: a search
+// can decide on the interval while the exact sums of its last move are still
+// being worked out.
 //
 // Capacity excess changes only in the trips a swap touches: loads come from
 // prefix sums of the demands along the Route and the positions of its zeros,
@@ -39,10 +44,14 @@ struct RouteCache {
   bool intervals = false;         // false when sums could overflow: evaluate exactly
   bool non_negative = false;      // no negative distance in the matrix
   double largest_cell = 0.0;      // largest |distance|
+  double gamma = 0.0;             // gamma_L of float summation over a Route
 
   // The Route the cache describes.
+  std::vector<float> edge;        // edge[k]: cell (route[k-1], route[k]) for k >= 1; edge[0] = 0
   std::vector<float> partial;     // partial[k]: running float sum of edges 1..k; partial[0] = 0
   float distance = 0.0f;          // partial[route_length - 1] = route_distance
+  double real = 0.0;              // the edges summed in double
+  double real_error = 0.0;        // |real - the real sum of the edges| <= real_error
   double error_bound = 0.0;       // E: |exact swapped distance - approximate one| <= E
   std::vector<int> demand_prefix; // demand of the customers at positions 1..k, for k < prefix_valid
   int prefix_valid = 0;           // after swaps of two customers, the prefix is stale from the first
@@ -51,7 +60,6 @@ struct RouteCache {
   std::vector<int> trip_load;
   int excess = 0;                 // capacity_excess of the Route
 
-  std::vector<float> scratch;     // partial sums of the last exactly evaluated swap
 };
 
 // Sets up the cache for an instance and describes `route` (all storage is
@@ -67,6 +75,10 @@ inline int over(int load, int capacity) { return load > capacity ? load - capaci
 inline std::size_t at(int position) { return static_cast<std::size_t>(position); }
 }  // namespace swap_detail
 
+// The capacity excess of the Route after swapping positions i < j when one of
+// them holds a zero (a trip boundary moves).
+int swapped_excess_moving_zero(const RouteCache& cache, std::span<const int> route, int i, int j);
+
 // The capacity excess of the Route after swapping positions i < j (entries differ).
 inline int swapped_excess(const RouteCache& cache, std::span<const int> route, int i, int j) {
   using swap_detail::at;
@@ -74,62 +86,22 @@ inline int swapped_excess(const RouteCache& cache, std::span<const int> route, i
   assert(i < j);
   const int a = route[at(i)];
   const int b = route[at(j)];
-  const int capacity = cache.vehicle_capacity;
-  const auto& load = cache.trip_load;
-  // Demand of the customers at positions from..to.
-  const auto demand_between = [&cache, route](int from, int to) {
-    if (to < cache.prefix_valid) return cache.demand_prefix[at(to)] - cache.demand_prefix[at(from - 1)];
-    int sum = 0;
-    for (int k = from; k <= to; ++k) sum += cache.demand[at(route[at(k)])];
-    return sum;
-  };
-  if (a != 0 && b != 0) {
-    const int ti = cache.trip_of[at(i)];
-    const int tj = cache.trip_of[at(j)];
-    if (ti == tj) return cache.excess;
-    const int shift = cache.demand[at(b)] - cache.demand[at(a)];
-    const int li = load[at(ti)];
-    const int lj = load[at(tj)];
-    return cache.excess - over(li, capacity) - over(lj, capacity) + over(li + shift, capacity) +
-           over(lj - shift, capacity);
-  }
-  if (a == 0) {
-    // The zero opening trip s moves right to j, where trip tj is split; the
-    // customer b comes to i, joining trips s-1 and s.
-    const int s = cache.trip_of[at(i)];
-    const int tj = cache.trip_of[at(j)];
-    const int db = cache.demand[at(b)];
-    const int left = load[at(s - 1)];
-    const int right = load[at(s)];
-    const int split = load[at(tj)];
-    const int before_j = demand_between(cache.trip_start[at(tj)] + 1, j - 1);
-    const int after_j = split - before_j - db;
-    if (tj == s)  // j lies in trip s itself
-      return cache.excess - over(left, capacity) - over(right, capacity) +
-             over(left + before_j + db, capacity) + over(after_j, capacity);
-    return cache.excess - over(left, capacity) - over(right, capacity) - over(split, capacity) +
-           over(left + db + right, capacity) + over(before_j, capacity) + over(after_j, capacity);
-  }
-  // The zero opening trip s (at j) moves left to i, where trip ti is split;
-  // the customer a goes to j, joining trips s-1 and s.
-  const int s = cache.trip_of[at(j)];
+  if (a == 0 || b == 0) return swapped_excess_moving_zero(cache, route, i, j);
   const int ti = cache.trip_of[at(i)];
-  const int da = cache.demand[at(a)];
-  const int left = load[at(s - 1)];
-  const int right = load[at(s)];
-  const int split = load[at(ti)];
-  const int before_i = demand_between(cache.trip_start[at(ti)] + 1, i - 1);
-  const int after_i = split - before_i - da;
-  if (ti == s - 1)  // i lies in trip s-1 itself
-    return cache.excess - over(left, capacity) - over(right, capacity) + over(before_i, capacity) +
-           over(after_i + da + right, capacity);
-  return cache.excess - over(split, capacity) - over(left, capacity) - over(right, capacity) +
-         over(before_i, capacity) + over(after_i, capacity) + over(left + da + right, capacity);
+  const int tj = cache.trip_of[at(j)];
+  if (ti == tj) return cache.excess;
+  // Two customers of different trips: the trips trade their demands.
+  const int capacity = cache.vehicle_capacity;
+  const int shift = cache.demand[at(b)] - cache.demand[at(a)];
+  const int li = cache.trip_load[at(ti)];
+  const int lj = cache.trip_load[at(tj)];
+  return cache.excess - over(li, capacity) - over(lj, capacity) + over(li + shift, capacity) +
+         over(lj - shift, capacity);
 }
 
 // The distance after swapping positions i < j, approximated in double from the
-// edges the swap changes; the exact float distance lies within
-// cache.error_bound of it.
+// sum of the Route's edges and the edges the swap changes; the exact float
+// distance lies within cache.error_bound of it.
 inline double approximate_swapped_distance(const RouteCache& cache, std::span<const int> route, int i, int j) {
   assert(i < j);
   const double* cells = cache.wide.data();
@@ -141,27 +113,28 @@ inline double approximate_swapped_distance(const RouteCache& cache, std::span<co
   const auto d = [cells, cols](int from, int to) {
     return cells[static_cast<std::size_t>(from) * cols + static_cast<std::size_t>(to)];
   };
+  // The Route's own edges at i, i+1, j and j+1 are in cache.edge.
+  const auto edge = [&cache](int k) { return static_cast<double>(cache.edge[swap_detail::at(k)]); };
   double removed = 0.0;
   double added = 0.0;
   if (j == i + 1) {
     // Adjacent positions share the edge a -> b, which turns into b -> a.
-    removed = d(before_a, a) + d(a, b) + d(b, after_b);
+    removed = edge(i) + edge(j) + edge(j + 1);
     added = d(before_a, b) + d(b, a) + d(a, after_b);
   } else {
     const int after_a = route[swap_detail::at(i + 1)];
     const int before_b = route[swap_detail::at(j - 1)];
-    removed = d(before_a, a) + d(a, after_a) + d(before_b, b) + d(b, after_b);
+    removed = edge(i) + edge(i + 1) + edge(j) + edge(j + 1);
     added = d(before_a, b) + d(b, after_a) + d(before_b, a) + d(a, after_b);
   }
-  return static_cast<double>(cache.distance) + (added - removed);
+  return cache.real + (added - removed);
 }
 
 // The exact float distance after swapping positions i < j, equal bit for bit to
 // route_distance of the swapped Route: the same additions in the same order,
-// started from the cached partial sum before i. The Route is only read; the
-// partial sums of the swapped Route from i on are left in cache.scratch.
-float swapped_distance(RouteCache& cache, std::span<const int> route, int i, int j);
+// started from the cached partial sum before i. Only reads.
+float swapped_distance(const RouteCache& cache, std::span<const int> route, int i, int j);
 
-// After the swap of i < j has been made on the Route, right after
-// swapped_distance evaluated it: brings the cache up to date.
+// After the swap of i < j has been made on the Route: brings the cache up to
+// date, the float sums from i on included.
 void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int j);

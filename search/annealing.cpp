@@ -1,5 +1,6 @@
 #include "search/annealing.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -30,30 +31,52 @@ bool metropolis_accepts(float delta, float temperature, float u) {
 // The acceptance draw u of a step: random_uniform(0, 1) rounded to float.
 float acceptance_draw(int step) { return static_cast<float>(uniform_value(step, 0.0, 1.0)); }
 
-// For every value u the acceptance draw can take, indexed by its step: a
-// float t a little above -ln(u) (by 1e-9, then by a factor 1 + 2^-22), or
-// infinity for u = 0, which rejects only a change whose exp underflows to 0.
-// A change whose value before its rounding to float exceeds t * temperature
-// is then sure to fail the Metropolis test: exp(-x) < u once x > -ln(u), and
-// the margins cover the rounding of the change to float (2^-24), of the
-// product and of the quotient (2^-53) and the last bits of exp and log.
-std::vector<float> rejection_thresholds() {
-  std::vector<float> thresholds(10000);
-  thresholds[0] = std::numeric_limits<float>::infinity();
-  for (int step = 1; step < 10000; ++step) {
-    const double minus_log_u = -std::log(static_cast<double>(acceptance_draw(step)));
-    const double threshold = (minus_log_u + 1e-9) * (1.0 + 1.0 / 4194304.0);
-    float rounded = static_cast<float>(threshold);
-    if (static_cast<double>(rounded) < threshold) rounded = std::nextafter(rounded, 100.0f);
-    thresholds[static_cast<std::size_t>(step)] = rounded;
+// For every value u the acceptance draw can take, indexed by its step, two
+// floats that settle the Metropolis test of most changes at or above 0
+// without their exact value:
+// - `reject`: a little above -ln(u) (by 1e-9, then by a factor 1 + 2^-22),
+//   or infinity for u = 0, which rejects only a change whose exp underflows
+//   to 0. A change whose value before its rounding to float exceeds
+//   reject * temperature is sure to fail: exp(-x) < u once x > -ln(u).
+// - `accept`: a little below -ln(u) (by a factor 1 - 2^-30, then by 1e-9),
+//   or 700 for u = 0. A float change below accept * temperature is sure to
+//   pass: its quotient by the temperature is below -ln(u), so exp of its
+//   opposite is above u.
+// The margins cover the rounding of a change to float (2^-24), of the product
+// and of the quotient (2^-53) and the last bits of exp and log.
+struct MetropolisTable {
+  std::vector<float> reject;
+  std::vector<float> accept;
+};
+
+MetropolisTable metropolis_table() {
+  MetropolisTable table{std::vector<float>(10000), std::vector<float>(10000)};
+  table.reject[0] = std::numeric_limits<float>::infinity();
+  table.accept[0] = 700.0f;
+  for (std::size_t step = 1; step < 10000; ++step) {
+    const double minus_log_u = -std::log(static_cast<double>(acceptance_draw(static_cast<int>(step))));
+    const double above = (minus_log_u + 1e-9) * (1.0 + 1.0 / 4194304.0);
+    float rounded = static_cast<float>(above);
+    if (static_cast<double>(rounded) < above) rounded = std::nextafter(rounded, 100.0f);
+    table.reject[step] = rounded;
+    const double below = minus_log_u * (1.0 - 1.0 / 1073741824.0) - 1e-9;
+    rounded = static_cast<float>(below);
+    if (static_cast<double>(rounded) > below) rounded = std::nextafter(rounded, -100.0f);
+    table.accept[step] = rounded;
   }
-  return thresholds;
+  return table;
 }
 
 // True when a change whose value before rounding to float is `low` (or more)
 // is sure to be rejected against the draw of this step.
-bool surely_rejected(double low, double temperature, int step, const std::vector<float>& thresholds) {
-  return low > static_cast<double>(thresholds[static_cast<std::size_t>(step)]) * temperature;
+bool surely_rejected(double low, double temperature, int step, const MetropolisTable& table) {
+  return low > static_cast<double>(table.reject[static_cast<std::size_t>(step)]) * temperature;
+}
+
+// True when a change at or above 0 whose float value is `high` (or less) is
+// sure to be accepted against the draw of this step.
+bool surely_accepted(float high, double temperature, int step, const MetropolisTable& table) {
+  return static_cast<double>(high) < static_cast<double>(table.accept[static_cast<std::size_t>(step)]) * temperature;
 }
 
 float draw_uniform() { return acceptance_draw(random_step()); }
@@ -62,66 +85,94 @@ float draw_uniform() { return acceptance_draw(random_step()); }
 // this step, as metropolis_accepts decides it, with exp worked out only when
 // neither cheap bound settles it: exp(-x) >= 1 - x, and exp(-x) < u once x is
 // above the step's threshold. The margins cover the last bits of exp.
-bool metropolis_accepts_step(float delta, float temperature, int step, const std::vector<float>& thresholds) {
+bool metropolis_accepts_step(float delta, float temperature, int step, const MetropolisTable& table) {
   const float u = acceptance_draw(step);
   if (step != 0) {
     const double argument = -1.0 * static_cast<double>(delta) / static_cast<double>(temperature);
     if (1.0 + argument > static_cast<double>(u) * (1.0 + 1e-12)) return true;
-    if (surely_rejected(static_cast<double>(delta), static_cast<double>(temperature), step, thresholds))
-      return false;
+    if (surely_rejected(static_cast<double>(delta), static_cast<double>(temperature), step, table)) return false;
   }
   return metropolis_accepts(delta, temperature, u);
+}
+
+// What the search knows of the carried fo without the exact float sums of
+// its last accepted move: low <= fo <= high. After a move to a Route of
+// penalty p and exact distance d, fo = fo' + delta with delta the float
+// rounding of p + d - fo', so fo lies within a few float roundings of p + d:
+// 2^-23 of the sizes involved bounds them all.
+struct CarriedBounds {
+  double low;
+  double high;
+};
+
+CarriedBounds carried_after(int penalty, double approximate, double error, double low_change, double high_change) {
+  const double low = static_cast<double>(penalty) + (approximate - error);
+  const double high = static_cast<double>(penalty) + (approximate + error);
+  const double size = std::max(std::fabs(low), std::fabs(high)) + std::max(std::fabs(low_change), std::fabs(high_change));
+  const double margin = size * (1.0 / 2097152.0);  // 2^-21
+  return {low - margin, high + margin};
 }
 
 // One move through the cache: the same draws, the same decision and the same
 // change as the whole-Route evaluation. Makes the swap i < j when it is
 // accepted and returns whether it was, with its change in delta.
+//
+// The decision is taken on bounds wherever they settle it, and those do not
+// wait for the float sums: only the rare move they leave open needs the exact
+// change before it is decided. An accepted move's exact change is worked out
+// after the decision, and carried into fo.
 bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int penalty_weight, float fo,
-                 float temperature, bool try_bounds, const std::vector<float>& thresholds, float& delta) {
+                 CarriedBounds& carried, float temperature, const MetropolisTable& table, float& delta) {
   int step = -1;  // the acceptance draw, once made
   int penalty = 0;
-  bool penalty_known = false;
-  if (try_bounds) {
-    // The lower bound of the change before its rounding to float: the same
-    // additions as objective_change_at(penalty, approximate - E, fo).
-    const double approximate = approximate_swapped_distance(cache, route, i, j);
-    const double low_distance = approximate - cache.error_bound;
-    const double minus_fo = static_cast<double>(-fo);
-    const double wide_temperature = static_cast<double>(temperature);
+  bool decided = false;
+  double approximate = 0.0;
+  double low = 0.0;
+  double high = 0.0;
+  const double error = cache.error_bound;
+  const double wide_temperature = static_cast<double>(temperature);
+  if (cache.intervals) {
+    // The bounds of the change before its rounding to float: the same
+    // additions as objective_change_at(penalty, approximate -/+ E, fo).
+    approximate = approximate_swapped_distance(cache, route, i, j);
     // A penalty is never negative, so on a Route without overload the change
     // without it is a lower bound too; it often settles the move before the
     // excess is worked out.
-    const bool without_penalty = cache.excess == 0 && penalty_weight >= 0;
-    if (without_penalty) {
-      const double low = 0.0 + low_distance + minus_fo;
-      if (low >= 0.0) {
+    if (cache.excess == 0 && penalty_weight >= 0) {
+      const double low_without = 0.0 + (approximate - error) + (-carried.high);
+      if (low_without >= 0.0) {
         // The change is sure not to improve, so this move draws u.
         step = random_step();
-        if (surely_rejected(low, wide_temperature, step, thresholds)) return false;
+        if (surely_rejected(low_without, wide_temperature, step, table)) return false;
       }
     }
     penalty = penalty_weight * swapped_excess(cache, route, i, j);
-    penalty_known = true;
-    if (penalty != 0 || !without_penalty) {
-      const double low = static_cast<double>(penalty) + low_distance + minus_fo;
-      if (low >= 0.0) {
-        if (step < 0) step = random_step();
-        if (surely_rejected(low, wide_temperature, step, thresholds)) return false;
-      }
+    low = static_cast<double>(penalty) + (approximate - error) + (-carried.high);
+    high = static_cast<double>(penalty) + (approximate + error) + (-carried.low);
+    if (static_cast<float>(high) < 0.0f) {
+      decided = true;  // sure to improve
+    } else if (low >= 0.0) {
+      if (step < 0) step = random_step();
+      if (surely_rejected(low, wide_temperature, step, table)) return false;
+      decided = surely_accepted(static_cast<float>(high), wide_temperature, step, table);
+    }
+  } else {
+    penalty = penalty_weight * swapped_excess(cache, route, i, j);
+  }
+  if (!decided) {
+    const float change = objective_change(penalty, swapped_distance(cache, route, i, j), fo);
+    if (change >= 0.0f) {
+      if (step < 0) step = random_step();
+      if (!metropolis_accepts_step(change, temperature, step, table)) return false;
     }
   }
-  if (!penalty_known) penalty = penalty_weight * swapped_excess(cache, route, i, j);
-  delta = objective_change(penalty, swapped_distance(cache, route, i, j), fo);
-  bool accepted = true;
-  if (delta >= 0.0f) {
-    if (step < 0) step = random_step();
-    accepted = metropolis_accepts_step(delta, temperature, step, thresholds);
-  }
-  if (accepted) {
-    swap_positions(i, j, route);
-    cache_commit_swap(cache, route, i, j);
-  }
-  return accepted;
+  swap_positions(i, j, route);
+  cache_commit_swap(cache, route, i, j);
+  delta = objective_change(penalty, cache.distance, fo);
+  const float carried_fo = fo + delta;
+  carried = cache.intervals ? carried_after(penalty, approximate, error, low, high)
+                            : CarriedBounds{static_cast<double>(carried_fo), static_cast<double>(carried_fo)};
+  return true;
 }
 
 }  // namespace
@@ -140,22 +191,18 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
 
   const int moves = has_two_interior_values(route_length, current) ? moves_per_temperature : 0;
   RouteCache cache;
-  std::vector<float> thresholds;
+  MetropolisTable table;
+  CarriedBounds carried{static_cast<double>(fo), static_cast<double>(fo)};
   if (evaluation == Evaluation::incremental) {
     cache_prepare(cache, matrix, demand, route_length, vehicle_capacity, current);
-    thresholds = rejection_thresholds();
+    table = metropolis_table();
   }
-  int rejected_last_level = moves;
-  const auto draw_position = [route_length] { return random_below(route_length - 2) + 1; };
+  const DrawBound interior = draw_bound(static_cast<std::uint32_t>(std::max(route_length - 2, 1)));
+  const auto draw_position = [&interior] { return random_below(interior) + 1; };
 
   for (;;) {
     float temperature = initial_temperature / static_cast<float>(schedule_index);
     while (static_cast<double>(temperature) > kStopTemperature) {
-      // Bounds only ever settle moves that are rejected: at a level that
-      // follows one where nearly every move was accepted, go straight to
-      // the exact change.
-      const bool try_bounds = cache.intervals && rejected_last_level * 8 >= moves;
-      rejected_last_level = 0;
       for (int level_move = 0; level_move < moves; ++level_move) {
         ++move_count;
         const int i = draw_position();
@@ -163,25 +210,26 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
         while (current[static_cast<std::size_t>(i)] == current[static_cast<std::size_t>(j)]) j = draw_position();
 
         float delta = 0.0f;
-        bool accepted = false;
         if (evaluation == Evaluation::whole_route) {
           swap_positions(i, j, current);
           const float distance = route_distance(route_length, matrix, current);
           const int excess = capacity_excess(route_length, vehicle_capacity, current, demand);
           delta = objective_change(penalty_weight * excess, distance, fo);
-          accepted = delta < 0.0f || metropolis_accepts(delta, temperature, draw_uniform());
-          if (!accepted) swap_positions(i, j, current);
+          if (!(delta < 0.0f || metropolis_accepts(delta, temperature, draw_uniform()))) {
+            swap_positions(i, j, current);
+            continue;
+          }
+          fo = fo + delta;
         } else {
           const bool ordered = i < j;
-          accepted = cached_move(cache, current, ordered ? i : j, ordered ? j : i, penalty_weight, fo,
-                                 temperature, try_bounds, thresholds, delta);
-        }
-        if (!accepted) {
-          ++rejected_last_level;
-          continue;
+          if (!cached_move(cache, current, ordered ? i : j, ordered ? j : i, penalty_weight, fo, carried,
+                           temperature, table, delta))
+            continue;
+          fo = fo + delta;
+          // The bounds settle at once that most moves make no new best.
+          if (!(carried.low < static_cast<double>(fomin))) continue;
         }
 
-        fo = fo + delta;
         if (delta < 0.0f && fo < fomin) {
           fomin = fo;
           std::printf("Fomin = %f\n", static_cast<double>(fomin));
