@@ -31,15 +31,33 @@ double summation_gamma(int route_length) {
 // Route. The exact distance of the swapped Route lies within gamma * (sum of
 // its |edges|) of their real sum, and the approximate one within real_error
 // plus its forming roundings of that real sum. A swap adds at most four
-// edges to those of the Route.
-void update_error_bound(RouteCache& cache) {
+// edges to those of the Route. As a linear function of |real| and real_error,
+// its coefficients set once for the instance:
+//   (gamma * (|edges| + 4 * largest) + real_error + 2^-49 * (|real| + 16 * largest)) * slack,
+// where |edges| (the sum of |edges| of the Route) is real + real_error with no
+// negative cell, and at most (L-1) * largest otherwise.
+void set_bound_coefficients(RouteCache& cache) {
+  const double gamma = cache.gamma;
   const double largest = cache.largest_cell;
-  // Sum of |edges| of the Route: with no negative cell it is their real sum;
-  // otherwise at most (L-1) * largest cell.
-  const double absolute = cache.non_negative ? cache.real + cache.real_error
-                                             : static_cast<double>(cache.route_length - 1) * largest;
-  const double forming = kForming * (std::fabs(cache.real) + 16.0 * largest);
-  cache.error_bound = (cache.gamma * (absolute + 4.0 * largest) + cache.real_error + forming) * kSlack;
+  const double forming = kForming * 16.0 * largest;
+  if (cache.non_negative) {
+    cache.bound_per_real = (gamma + kForming) * kSlack;
+    cache.bound_base = (gamma * 4.0 * largest + forming) * kSlack;
+    cache.bound_per_error = (gamma + 1.0) * kSlack;
+  } else {
+    cache.bound_per_real = kForming * kSlack;
+    cache.bound_base = (gamma * (static_cast<double>(cache.route_length - 1) + 4.0) * largest + forming) * kSlack;
+    cache.bound_per_error = kSlack;
+  }
+  // A commit forms the new real as an approximate distance is formed, with
+  // |real| at most (L-1) * largest.
+  cache.drift = kForming * (static_cast<double>(cache.route_length - 1) + 16.0) * largest;
+}
+
+void update_error_bound(RouteCache& cache) {
+  // With slack to spare for the roundings of these three products and sums.
+  cache.error_bound = cache.bound_per_real * std::fabs(cache.real) + cache.bound_base +
+                      cache.bound_per_error * cache.real_error;
 }
 
 // The edges summed in double, afresh.
@@ -107,6 +125,7 @@ void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<co
   // holds; instances with larger distances are evaluated exactly throughout.
   cache.intervals = cache.largest_cell * 8.0 * static_cast<double>(route_length) < 1e36;
   cache.gamma = summation_gamma(route_length);
+  set_bound_coefficients(cache);
   cache.edge.assign(at(route_length), 0.0f);
   cache.partial.assign(at(route_length), 0.0f);
   cache.trip_of.assign(at(route_length), 0);
@@ -205,26 +224,15 @@ float swapped_distance(const RouteCache& cache, std::span<const int> route, int 
   return sum;
 }
 
-void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int j) {
+void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int j, double approximate) {
   const int length = cache.route_length;
   // route now holds the swapped entries: b at i, a at j. The edges at i, i+1,
   // j and j+1 changed (three of them when j = i + 1).
-  const double* cells = cache.wide.data();
-  const auto cols = static_cast<std::size_t>(cache.matrix->cols);
-  const auto wide_edge = [&](int k) {
-    return cells[static_cast<std::size_t>(route[at(k - 1)]) * cols + static_cast<std::size_t>(route[at(k)])];
-  };
-  float* edge = cache.edge.data();
-  double removed = static_cast<double>(edge[i]) + static_cast<double>(edge[i + 1]) + static_cast<double>(edge[j + 1]);
-  double added = wide_edge(i) + wide_edge(i + 1) + wide_edge(j + 1);
-  if (j != i + 1) {
-    removed += static_cast<double>(edge[j]);
-    added += wide_edge(j);
-  }
   const DistanceMatrix& matrix = *cache.matrix;
+  float* edge = cache.edge.data();
   for (const int k : {i, i + 1, j, j + 1}) edge[k] = matrix.at(route[at(k - 1)], route[at(k)]);
-  cache.real += added - removed;
-  cache.real_error += kForming * (std::fabs(cache.real) + 16.0 * cache.largest_cell);
+  cache.real = approximate;
+  cache.real_error += cache.drift;
   // Each swap's roundings add to the error: sum the edges anew before it
   // reaches the scale of the float summation bound.
   if (cache.real_error > cache.gamma * cache.largest_cell) sum_edges(cache);

@@ -45,6 +45,11 @@ struct RouteCache {
   bool non_negative = false;      // no negative distance in the matrix
   double largest_cell = 0.0;      // largest |distance|
   double gamma = 0.0;             // gamma_L of float summation over a Route
+  // error_bound = bound_per_real * |real| + bound_base + bound_per_error * real_error
+  double bound_per_real = 0.0;
+  double bound_base = 0.0;
+  double bound_per_error = 0.0;
+  double drift = 0.0;             // what one commit adds to real_error
 
   // The Route the cache describes.
   std::vector<float> edge;        // edge[k]: cell (route[k-1], route[k]) for k >= 1; edge[0] = 0
@@ -136,5 +141,7 @@ inline double approximate_swapped_distance(const RouteCache& cache, std::span<co
 float swapped_distance(const RouteCache& cache, std::span<const int> route, int i, int j);
 
 // After the swap of i < j has been made on the Route: brings the cache up to
-// date, the float sums from i on included.
-void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int j);
+// date, the float sums from i on included. `approximate` is
+// approximate_swapped_distance of that swap, worked out before it was made:
+// the sum of the new Route's edges in double.
+void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int j, double approximate);

@@ -166,8 +166,9 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
       if (!metropolis_accepts_step(change, temperature, step, table)) return false;
     }
   }
+  if (!cache.intervals) approximate = approximate_swapped_distance(cache, route, i, j);
   swap_positions(i, j, route);
-  cache_commit_swap(cache, route, i, j);
+  cache_commit_swap(cache, route, i, j, approximate);
   delta = objective_change(penalty, cache.distance, fo);
   const float carried_fo = fo + delta;
   carried = cache.intervals ? carried_after(penalty, approximate, error, low, high)

@@ -84,9 +84,9 @@ TEST_P(SwapEvaluation, MatchesWholeRouteOnEveryPair) {
       int j = 1 + static_cast<int>(engine() % static_cast<unsigned>(length - 2));
       if (route[static_cast<std::size_t>(i)] == route[static_cast<std::size_t>(j)]) continue;
       if (i > j) std::swap(i, j);
-      swapped_distance(cache, route, i, j);
+      const double approximate = approximate_swapped_distance(cache, route, i, j);
       swap_positions(i, j, route);
-      cache_commit_swap(cache, route, i, j);
+      cache_commit_swap(cache, route, i, j, approximate);
       ASSERT_EQ(cache.distance, route_distance(length, instance.matrix, route));
       ASSERT_EQ(cache.excess, capacity_excess(length, capacity, route, instance.demand));
     }
