@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "model/random.h"
@@ -95,6 +96,16 @@ bool metropolis_accepts_step(float delta, float temperature, int step, const Met
   return metropolis_accepts(delta, temperature, u);
 }
 
+// The decision on a move the bounds leave open, on its exact change: the
+// rare case, kept out of the loop. `step` is the acceptance draw if made.
+[[gnu::noinline]] bool accepts_exactly(const RouteCache& cache, std::span<const int> route, int i, int j, int penalty,
+                                       float fo, float temperature, int step, const MetropolisTable& table) {
+  const float change = objective_change(penalty, swapped_distance(cache, route, i, j), fo);
+  if (change < 0.0f) return true;
+  if (step < 0) step = random_step();
+  return metropolis_accepts_step(change, temperature, step, table);
+}
+
 // What the search knows of the carried fo without the exact float sums of
 // its last accepted move: low <= fo <= high. After a move to a Route of
 // penalty p and exact distance d, fo = fo' + delta with delta the float
@@ -159,13 +170,7 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   } else {
     penalty = penalty_weight * swapped_excess(cache, route, i, j);
   }
-  if (!decided) {
-    const float change = objective_change(penalty, swapped_distance(cache, route, i, j), fo);
-    if (change >= 0.0f) {
-      if (step < 0) step = random_step();
-      if (!metropolis_accepts_step(change, temperature, step, table)) return false;
-    }
-  }
+  if (!decided && !accepts_exactly(cache, route, i, j, penalty, fo, temperature, step, table)) return false;
   if (!cache.intervals) approximate = approximate_swapped_distance(cache, route, i, j);
   swap_positions(i, j, route);
   cache_commit_swap(cache, route, i, j, approximate);
@@ -176,6 +181,78 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   return true;
 }
 
+// What the moves of a level carry from one to the next.
+struct Carried {
+  float fo;
+  float fomin;
+  int move_count;
+  CarriedBounds bounds;  // of fo, for the cached evaluation
+};
+
+// A new best: it becomes fomin and best, is printed and logged.
+[[gnu::noinline]] void record_new_best(Carried& carried, std::span<const int> current, std::span<int> best,
+                                       ClockTicks start_clock) {
+  carried.fomin = carried.fo;
+  std::printf("Fomin = %f\n", static_cast<double>(carried.fomin));
+  std::fflush(stdout);
+  const ClockTicks reading = clock_ms();
+  log_progress(kLogPath, static_cast<float>(seconds_between(start_clock, reading)), carried.fo, carried.move_count);
+  copy_route(static_cast<int>(current.size()), current, best);
+}
+
+// Two interior positions holding different values, drawn as the search draws them.
+[[gnu::always_inline]] inline std::pair<int, int> draw_swap(std::span<const int> current,
+                                                          const DrawBound& interior) {
+  const int i = random_below(interior) + 1;
+  int j = random_below(interior) + 1;
+  while (current[static_cast<std::size_t>(i)] == current[static_cast<std::size_t>(j)]) j = random_below(interior) + 1;
+  return {i, j};
+}
+
+// One level of moves at one temperature, each evaluated over the whole Route.
+void whole_route_level(Carried& carried, std::span<int> current, std::span<int> best, int moves, float temperature,
+                       const DistanceMatrix& matrix, int penalty_weight, int vehicle_capacity,
+                       std::span<const int> demand, const DrawBound& interior, ClockTicks start_clock) {
+  const int route_length = static_cast<int>(current.size());
+  for (int level_move = 0; level_move < moves; ++level_move) {
+    ++carried.move_count;
+    const auto [i, j] = draw_swap(current, interior);
+    swap_positions(i, j, current);
+    const float distance = route_distance(route_length, matrix, current);
+    const int excess = capacity_excess(route_length, vehicle_capacity, current, demand);
+    const float delta = objective_change(penalty_weight * excess, distance, carried.fo);
+    if (!(delta < 0.0f || metropolis_accepts(delta, temperature, draw_uniform()))) {
+      swap_positions(i, j, current);
+      continue;
+    }
+    carried.fo = carried.fo + delta;
+    if (delta < 0.0f && carried.fo < carried.fomin) record_new_best(carried, current, best, start_clock);
+  }
+}
+
+// The same level through the cache. The loop works on copies of what it
+// carries, which the compiler can keep in registers.
+[[gnu::noinline]] void cached_level(Carried& carried, RouteCache& cache, std::span<int> current, std::span<int> best,
+                                    int moves, float temperature, int penalty_weight, const MetropolisTable& table,
+                                    const DrawBound& bound, ClockTicks start_clock) {
+  Carried local = carried;
+  const DrawBound interior = bound;
+  for (int level_move = 0; level_move < moves; ++level_move) {
+    ++local.move_count;
+    const auto [i, j] = draw_swap(current, interior);
+    float delta = 0.0f;
+    const bool ordered = i < j;
+    if (!cached_move(cache, current, ordered ? i : j, ordered ? j : i, penalty_weight, local.fo, local.bounds,
+                     temperature, table, delta))
+      continue;
+    local.fo = local.fo + delta;
+    // The bounds settle at once that most moves make no new best.
+    if (!(local.bounds.low < static_cast<double>(local.fomin))) continue;
+    if (delta < 0.0f && local.fo < local.fomin) record_new_best(local, current, best, start_clock);
+  }
+  carried = local;
+}
+
 }  // namespace
 
 void simulated_annealing(float time_limit, float initial_temperature, float cooling_factor,
@@ -184,70 +261,37 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
                          int penalty_weight, int vehicle_capacity, std::span<const int> demand,
                          float& fomin, std::span<int> best, ClockTicks start_clock,
                          Evaluation evaluation) {
-  ClockTicks reading = start_clock;
   int schedule_index = 1;
-  int move_count = 0;
   log_reset(kLogPath);
-  log_progress(kLogPath, static_cast<float>(seconds_between(start_clock, reading)), fo, move_count);
+  log_progress(kLogPath, 0.0f, fo, 0);
 
+  const std::span<int> route = current.first(static_cast<std::size_t>(route_length));
   const int moves = has_two_interior_values(route_length, current) ? moves_per_temperature : 0;
   RouteCache cache;
   MetropolisTable table;
-  CarriedBounds carried{static_cast<double>(fo), static_cast<double>(fo)};
   if (evaluation == Evaluation::incremental) {
     cache_prepare(cache, matrix, demand, route_length, vehicle_capacity, current);
     table = metropolis_table();
   }
   const DrawBound interior = draw_bound(static_cast<std::uint32_t>(std::max(route_length - 2, 1)));
-  const auto draw_position = [&interior] { return random_below(interior) + 1; };
+  Carried carried{fo, fomin, 0, {static_cast<double>(fo), static_cast<double>(fo)}};
 
   for (;;) {
     float temperature = initial_temperature / static_cast<float>(schedule_index);
     while (static_cast<double>(temperature) > kStopTemperature) {
-      for (int level_move = 0; level_move < moves; ++level_move) {
-        ++move_count;
-        const int i = draw_position();
-        int j = draw_position();
-        while (current[static_cast<std::size_t>(i)] == current[static_cast<std::size_t>(j)]) j = draw_position();
-
-        float delta = 0.0f;
-        if (evaluation == Evaluation::whole_route) {
-          swap_positions(i, j, current);
-          const float distance = route_distance(route_length, matrix, current);
-          const int excess = capacity_excess(route_length, vehicle_capacity, current, demand);
-          delta = objective_change(penalty_weight * excess, distance, fo);
-          if (!(delta < 0.0f || metropolis_accepts(delta, temperature, draw_uniform()))) {
-            swap_positions(i, j, current);
-            continue;
-          }
-          fo = fo + delta;
-        } else {
-          const bool ordered = i < j;
-          if (!cached_move(cache, current, ordered ? i : j, ordered ? j : i, penalty_weight, fo, carried,
-                           temperature, table, delta))
-            continue;
-          fo = fo + delta;
-          // The bounds settle at once that most moves make no new best.
-          if (!(carried.low < static_cast<double>(fomin))) continue;
-        }
-
-        if (delta < 0.0f && fo < fomin) {
-          fomin = fo;
-          std::printf("Fomin = %f\n", static_cast<double>(fomin));
-          std::fflush(stdout);
-          reading = clock_ms();
-          log_progress(kLogPath, static_cast<float>(seconds_between(start_clock, reading)), fo, move_count);
-          copy_route(route_length, current, best);
-        }
-      }
+      if (evaluation == Evaluation::whole_route)
+        whole_route_level(carried, route, best, moves, temperature, matrix, penalty_weight, vehicle_capacity, demand,
+                          interior, start_clock);
+      else
+        cached_level(carried, cache, route, best, moves, temperature, penalty_weight, table, interior, start_clock);
       temperature = temperature * cooling_factor;
     }
-    reading = clock_ms();
     ++schedule_index;
-    if (seconds_between(start_clock, reading) >= static_cast<double>(time_limit)) break;
+    if (seconds_between(start_clock, clock_ms()) >= static_cast<double>(time_limit)) break;
   }
+  fo = carried.fo;
+  fomin = carried.fomin;
 
-  reading = clock_ms();
   std::printf("Tempo de execucao do Simulated Annealing = %15.7f\n\n",
-              seconds_between(start_clock, reading));
+              seconds_between(start_clock, clock_ms()));
 }
