@@ -126,8 +126,8 @@ void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<co
   cache.intervals = cache.largest_cell * 8.0 * static_cast<double>(route_length) < 1e36;
   cache.gamma = summation_gamma(route_length);
   set_bound_coefficients(cache);
-  cache.edge.assign(at(route_length), 0.0f);
-  cache.partial.assign(at(route_length), 0.0f);
+  cache.edge.assign(at(route_length + 3), 0.0f);
+  cache.partial.assign(at(route_length + 3), 0.0f);
   cache.trip_of.assign(at(route_length), 0);
   cache.demand_prefix.assign(at(route_length), 0);
   cache.trip_start.reserve(at(route_length));
@@ -239,12 +239,17 @@ void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int
   // The float sums from i on.
   float* partial = cache.partial.data();
   float sum = partial[i - 1];
-#pragma GCC unroll 4
-  for (int k = i; k < length; ++k) {
+  for (int k = i; k < length; k += 4) {
     sum += edge[k];
     partial[k] = sum;
+    sum += edge[k + 1];
+    partial[k + 1] = sum;
+    sum += edge[k + 2];
+    partial[k + 2] = sum;
+    sum += edge[k + 3];
+    partial[k + 3] = sum;
   }
-  cache.distance = sum;
+  cache.distance = partial[length - 1];
   update_error_bound(cache);
 
   const int b = route[at(i)];

@@ -52,6 +52,9 @@ struct RouteCache {
   double drift = 0.0;             // what one commit adds to real_error
 
   // The Route the cache describes.
+  // Both are padded with three more entries, so that the float sums can be
+  // worked out four positions at a time: the padding edges are +0, which
+  // leaves a sum as it is.
   std::vector<float> edge;        // edge[k]: cell (route[k-1], route[k]) for k >= 1; edge[0] = 0
   std::vector<float> partial;     // partial[k]: running float sum of edges 1..k; partial[0] = 0
   float distance = 0.0f;          // partial[route_length - 1] = route_distance
