@@ -237,19 +237,23 @@ void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int
   // reaches the scale of the float summation bound.
   if (cache.real_error > cache.gamma * cache.largest_cell) sum_edges(cache);
   // The float sums from i on.
-  float* partial = cache.partial.data();
-  float sum = partial[i - 1];
-  for (int k = i; k < length; k += 4) {
-    sum += edge[k];
-    partial[k] = sum;
-    sum += edge[k + 1];
-    partial[k + 1] = sum;
-    sum += edge[k + 2];
-    partial[k + 2] = sum;
-    sum += edge[k + 3];
-    partial[k + 3] = sum;
-  }
-  cache.distance = partial[length - 1];
+  float* partial = cache.partial.data() + i;
+  const float* const end = cache.partial.data() + length;
+  const float* added = edge + i;
+  float sum = partial[-1];
+  do {
+    sum += added[0];
+    partial[0] = sum;
+    sum += added[1];
+    partial[1] = sum;
+    sum += added[2];
+    partial[2] = sum;
+    sum += added[3];
+    partial[3] = sum;
+    partial += 4;
+    added += 4;
+  } while (partial < end);
+  cache.distance = cache.partial[at(length - 1)];
   update_error_bound(cache);
 
   const int b = route[at(i)];

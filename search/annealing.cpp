@@ -133,7 +133,8 @@ CarriedBounds carried_after(int penalty, double approximate, double error, doubl
 // change before it is decided. An accepted move's exact change is worked out
 // after the decision, and carried into fo.
 bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int penalty_weight, float fo,
-                 CarriedBounds& carried, float temperature, const MetropolisTable& table, float& delta) {
+                 CarriedBounds& carried, float temperature, double wide_temperature, const MetropolisTable& table,
+                 float& delta) {
   int step = -1;  // the acceptance draw, once made
   int penalty = 0;
   bool decided = false;
@@ -141,7 +142,6 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   double low = 0.0;
   double high = 0.0;
   const double error = cache.error_bound;
-  const double wide_temperature = static_cast<double>(temperature);
   if (cache.intervals) {
     // The bounds of the change before its rounding to float: the same
     // additions as objective_change_at(penalty, approximate -/+ E, fo).
@@ -235,22 +235,30 @@ void whole_route_level(Carried& carried, std::span<int> current, std::span<int> 
 [[gnu::noinline]] void cached_level(Carried& carried, RouteCache& cache, std::span<int> current, std::span<int> best,
                                     int moves, float temperature, int penalty_weight, const MetropolisTable& table,
                                     const DrawBound& bound, ClockTicks start_clock) {
-  Carried local = carried;
+  float fo = carried.fo;
+  CarriedBounds bounds = carried.bounds;
   const DrawBound interior = bound;
+  const double wide_temperature = static_cast<double>(temperature);
   for (int level_move = 0; level_move < moves; ++level_move) {
-    ++local.move_count;
     const auto [i, j] = draw_swap(current, interior);
     float delta = 0.0f;
     const bool ordered = i < j;
-    if (!cached_move(cache, current, ordered ? i : j, ordered ? j : i, penalty_weight, local.fo, local.bounds,
-                     temperature, table, delta))
+    if (!cached_move(cache, current, ordered ? i : j, ordered ? j : i, penalty_weight, fo, bounds, temperature,
+                     wide_temperature, table, delta))
       continue;
-    local.fo = local.fo + delta;
+    fo = fo + delta;
     // The bounds settle at once that most moves make no new best.
-    if (!(local.bounds.low < static_cast<double>(local.fomin))) continue;
-    if (delta < 0.0f && local.fo < local.fomin) record_new_best(local, current, best, start_clock);
+    if (!(bounds.low < static_cast<double>(carried.fomin))) continue;
+    if (delta < 0.0f && fo < carried.fomin) {
+      carried.fo = fo;
+      carried.move_count += level_move + 1;
+      record_new_best(carried, current, best, start_clock);
+      carried.move_count -= level_move + 1;
+    }
   }
-  carried = local;
+  carried.fo = fo;
+  carried.bounds = bounds;
+  carried.move_count += moves;
 }
 
 }  // namespace
