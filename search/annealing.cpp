@@ -132,6 +132,7 @@ CarriedBounds carried_after(int penalty, double approximate, double error, doubl
 // wait for the float sums: only the rare move they leave open needs the exact
 // change before it is decided. An accepted move's exact change is worked out
 // after the decision, and carried into fo.
+template <bool intervals>
 bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int penalty_weight, float fo,
                  CarriedBounds& carried, float temperature, double wide_temperature, const MetropolisTable& table,
                  float& delta) {
@@ -142,7 +143,7 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   double low = 0.0;
   double high = 0.0;
   const double error = cache.error_bound;
-  if (cache.intervals) {
+  if constexpr (intervals) {
     // The bounds of the change before its rounding to float: the same
     // additions as objective_change_at(penalty, approximate -/+ E, fo).
     approximate = approximate_swapped_distance(cache, route, i, j);
@@ -150,7 +151,9 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
     // without it is a lower bound too; it often settles the move before the
     // excess is worked out.
     if (cache.excess == 0 && penalty_weight >= 0) {
-      const double low_without = 0.0 + (approximate - error) + (-carried.high);
+      // (objective_change_at with a penalty of 0, whose first addition leaves
+      // the distance as it is.)
+      const double low_without = (approximate - error) + (-carried.high);
       if (low_without >= 0.0) {
         // The change is sure not to improve, so this move draws u.
         step = random_step();
@@ -171,13 +174,15 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
     penalty = penalty_weight * swapped_excess(cache, route, i, j);
   }
   if (!decided && !accepts_exactly(cache, route, i, j, penalty, fo, temperature, step, table)) return false;
-  if (!cache.intervals) approximate = approximate_swapped_distance(cache, route, i, j);
+  if constexpr (!intervals) approximate = approximate_swapped_distance(cache, route, i, j);
   swap_positions(i, j, route);
   cache_commit_swap(cache, route, i, j, approximate);
   delta = objective_change(penalty, cache.distance, fo);
   const float carried_fo = fo + delta;
-  carried = cache.intervals ? carried_after(penalty, approximate, error, low, high)
-                            : CarriedBounds{static_cast<double>(carried_fo), static_cast<double>(carried_fo)};
+  if constexpr (intervals)
+    carried = carried_after(penalty, approximate, error, low, high);
+  else
+    carried = CarriedBounds{static_cast<double>(carried_fo), static_cast<double>(carried_fo)};
   return true;
 }
 
@@ -230,8 +235,10 @@ void whole_route_level(Carried& carried, std::span<int> current, std::span<int> 
   }
 }
 
-// The same level through the cache. The loop works on copies of what it
-// carries, which the compiler can keep in registers.
+// The same level through the cache (with intervals: when the instance's
+// sums are far from overflow). The loop works on copies of what it carries,
+// which the compiler can keep in registers.
+template <bool intervals>
 [[gnu::noinline]] void cached_level(Carried& carried, RouteCache& cache, std::span<int> current, std::span<int> best,
                                     int moves, float temperature, int penalty_weight, const MetropolisTable& table,
                                     const DrawBound& bound, ClockTicks start_clock) {
@@ -243,8 +250,8 @@ void whole_route_level(Carried& carried, std::span<int> current, std::span<int> 
     const auto [i, j] = draw_swap(current, interior);
     float delta = 0.0f;
     const bool ordered = i < j;
-    if (!cached_move(cache, current, ordered ? i : j, ordered ? j : i, penalty_weight, fo, bounds, temperature,
-                     wide_temperature, table, delta))
+    if (!cached_move<intervals>(cache, current, ordered ? i : j, ordered ? j : i, penalty_weight, fo, bounds,
+                                temperature, wide_temperature, table, delta))
       continue;
     fo = fo + delta;
     // The bounds settle at once that most moves make no new best.
@@ -290,8 +297,12 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
       if (evaluation == Evaluation::whole_route)
         whole_route_level(carried, route, best, moves, temperature, matrix, penalty_weight, vehicle_capacity, demand,
                           interior, start_clock);
+      else if (cache.intervals)
+        cached_level<true>(carried, cache, route, best, moves, temperature, penalty_weight, table, interior,
+                           start_clock);
       else
-        cached_level(carried, cache, route, best, moves, temperature, penalty_weight, table, interior, start_clock);
+        cached_level<false>(carried, cache, route, best, moves, temperature, penalty_weight, table, interior,
+                            start_clock);
       temperature = temperature * cooling_factor;
     }
     ++schedule_index;
