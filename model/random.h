@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 // MT19937, the generator std::mt19937 is: the same seeding and the same
 // sequence. It twists its state and tempers the next 624 outputs in one
@@ -24,6 +25,15 @@ class RandomEngine {
   result_type operator()() {
     if (next_ == state_size) refill();
     return output_[next_++];
+  }
+  // Two outputs in a row.
+  std::pair<result_type, result_type> two() {
+    if (next_ + 2 > state_size) {
+      const result_type first = (*this)();
+      return {first, (*this)()};
+    }
+    next_ += 2;
+    return {output_[next_ - 2], output_[next_ - 1]};
   }
   void discard(unsigned long long count) {
     for (; count > 0; --count) (*this)();
@@ -86,6 +96,13 @@ inline int random_below(int bound) {
 // random_below(bound.d) for a bound prepared once.
 inline int random_below(const DrawBound& bound) {
   return random_detail::remainder(random_detail::next_draw(), bound);
+}
+
+// Two draws below the same bound in a row: random_below(bound) twice.
+inline std::pair<int, int> random_pair_below(const DrawBound& bound) {
+  const auto [first, second] = random_detail::engine.two();
+  return {random_detail::remainder(static_cast<std::int32_t>(first >> 1), bound),
+          random_detail::remainder(static_cast<std::int32_t>(second >> 1), bound)};
 }
 
 // The step of a uniform draw: r mod 10000 for a fresh draw r.

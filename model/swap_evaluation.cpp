@@ -71,6 +71,17 @@ void sum_edges(RouteCache& cache) {
       2.0 * static_cast<double>(length) * kDoubleRoundoff * static_cast<double>(length - 1) * cache.largest_cell;
 }
 
+// The partial sums from the edges.
+void sum_partials(RouteCache& cache) {
+  float sum = 0.0f;
+  cache.partial[0] = 0.0f;
+  for (int k = 1; k < cache.route_length; ++k) {
+    sum += cache.edge[at(k)];
+    cache.partial[at(k)] = sum;
+  }
+  cache.partial_fresh = true;
+}
+
 // Trips, loads and the excess of the Route.
 void describe_trips(RouteCache& cache, std::span<const int> route) {
   const int length = cache.route_length;
@@ -138,15 +149,9 @@ void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<co
 void cache_describe(RouteCache& cache, std::span<const int> route) {
   const DistanceMatrix& matrix = *cache.matrix;
   const int length = cache.route_length;
-  float sum = 0.0f;
-  cache.partial[0] = 0.0f;
-  for (int k = 1; k < length; ++k) {
-    const float edge = matrix.at(route[at(k - 1)], route[at(k)]);
-    cache.edge[at(k)] = edge;
-    sum += edge;
-    cache.partial[at(k)] = sum;
-  }
-  cache.distance = sum;
+  for (int k = 1; k < length; ++k) cache.edge[at(k)] = matrix.at(route[at(k - 1)], route[at(k)]);
+  sum_partials(cache);
+  cache.distance = cache.partial[at(length - 1)];
   sum_edges(cache);
   update_error_bound(cache);
   describe_trips(cache, route);
@@ -199,8 +204,9 @@ int swapped_excess_moving_zero(const RouteCache& cache, std::span<const int> rou
          over(before_i, capacity) + over(after_i, capacity) + over(left + da + right, capacity);
 }
 
-float swapped_distance(const RouteCache& cache, std::span<const int> route, int i, int j) {
+float swapped_distance(RouteCache& cache, std::span<const int> route, int i, int j) {
   assert(i < j);
+  if (!cache.partial_fresh) sum_partials(cache);
   const float* cells = cache.matrix->cells.data();
   const auto cols = static_cast<std::size_t>(cache.matrix->cols);
   const int* node = route.data();
@@ -236,24 +242,20 @@ void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int
   // Each swap's roundings add to the error: sum the edges anew before it
   // reaches the scale of the float summation bound.
   if (cache.real_error > cache.gamma * cache.largest_cell) sum_edges(cache);
-  // The float sums from i on.
-  float* partial = cache.partial.data() + i;
-  const float* const end = cache.partial.data() + length;
-  const float* added = edge + i;
-  float sum = partial[-1];
+  // The exact distance: the float sum of the edges, four at a time over the
+  // +0 padding.
+  const float* added = edge + 1;
+  const float* const last = edge + length;
+  float sum = 0.0f;
   do {
     sum += added[0];
-    partial[0] = sum;
     sum += added[1];
-    partial[1] = sum;
     sum += added[2];
-    partial[2] = sum;
     sum += added[3];
-    partial[3] = sum;
-    partial += 4;
     added += 4;
-  } while (partial < end);
-  cache.distance = cache.partial[at(length - 1)];
+  } while (added < last);
+  cache.distance = sum;
+  cache.partial_fresh = false;
   update_error_bound(cache);
 
   const int b = route[at(i)];

@@ -57,6 +57,7 @@ struct RouteCache {
   // leaves a sum as it is.
   std::vector<float> edge;        // edge[k]: cell (route[k-1], route[k]) for k >= 1; edge[0] = 0
   std::vector<float> partial;     // partial[k]: running float sum of edges 1..k; partial[0] = 0
+  bool partial_fresh = false;     // a commit leaves the partial sums to be worked out when needed
   float distance = 0.0f;          // partial[route_length - 1] = route_distance
   double real = 0.0;              // the edges summed in double
   double real_error = 0.0;        // |real - the real sum of the edges| <= real_error
@@ -140,11 +141,16 @@ inline double approximate_swapped_distance(const RouteCache& cache, std::span<co
 
 // The exact float distance after swapping positions i < j, equal bit for bit to
 // route_distance of the swapped Route: the same additions in the same order,
-// started from the cached partial sum before i. Only reads.
-float swapped_distance(const RouteCache& cache, std::span<const int> route, int i, int j);
+// started from the cached partial sum before i (worked out first if a commit
+// left the partial sums stale).
+float swapped_distance(RouteCache& cache, std::span<const int> route, int i, int j);
 
 // After the swap of i < j has been made on the Route: brings the cache up to
-// date, the float sums from i on included. `approximate` is
-// approximate_swapped_distance of that swap, worked out before it was made:
-// the sum of the new Route's edges in double.
+// date. `approximate` is approximate_swapped_distance of that swap, worked out
+// before it was made: the sum of the new Route's edges in double.
+//
+// The exact distance is the float sum of all the edges, position by
+// position: a fixed run of additions that depends on no earlier commit, so
+// that the processor can work out the sums of several accepted moves at
+// once. The partial sums are left stale until swapped_distance needs them.
 void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int j, double approximate);

@@ -98,7 +98,7 @@ bool metropolis_accepts_step(float delta, float temperature, int step, const Met
 
 // The decision on a move the bounds leave open, on its exact change: the
 // rare case, kept out of the loop. `step` is the acceptance draw if made.
-[[gnu::noinline]] bool accepts_exactly(const RouteCache& cache, std::span<const int> route, int i, int j, int penalty,
+[[gnu::noinline]] bool accepts_exactly(RouteCache& cache, std::span<const int> route, int i, int j, int penalty,
                                        float fo, float temperature, int step, const MetropolisTable& table) {
   const float change = objective_change(penalty, swapped_distance(cache, route, i, j), fo);
   if (change < 0.0f) return true;
@@ -208,8 +208,9 @@ struct Carried {
 // Two interior positions holding different values, drawn as the search draws them.
 [[gnu::always_inline]] inline std::pair<int, int> draw_swap(std::span<const int> current,
                                                           const DrawBound& interior) {
-  const int i = random_below(interior) + 1;
-  int j = random_below(interior) + 1;
+  const auto [first, second] = random_pair_below(interior);
+  const int i = first + 1;
+  int j = second + 1;
   while (current[static_cast<std::size_t>(i)] == current[static_cast<std::size_t>(j)]) j = random_below(interior) + 1;
   return {i, j};
 }
