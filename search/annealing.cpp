@@ -1,6 +1,7 @@
 #include "search/annealing.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -255,6 +256,7 @@ template <bool intervals>
                                 temperature, wide_temperature, table, delta))
       continue;
     fo = fo + delta;
+    assert(!intervals || (bounds.low <= static_cast<double>(fo) && static_cast<double>(fo) <= bounds.high));
     // The bounds settle at once that most moves make no new best.
     if (!(bounds.low < static_cast<double>(carried.fomin))) continue;
     if (delta < 0.0f && fo < carried.fomin) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <random>
 
 namespace {
@@ -66,6 +67,27 @@ TEST(RandomDraws, EngineIsMt19937) {
   seed_random(19000);
   std::mt19937 reference(19000);
   for (int draw = 0; draw < 2000; ++draw) ASSERT_EQ(random_engine()(), reference());
+}
+
+// Draws taken two at a time are the same draws, across the refills of the
+// engine's block of outputs too (624 draws each).
+TEST(RandomDraws, PairsAreTwoDrawsInARow) {
+  const DrawBound bound = draw_bound(54);
+  for (const int offset : {0, 1}) {
+    seed_random(19000);
+    random_engine().discard(static_cast<unsigned long long>(offset));
+    RandomEngine single = random_engine();
+    for (int pair = 0; pair < 1000; ++pair) {
+      const auto [first, second] = random_pair_below(bound);
+      const RandomEngine before = single;
+      std::swap(random_engine(), single);
+      EXPECT_EQ(first, random_below(54));
+      EXPECT_EQ(second, random_below(54));
+      std::swap(random_engine(), single);
+      ASSERT_TRUE(random_engine() == single) << "pair " << pair;
+      ASSERT_FALSE(single == before);
+    }
+  }
 }
 
 // The draws reduce without a hardware division: the remainder must be exact
