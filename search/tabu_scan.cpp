@@ -132,7 +132,7 @@ void best_admissible_swap_cached(int& no1, int& no2, float& delta, RouteCache& c
     double* removed = scratch.removed.data();
     for (int k = 1; k < route_length - 1; ++k)
       removed[k] = row(rows, node[k - 1])[node[k]] + row(rows, node[k])[node[k + 1]];
-    const double distance = static_cast<double>(cache.distance);
+    const double real = cache.real;  // the approximate distances start from the double sum of the edges
     const int capacity = cache.vehicle_capacity;
     const auto over = [capacity](int load) { return std::max(load - capacity, 0); };
 
@@ -154,7 +154,7 @@ void best_admissible_swap_cached(int& no1, int& no2, float& delta, RouteCache& c
         const int b = node[j];
         if (b == a) continue;  // two zeros
         const double added = from_before_a[b] + to_after_a[b] + to_a[node[j - 1]] + from_a[node[j + 1]];
-        const double approximate = distance + (added - (removed[i] + removed[j]));
+        const double approximate = real + (added - (removed[i] + removed[j]));
         int excess = cache.excess;
         if (a == 0 || b == 0) {
           excess = swapped_excess(cache, route, i, j);
