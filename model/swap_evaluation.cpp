@@ -138,7 +138,7 @@ void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<co
   cache.gamma = summation_gamma(route_length);
   set_bound_coefficients(cache);
   cache.edge.assign(at(route_length + 3), 0.0f);
-  cache.partial.assign(at(route_length + 3), 0.0f);
+  cache.partial.assign(at(route_length), 0.0f);
   cache.trip_of.assign(at(route_length), 0);
   cache.demand_prefix.assign(at(route_length), 0);
   cache.trip_start.reserve(at(route_length));

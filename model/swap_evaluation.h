@@ -52,9 +52,8 @@ struct RouteCache {
   double drift = 0.0;             // what one commit adds to real_error
 
   // The Route the cache describes.
-  // Both are padded with three more entries, so that the float sums can be
-  // worked out four positions at a time: the padding edges are +0, which
-  // leaves a sum as it is.
+  // The edges are padded with three more +0 entries, so that their float sum
+  // can be worked out four at a time: adding +0 leaves a sum as it is.
   std::vector<float> edge;        // edge[k]: cell (route[k-1], route[k]) for k >= 1; edge[0] = 0
   std::vector<float> partial;     // partial[k]: running float sum of edges 1..k; partial[0] = 0
   bool partial_fresh = false;     // a commit leaves the partial sums to be worked out when needed
