@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
   bool identical = true;
   const int moves = 3'780'000;
   const auto [whole, cached] = fastest_of(
-      5, [&] { return anneal(start, Evaluation::whole_route); }, [&] { return anneal(start, Evaluation::incremental); });
+      7, [&] { return anneal(start, Evaluation::whole_route); }, [&] { return anneal(start, Evaluation::incremental); });
   const RandomEngine after_first = random_engine();
   identical = identical && whole == cached;
   std::fprintf(stderr, "annealing, first schedule (%d moves), end state %s\n", moves,
