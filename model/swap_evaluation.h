@@ -107,10 +107,10 @@ inline int swapped_excess(const RouteCache& cache, std::span<const int> route, i
          over(lj - shift, capacity);
 }
 
-// The distance after swapping positions i < j, approximated in double from the
-// sum of the Route's edges and the edges the swap changes; the exact float
-// distance lies within cache.error_bound of it.
-inline double approximate_swapped_distance(const RouteCache& cache, std::span<const int> route, int i, int j) {
+// The change of the sum of the edges that swapping positions i < j makes,
+// worked out in double from the edges it removes and adds (summed in pairs,
+// so that few additions wait on one another).
+inline double swapped_edge_change(const RouteCache& cache, std::span<const int> route, int i, int j) {
   assert(i < j);
   const double* cells = cache.wide.data();
   const auto cols = static_cast<std::size_t>(cache.matrix->cols);
@@ -127,15 +127,22 @@ inline double approximate_swapped_distance(const RouteCache& cache, std::span<co
   double added = 0.0;
   if (j == i + 1) {
     // Adjacent positions share the edge a -> b, which turns into b -> a.
-    removed = edge(i) + edge(j) + edge(j + 1);
-    added = d(before_a, b) + d(b, a) + d(a, after_b);
+    removed = (edge(i) + edge(j)) + edge(j + 1);
+    added = (d(before_a, b) + d(b, a)) + d(a, after_b);
   } else {
     const int after_a = route[swap_detail::at(i + 1)];
     const int before_b = route[swap_detail::at(j - 1)];
-    removed = edge(i) + edge(i + 1) + edge(j) + edge(j + 1);
-    added = d(before_a, b) + d(b, after_a) + d(before_b, a) + d(a, after_b);
+    removed = (edge(i) + edge(i + 1)) + (edge(j) + edge(j + 1));
+    added = (d(before_a, b) + d(b, after_a)) + (d(before_b, a) + d(a, after_b));
   }
-  return cache.real + (added - removed);
+  return added - removed;
+}
+
+// The distance after swapping positions i < j, approximated in double from the
+// sum of the Route's edges and the edges the swap changes; the exact float
+// distance lies within cache.error_bound of it.
+inline double approximate_swapped_distance(const RouteCache& cache, std::span<const int> route, int i, int j) {
+  return cache.real + swapped_edge_change(cache, route, i, j);
 }
 
 // The exact float distance after swapping positions i < j, equal bit for bit to

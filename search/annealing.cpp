@@ -112,17 +112,34 @@ bool metropolis_accepts_step(float delta, float temperature, int step, const Met
 // penalty p and exact distance d, fo = fo' + delta with delta the float
 // rounding of p + d - fo', so fo lies within a few float roundings of p + d:
 // 2^-23 of the sizes involved bounds them all.
+//
+// `floor` serves the test of a move without penalty: change + floor, with
+// change the double change of the sum of the edges, is at most the double
+// value of its objective change before rounding to float (the value
+// objective_change_at forms for the exact distance d). It is
+// (real - E) - high less a slack: change + floor lies within a few roundings
+// (2^-53 each, of sizes below |real| + |high| + 16 * largest cell) of
+// real + change - E - high, which the definition of E puts below d - fo by
+// at least its own forming term; the slack, 2^-48 of those sizes, covers
+// them and the rounding of d - fo.
 struct CarriedBounds {
   double low;
   double high;
+  double floor;
 };
 
-CarriedBounds carried_after(int penalty, double approximate, double error, double low_change, double high_change) {
+CarriedBounds carried_bounds(double low, double high, const RouteCache& cache) {
+  const double slack = (std::fabs(cache.real) + std::fabs(high) + 16.0 * cache.largest_cell) * (1.0 / 281474976710656.0);
+  return {low, high, ((cache.real - cache.error_bound) - high) - slack};
+}
+
+CarriedBounds carried_after(int penalty, double approximate, double error, double low_change, double high_change,
+                            const RouteCache& cache) {
   const double low = static_cast<double>(penalty) + (approximate - error);
   const double high = static_cast<double>(penalty) + (approximate + error);
   const double size = std::max(std::fabs(low), std::fabs(high)) + std::max(std::fabs(low_change), std::fabs(high_change));
   const double margin = size * (1.0 / 2097152.0);  // 2^-21
-  return {low - margin, high + margin};
+  return carried_bounds(low - margin, high + margin, cache);
 }
 
 // One move through the cache: the same draws, the same decision and the same
@@ -147,14 +164,14 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   if constexpr (intervals) {
     // The bounds of the change before its rounding to float: the same
     // additions as objective_change_at(penalty, approximate -/+ E, fo).
-    approximate = approximate_swapped_distance(cache, route, i, j);
+    const double change = swapped_edge_change(cache, route, i, j);
+    approximate = cache.real + change;
     // A penalty is never negative, so on a Route without overload the change
     // without it is a lower bound too; it often settles the move before the
-    // excess is worked out.
+    // excess is worked out. (Formed from the edge change and a floor worked
+    // out once per accepted move: see carried_after.)
     if (cache.excess == 0 && penalty_weight >= 0) {
-      // (objective_change_at with a penalty of 0, whose first addition leaves
-      // the distance as it is.)
-      const double low_without = (approximate - error) + (-carried.high);
+      const double low_without = change + carried.floor;
       if (low_without >= 0.0) {
         // The change is sure not to improve, so this move draws u.
         step = random_step();
@@ -181,9 +198,9 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   delta = objective_change(penalty, cache.distance, fo);
   const float carried_fo = fo + delta;
   if constexpr (intervals)
-    carried = carried_after(penalty, approximate, error, low, high);
+    carried = carried_after(penalty, approximate, error, low, high, cache);
   else
-    carried = CarriedBounds{static_cast<double>(carried_fo), static_cast<double>(carried_fo)};
+    carried = CarriedBounds{static_cast<double>(carried_fo), static_cast<double>(carried_fo), 0.0};
   return true;
 }
 
@@ -292,7 +309,7 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
     table = metropolis_table();
   }
   const DrawBound interior = draw_bound(static_cast<std::uint32_t>(std::max(route_length - 2, 1)));
-  Carried carried{fo, fomin, 0, {static_cast<double>(fo), static_cast<double>(fo)}};
+  Carried carried{fo, fomin, 0, carried_bounds(static_cast<double>(fo), static_cast<double>(fo), cache)};
 
   for (;;) {
     float temperature = initial_temperature / static_cast<float>(schedule_index);
