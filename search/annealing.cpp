@@ -97,6 +97,15 @@ bool metropolis_accepts_step(float delta, float temperature, int step, const Met
   return metropolis_accepts(delta, temperature, u);
 }
 
+// The objective change of the swap i < j before its rounding to float, as
+// objective_change forms it from the exact distance: what the bounds must
+// hold (checked in debug builds).
+[[maybe_unused]] double change_before_rounding(RouteCache& cache, std::span<const int> route, int i, int j,
+                                               int penalty, float fo) {
+  return static_cast<double>(penalty) + static_cast<double>(swapped_distance(cache, route, i, j)) +
+         static_cast<double>(-fo);
+}
+
 // The decision on a move the bounds leave open, on its exact change: the
 // rare case, kept out of the loop. `step` is the acceptance draw if made.
 [[gnu::noinline]] bool accepts_exactly(RouteCache& cache, std::span<const int> route, int i, int j, int penalty,
@@ -172,6 +181,7 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
     // out once per accepted move: see carried_after.)
     if (cache.excess == 0 && penalty_weight >= 0) {
       const double low_without = change + carried.floor;
+      assert(low_without <= change_before_rounding(cache, route, i, j, 0, fo));
       if (low_without >= 0.0) {
         // The change is sure not to improve, so this move draws u.
         step = random_step();
@@ -181,6 +191,8 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
     penalty = penalty_weight * swapped_excess(cache, route, i, j);
     low = static_cast<double>(penalty) + (approximate - error) + (-carried.high);
     high = static_cast<double>(penalty) + (approximate + error) + (-carried.low);
+    assert(low <= change_before_rounding(cache, route, i, j, penalty, fo));
+    assert(change_before_rounding(cache, route, i, j, penalty, fo) <= high);
     if (static_cast<float>(high) < 0.0f) {
       decided = true;  // sure to improve
     } else if (low >= 0.0) {
