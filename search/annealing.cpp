@@ -122,33 +122,41 @@ bool metropolis_accepts_step(float delta, float temperature, int step, const Met
 // rounding of p + d - fo', so fo lies within a few float roundings of p + d:
 // 2^-23 of the sizes involved bounds them all.
 //
-// `floor` serves the test of a move without penalty: change + floor, with
-// change the double change of the sum of the edges, is at most the double
-// value of its objective change before rounding to float (the value
-// objective_change_at forms for the exact distance d). It is
-// (real - E) - high less a slack: change + floor lies within a few roundings
-// (2^-53 each, of sizes below |real| + |high| + 16 * largest cell) of
-// real + change - E - high, which the definition of E puts below d - fo by
-// at least its own forming term; the slack, 2^-48 of those sizes, covers
-// them and the rounding of d - fo.
+// `floor` and `ceiling` bound the objective change of a move from the
+// double change of the sum of the edges it makes and its penalty p: with
+// their roundings, (change + floor) + p and (change + ceiling) + p hold the
+// double value of the change before its rounding to float (the value
+// objective_change_at forms for the exact distance d). They are
+// (real - E) - high and (real + E) - low, widened by a slack: those sums lie
+// within a few roundings (2^-53 each, of sizes below |real| + |fo| + |p| +
+// 16 * largest cell) of real + change -/+ E - fo + p, which the definition
+// of E puts beyond p + d - fo by at least its own forming term; the slack,
+// 2^-48 of those sizes (with the largest penalty a Route can have), covers
+// them and the roundings of p + d - fo. Worked out once per accepted move,
+// they leave few additions between a move's draws and its decision.
 struct CarriedBounds {
   double low;
   double high;
   double floor;
+  double ceiling;
+  double largest_penalty;
 };
 
-CarriedBounds carried_bounds(double low, double high, const RouteCache& cache) {
-  const double slack = (std::fabs(cache.real) + std::fabs(high) + 16.0 * cache.largest_cell) * (1.0 / 281474976710656.0);
-  return {low, high, ((cache.real - cache.error_bound) - high) - slack};
+CarriedBounds carried_bounds(double low, double high, const RouteCache& cache, double largest_penalty) {
+  const double size = std::fabs(cache.real) + std::max(std::fabs(low), std::fabs(high)) + 16.0 * cache.largest_cell +
+                      largest_penalty;
+  const double slack = size * (1.0 / 281474976710656.0);  // 2^-48
+  return {low, high, ((cache.real - cache.error_bound) - high) - slack,
+          ((cache.real + cache.error_bound) - low) + slack, largest_penalty};
 }
 
 CarriedBounds carried_after(int penalty, double approximate, double error, double low_change, double high_change,
-                            const RouteCache& cache) {
+                            const RouteCache& cache, double largest_penalty) {
   const double low = static_cast<double>(penalty) + (approximate - error);
   const double high = static_cast<double>(penalty) + (approximate + error);
   const double size = std::max(std::fabs(low), std::fabs(high)) + std::max(std::fabs(low_change), std::fabs(high_change));
   const double margin = size * (1.0 / 2097152.0);  // 2^-21
-  return carried_bounds(low - margin, high + margin, cache);
+  return carried_bounds(low - margin, high + margin, cache, largest_penalty);
 }
 
 // One move through the cache: the same draws, the same decision and the same
@@ -171,14 +179,12 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   double high = 0.0;
   const double error = cache.error_bound;
   if constexpr (intervals) {
-    // The bounds of the change before its rounding to float: the same
-    // additions as objective_change_at(penalty, approximate -/+ E, fo).
+    // The bounds of the change before its rounding to float (see CarriedBounds).
     const double change = swapped_edge_change(cache, route, i, j);
     approximate = cache.real + change;
     // A penalty is never negative, so on a Route without overload the change
     // without it is a lower bound too; it often settles the move before the
-    // excess is worked out. (Formed from the edge change and a floor worked
-    // out once per accepted move: see carried_after.)
+    // excess is worked out.
     if (cache.excess == 0 && penalty_weight >= 0) {
       const double low_without = change + carried.floor;
       assert(low_without <= change_before_rounding(cache, route, i, j, 0, fo));
@@ -189,8 +195,8 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
       }
     }
     penalty = penalty_weight * swapped_excess(cache, route, i, j);
-    low = static_cast<double>(penalty) + (approximate - error) + (-carried.high);
-    high = static_cast<double>(penalty) + (approximate + error) + (-carried.low);
+    low = (change + carried.floor) + static_cast<double>(penalty);
+    high = (change + carried.ceiling) + static_cast<double>(penalty);
     assert(low <= change_before_rounding(cache, route, i, j, penalty, fo));
     assert(change_before_rounding(cache, route, i, j, penalty, fo) <= high);
     if (static_cast<float>(high) < 0.0f) {
@@ -210,9 +216,9 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   delta = objective_change(penalty, cache.distance, fo);
   const float carried_fo = fo + delta;
   if constexpr (intervals)
-    carried = carried_after(penalty, approximate, error, low, high, cache);
+    carried = carried_after(penalty, approximate, error, low, high, cache, carried.largest_penalty);
   else
-    carried = CarriedBounds{static_cast<double>(carried_fo), static_cast<double>(carried_fo), 0.0};
+    carried = CarriedBounds{static_cast<double>(carried_fo), static_cast<double>(carried_fo), 0.0, 0.0, 0.0};
   return true;
 }
 
@@ -321,7 +327,13 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
     table = metropolis_table();
   }
   const DrawBound interior = draw_bound(static_cast<std::uint32_t>(std::max(route_length - 2, 1)));
-  Carried carried{fo, fomin, 0, carried_bounds(static_cast<double>(fo), static_cast<double>(fo), cache)};
+  // A Route's overload is at most the sum of the positive demands.
+  double largest_excess = 0.0;
+  for (std::size_t node = 1; node < demand.size(); ++node)
+    largest_excess += std::max(0.0, static_cast<double>(demand[node]));
+  const double largest_penalty = std::fabs(static_cast<double>(penalty_weight)) * largest_excess;
+  Carried carried{fo, fomin, 0,
+                  carried_bounds(static_cast<double>(fo), static_cast<double>(fo), cache, largest_penalty)};
 
   for (;;) {
     float temperature = initial_temperature / static_cast<float>(schedule_index);
