@@ -107,10 +107,15 @@ inline int swapped_excess(const RouteCache& cache, std::span<const int> route, i
          over(lj - shift, capacity);
 }
 
-// The change of the sum of the edges that swapping positions i < j makes,
-// worked out in double from the edges it removes and adds (summed in pairs,
-// so that few additions wait on one another).
-inline double swapped_edge_change(const RouteCache& cache, std::span<const int> route, int i, int j) {
+// The edges that swapping positions i < j removes from the Route and adds to
+// it, each summed in double (in pairs, so that few additions wait on one
+// another).
+struct EdgeChange {
+  double removed;
+  double added;
+};
+
+inline EdgeChange swapped_edges(const RouteCache& cache, std::span<const int> route, int i, int j) {
   assert(i < j);
   const double* cells = cache.wide.data();
   const auto cols = static_cast<std::size_t>(cache.matrix->cols);
@@ -123,26 +128,22 @@ inline double swapped_edge_change(const RouteCache& cache, std::span<const int> 
   };
   // The Route's own edges at i, i+1, j and j+1 are in cache.edge.
   const auto edge = [&cache](int k) { return static_cast<double>(cache.edge[swap_detail::at(k)]); };
-  double removed = 0.0;
-  double added = 0.0;
   if (j == i + 1) {
     // Adjacent positions share the edge a -> b, which turns into b -> a.
-    removed = (edge(i) + edge(j)) + edge(j + 1);
-    added = (d(before_a, b) + d(b, a)) + d(a, after_b);
-  } else {
-    const int after_a = route[swap_detail::at(i + 1)];
-    const int before_b = route[swap_detail::at(j - 1)];
-    removed = (edge(i) + edge(i + 1)) + (edge(j) + edge(j + 1));
-    added = (d(before_a, b) + d(b, after_a)) + (d(before_b, a) + d(a, after_b));
+    return {(edge(i) + edge(j)) + edge(j + 1), (d(before_a, b) + d(b, a)) + d(a, after_b)};
   }
-  return added - removed;
+  const int after_a = route[swap_detail::at(i + 1)];
+  const int before_b = route[swap_detail::at(j - 1)];
+  return {(edge(i) + edge(i + 1)) + (edge(j) + edge(j + 1)),
+          (d(before_a, b) + d(b, after_a)) + (d(before_b, a) + d(a, after_b))};
 }
 
 // The distance after swapping positions i < j, approximated in double from the
 // sum of the Route's edges and the edges the swap changes; the exact float
 // distance lies within cache.error_bound of it.
 inline double approximate_swapped_distance(const RouteCache& cache, std::span<const int> route, int i, int j) {
-  return cache.real + swapped_edge_change(cache, route, i, j);
+  const EdgeChange change = swapped_edges(cache, route, i, j);
+  return cache.real + (change.added - change.removed);
 }
 
 // The exact float distance after swapping positions i < j, equal bit for bit to

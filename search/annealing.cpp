@@ -124,8 +124,9 @@ bool metropolis_accepts_step(float delta, float temperature, int step, const Met
 //
 // `floor` and `ceiling` bound the objective change of a move from the
 // double change of the sum of the edges it makes and its penalty p: with
-// their roundings, (change + floor) + p and (change + ceiling) + p hold the
-// double value of the change before its rounding to float (the value
+// their roundings, (added + (floor - removed)) + p and (added + (ceiling -
+// removed)) + p hold the double value of the change before its rounding to
+// float (the value
 // objective_change_at forms for the exact distance d). They are
 // (real - E) - high and (real + E) - low, widened by a slack: those sums lie
 // within a few roundings (2^-53 each, of sizes below |real| + |fo| + |p| +
@@ -180,13 +181,18 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   const double error = cache.error_bound;
   if constexpr (intervals) {
     // The bounds of the change before its rounding to float (see CarriedBounds).
-    const double change = swapped_edge_change(cache, route, i, j);
-    approximate = cache.real + change;
+    // The removed edges are known as soon as i and j are: joined to the
+    // carried floor and ceiling first, they leave one addition after the
+    // added ones.
+    const EdgeChange edges = swapped_edges(cache, route, i, j);
+    const double floor = carried.floor - edges.removed;
+    const double ceiling = carried.ceiling - edges.removed;
+    approximate = cache.real + (edges.added - edges.removed);
     // A penalty is never negative, so on a Route without overload the change
     // without it is a lower bound too; it often settles the move before the
     // excess is worked out.
     if (cache.excess == 0 && penalty_weight >= 0) {
-      const double low_without = change + carried.floor;
+      const double low_without = edges.added + floor;
       assert(low_without <= change_before_rounding(cache, route, i, j, 0, fo));
       if (low_without >= 0.0) {
         // The change is sure not to improve, so this move draws u.
@@ -195,8 +201,8 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
       }
     }
     penalty = penalty_weight * swapped_excess(cache, route, i, j);
-    low = (change + carried.floor) + static_cast<double>(penalty);
-    high = (change + carried.ceiling) + static_cast<double>(penalty);
+    low = (edges.added + floor) + static_cast<double>(penalty);
+    high = (edges.added + ceiling) + static_cast<double>(penalty);
     assert(low <= change_before_rounding(cache, route, i, j, penalty, fo));
     assert(change_before_rounding(cache, route, i, j, penalty, fo) <= high);
     if (static_cast<float>(high) < 0.0f) {
