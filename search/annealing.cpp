@@ -126,15 +126,15 @@ bool metropolis_accepts_step(float delta, float temperature, int step, const Met
 // double change of the sum of the edges it makes and its penalty p: with
 // their roundings, (added + (floor - removed)) + p and (added + (ceiling -
 // removed)) + p hold the double value of the change before its rounding to
-// float (the value
-// objective_change_at forms for the exact distance d). They are
-// (real - E) - high and (real + E) - low, widened by a slack: those sums lie
-// within a few roundings (2^-53 each, of sizes below |real| + |fo| + |p| +
-// 16 * largest cell) of real + change -/+ E - fo + p, which the definition
-// of E puts beyond p + d - fo by at least its own forming term; the slack,
-// 2^-48 of those sizes (with the largest penalty a Route can have), covers
-// them and the roundings of p + d - fo. Worked out once per accepted move,
-// they leave few additions between a move's draws and its decision.
+// float (the value objective_change_at forms for the exact distance d).
+// They are (real - E) - high and (real + E) - low, widened by a slack: those
+// sums lie within a few roundings (2^-53 each, of sizes below |real| + |fo|
+// + |p| + 16 * largest cell) of real + change -/+ E - fo + p, which the
+// definition of E puts beyond p + d - fo by at least its own forming term;
+// the slack, 2^-48 of those sizes (with the largest penalty a Route can
+// have), covers them and the roundings of p + d - fo. Worked out once per
+// accepted move, they leave few additions between a move's draws and its
+// decision.
 struct CarriedBounds {
   double low;
   double high;
