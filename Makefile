@@ -14,8 +14,9 @@ run: deps
 	cp examples/cmt1/distancia.dat examples/cmt1/demanda.dat build/run/
 	cd build/run && ../app/cvrp
 
+# An optimised build, as the program ships, that stops at any signed overflow.
 test: deps
-	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Release -DCVRP_OVERFLOW_CHECK=ON
 	cmake --build build/test -j $(JOBS)
 	cd build/test && ctest --output-on-failure -j $(JOBS)
 
@@ -25,9 +26,10 @@ sanitize-test: deps
 	cmake --build build/sanitize -j $(JOBS)
 	cd build/sanitize && ctest --output-on-failure -j $(JOBS)
 
-# Search speed of the incremental against the whole-Route evaluation.
+# Search speed of the incremental against the whole-Route evaluation, on a
+# plain Release build.
 bench: deps
-	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Release
-	cmake --build build/test -j $(JOBS) --target search_speed evaluation_bench
-	build/test/bench/search_speed examples/cmt1
-	build/test/bench/evaluation_bench
+	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DCVRP_TESTS=OFF
+	cmake --build build/bench -j $(JOBS) --target search_speed evaluation_bench
+	build/bench/bench/search_speed examples/cmt1
+	build/bench/bench/evaluation_bench

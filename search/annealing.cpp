@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -52,7 +53,12 @@ struct MetropolisTable {
 };
 
 MetropolisTable metropolis_table() {
-  MetropolisTable table{std::vector<float>(10000), std::vector<float>(10000)};
+  MetropolisTable table;
+  try {
+    table = {std::vector<float>(10000), std::vector<float>(10000)};
+  } catch (const std::bad_alloc&) {
+    working_memory_error();
+  }
   table.reject[0] = std::numeric_limits<float>::infinity();
   table.accept[0] = 700.0f;
   for (std::size_t step = 1; step < 10000; ++step) {
@@ -232,7 +238,7 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
 struct Carried {
   float fo;
   float fomin;
-  int move_count;
+  long long move_count;  // billions in a 30-second run: past the range of an int
   CarriedBounds bounds;  // of fo, for the cached evaluation
 };
 
@@ -319,10 +325,10 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
                          float& fo, const DistanceMatrix& matrix, int /*customer_count*/,
                          int penalty_weight, int vehicle_capacity, std::span<const int> demand,
                          float& fomin, std::span<int> best, ClockTicks start_clock,
-                         Evaluation evaluation) {
+                         Evaluation evaluation, long long moves_made) {
   int schedule_index = 1;
   log_reset(kLogPath);
-  log_progress(kLogPath, 0.0f, fo, 0);
+  log_progress(kLogPath, 0.0f, fo, moves_made);
 
   const std::span<int> route = current.first(static_cast<std::size_t>(route_length));
   const int moves = has_two_interior_values(route_length, current) ? moves_per_temperature : 0;
@@ -338,7 +344,7 @@ void simulated_annealing(float time_limit, float initial_temperature, float cool
   for (std::size_t node = 1; node < demand.size(); ++node)
     largest_excess += std::max(0.0, static_cast<double>(demand[node]));
   const double largest_penalty = std::fabs(static_cast<double>(penalty_weight)) * largest_excess;
-  Carried carried{fo, fomin, 0,
+  Carried carried{fo, fomin, moves_made,
                   carried_bounds(static_cast<double>(fo), static_cast<double>(fo), cache, largest_penalty)};
 
   for (;;) {

@@ -26,6 +26,8 @@ void tabu_search(float time_limit, int max_stall, int base_tenure, int route_len
                  ClockTicks start_clock, int flat_move_limit, int tenure_step,
                  Evaluation evaluation, std::vector<SwapChoice>* trace) {
   ClockTicks reading = clock_ms();
+  // A 30-second run makes a few million iterations: far from the range of
+  // an int, even on a machine ten times as fast.
   int iter = 0;
   int last_improvement = 0;
   int tenure = base_tenure;

@@ -15,10 +15,15 @@ TEST(ProgressLog, RecordsUseMinimumWidthsAndAppend) {
   log_progress("fo_SA.out", 0.0f, 7.0f, counter);
   counter = 123456;
   log_progress("fo_SA.out", 30.25f, 123456.789f, counter);
+  // The annealing counts billions of moves: past the range of an int, in full.
+  log_progress("fo_SA.out", 26.0f, 530.0f, 2147483647LL);
+  log_progress("fo_SA.out", 29.5f, 529.5f, 25000000000LL);
   EXPECT_EQ(read_file("fo_SA.out"),
             "12.50\t  1234.50\t   4321\n"
             "0.00\t  7.00\t      0\n"
-            "30.25\t  123456.79\t  123456\n");
+            "30.25\t  123456.79\t  123456\n"
+            "26.00\t  530.00\t  2147483647\n"
+            "29.50\t  529.50\t  25000000000\n");
 }
 
 TEST(ProgressLog, ResetEmptiesOrCreatesAndLaterLinesAppend) {

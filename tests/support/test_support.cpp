@@ -151,7 +151,7 @@ std::vector<LogLine> read_log(const std::string& path) {
   std::smatch m;
   for (const std::string& line : split_lines(read_file(path))) {
     if (std::regex_match(line, m, record))
-      log.push_back({std::stod(m[1]), std::stod(m[2]), std::stoi(m[3])});
+      log.push_back({std::stod(m[1]), std::stod(m[2]), std::stoll(m[3])});
     else
       ADD_FAILURE() << path << " holds \"" << line << "\"";
   }

@@ -81,7 +81,7 @@ SearchProblem random_problem(int n, unsigned seed, int max_demand);
 struct LogLine {
   double seconds;
   double objective;
-  int counter;
+  long long counter;
 };
 std::vector<LogLine> read_log(const std::string& path);
 
