@@ -1,5 +1,6 @@
 #include "model/instance.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -15,6 +16,8 @@ void fatal_error(std::string_view message) {
   std::fflush(stdout);
   std::exit(1);
 }
+
+void working_memory_error() { fatal_error("Falta memoria para alocar as estruturas de trabalho"); }
 
 std::vector<int> alloc_vector(int count) {
   try {
@@ -67,7 +70,11 @@ std::string read_file(const char* path) {
   std::string text;
   char buffer[4096];
   std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+  try {
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+  } catch (const std::bad_alloc&) {
+    working_memory_error();
+  }
   const bool failed = std::ferror(file) != 0;
   std::fclose(file);
   if (failed) fail("O Arquivo %s nao pode ser aberto.\n", path);
@@ -170,4 +177,28 @@ void read_demands(const char* path, DemandVector& demand, int penalty_weight) {
     total += std::abs(std::int64_t{demand[static_cast<std::size_t>(node)]});
   if (total * std::int64_t{penalty_weight} > std::numeric_limits<int>::max())
     fail("Demanda total grande demais no arquivo %s.\n", path);
+}
+
+void check_truck_count(const char* path, int min_trucks, int customer_count) {
+  if (min_trucks <= customer_count) return;
+  std::printf("Demanda total exige %d caminhoes, mais que os %d clientes, no arquivo %s.\n", min_trucks,
+              customer_count, path);
+  std::fflush(stdout);
+  std::exit(1);
+}
+
+void check_distance_range(const char* path, const DistanceMatrix& matrix, int route_length) {
+  double largest = 0.0;
+  bool negative = false;
+  for (const float cell : matrix.cells) {
+    largest = std::max(largest, std::fabs(static_cast<double>(cell)));
+    negative = negative || cell < 0.0f;
+  }
+  // A float sum of k terms stays within (1 + gamma_k) times the sum of their
+  // magnitudes, gamma_k = k u / (1 - k u) with u = 2^-24.
+  const double edges = static_cast<double>(route_length - 1);
+  const double k_u = edges / 16777216.0;
+  const double reach = largest * edges * (1.0 + k_u / (1.0 - k_u)) * (negative ? 2.0 : 1.0);
+  if (reach > static_cast<double>(std::numeric_limits<float>::max()))
+    fail("Distancias grandes demais no arquivo %s.\n", path);
 }

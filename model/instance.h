@@ -43,3 +43,17 @@ void free_matrix(DistanceMatrix& matrix);
 // customer_count is the largest node number (rows - 1, demand.size() - 1).
 void read_distances(const char* path, DistanceMatrix& matrix);
 void read_demands(const char* path, DemandVector& demand, int penalty_weight);
+
+// Instances a run cannot take end it with a message naming the file and
+// status 1. More trucks than customers: then some customer's demand alone
+// overloads a truck, no solution is free of overload, and the Route (and
+// every search's work on it) would grow with the demands.
+void check_truck_count(const char* path, int min_trucks, int customer_count);
+// Distances so large that the float distance of some Route of route_length
+// entries could overflow (or, with negative distances, the difference of two
+// Routes' distances, which every objective change holds).
+void check_distance_range(const char* path, const DistanceMatrix& matrix, int route_length);
+
+// Out of memory for the run's working storage (caches, tabu counts, scan
+// storage, the input text): ends the run through fatal_error.
+[[noreturn]] void working_memory_error();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <new>
 
 #include "model/route.h"
 
@@ -111,17 +112,32 @@ void describe_trips(RouteCache& cache, std::span<const int> route) {
   cache.prefix_valid = length;
 }
 
+// All the storage of the cache, for an instance and its Route length.
+void allocate_cache(RouteCache& cache, const DistanceMatrix& matrix, int route_length) {
+  cache.wide.assign(matrix.cells.size(), 0.0);
+  cache.wide_transposed.assign(matrix.cells.size(), 0.0);
+  cache.edge.assign(at(route_length + 3), 0.0f);
+  cache.partial.assign(at(route_length), 0.0f);
+  cache.trip_of.assign(at(route_length), 0);
+  cache.demand_prefix.assign(at(route_length), 0);
+  cache.trip_start.reserve(at(route_length));
+  cache.trip_load.reserve(at(route_length));
+}
+
 }  // namespace
 
 void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<const int> demand,
                    int route_length, int vehicle_capacity, std::span<const int> route) {
+  try {
+    allocate_cache(cache, matrix, route_length);
+  } catch (const std::bad_alloc&) {
+    working_memory_error();
+  }
   cache.matrix = &matrix;
   cache.demand = demand;
   cache.route_length = route_length;
   cache.vehicle_capacity = vehicle_capacity;
   const int size = matrix.cols;
-  cache.wide.assign(matrix.cells.size(), 0.0);
-  cache.wide_transposed.assign(matrix.cells.size(), 0.0);
   cache.largest_cell = 0.0;
   cache.non_negative = true;
   for (int from = 0; from < matrix.rows; ++from)
@@ -137,12 +153,6 @@ void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<co
   cache.intervals = cache.largest_cell * 8.0 * static_cast<double>(route_length) < 1e36;
   cache.gamma = summation_gamma(route_length);
   set_bound_coefficients(cache);
-  cache.edge.assign(at(route_length + 3), 0.0f);
-  cache.partial.assign(at(route_length), 0.0f);
-  cache.trip_of.assign(at(route_length), 0);
-  cache.demand_prefix.assign(at(route_length), 0);
-  cache.trip_start.reserve(at(route_length));
-  cache.trip_load.reserve(at(route_length));
   cache_describe(cache, route);
 }
 

@@ -55,9 +55,11 @@ void use_bundled(const char* name) { fs::copy_file(kInstance / name, name); }
 
 // A run whose progress logs are folders: whichever search starts fails on its
 // log at once, so the run ends right after the menu with status 1.
-std::string blocked_run(const std::string& input, const char* demands = nullptr) {
+std::string blocked_run(const std::string& input, const char* demands = nullptr,
+                        const char* distances = nullptr) {
   ScratchDir scratch;
-  use_bundled("distancia.dat");
+  if (distances != nullptr) write_file("distancia.dat", distances);
+  else use_bundled("distancia.dat");
   if (demands != nullptr) write_file("demanda.dat", demands);
   else use_bundled("demanda.dat");
   fs::create_directory("fo_SA.out");
@@ -98,6 +100,9 @@ constexpr const char* kBadDistances = "Registro invalido no arquivo distancia.da
 constexpr const char* kBadDemands = "Registro invalido no arquivo demanda.dat.\n";
 constexpr const char* kBadDistance = "Distancia invalida no arquivo distancia.dat.\n";
 constexpr const char* kTooMuchDemand = "Demanda total grande demais no arquivo demanda.dat.\n";
+constexpr const char* kHugeDistances = "Distancias grandes demais no arquivo distancia.dat.\n";
+constexpr const char* kTooManyTrucks =
+    "Demanda total exige 51 caminhoes, mais que os 50 clientes, no arquivo demanda.dat.\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Files, EndToEndBadInput,
@@ -117,6 +122,14 @@ INSTANTIATE_TEST_SUITE_P(
         {"InfiniteDistance", "0, 1, inf\n", nullptr, kBadDistance},
         {"NotANumberDistance", "0, 1, nan\n", nullptr, kBadDistance},
         {"DistanceBeyondFloat", "0, 1, 1e39\n", nullptr, kBadDistance},
+        // 55 edges of 1e37, or (with a negative cell) a difference of two
+        // Routes of 55 edges of 4e36, lie beyond the float range.
+        {"RouteDistanceBeyondFloat", "0, 1, 1e37\n", nullptr, kHugeDistances},
+        {"RouteDistanceDifferenceBeyondFloat", "0, 1, -4e36\n", nullptr, kHugeDistances},
+        // A customer alone overloads a truck: 51 trucks for 50 customers.
+        {"MoreTrucksThanCustomers", nullptr, "1, 8001\n", kTooManyTrucks},
+        {"DemandJustUnderOverflowGuard", nullptr, "1, 2146713\n",
+         "Demanda total exige 13417 caminhoes, mais que os 50 clientes, no arquivo demanda.dat.\n"},
         {"DemandTotalOverflows", nullptr, "1, 2147484\n", kTooMuchDemand},
         {"DemandAbsoluteTotalOverflows", nullptr, "1, 1073742\n2, -1073742\n", kTooMuchDemand},
         // The distance file is read first: the broken demand file is never looked at.
@@ -143,15 +156,23 @@ TEST(EndToEnd, MenuChoiceStartsItsSearch) {
   }
 }
 
-TEST(EndToEnd, DemandExtremesStillReachTheMenu) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"1, 2147483\n", "Minimo de caminhoes = 13422"},  // 1000 x total just fits an int
-      {"", "Minimo de caminhoes = 0"},                   // no demand: one truck is used
-      {"1, -320\n", "Minimo de caminhoes = -2"},
+TEST(EndToEnd, ExtremeInstancesStillReachTheMenu) {
+  struct Case {
+    const char* demands;
+    const char* distances;
+    const char* trucks;
   };
-  for (const auto& [demands, trucks] : cases) {
-    const std::vector<std::string> lines = split_lines(blocked_run("1\n", demands));
-    ASSERT_EQ(lines.size(), 9u) << demands;
+  const Case cases[] = {
+      {"1, 8000\n", nullptr, "Minimo de caminhoes = 50"},  // one truck per customer
+      {"", nullptr, "Minimo de caminhoes = 0"},            // no demand: one truck is used
+      {"1, -320\n", nullptr, "Minimo de caminhoes = -2"},
+      // 55 edges of 6e36, or of -3e36 with two Routes apart, stay in the float range.
+      {nullptr, "0, 1, 6e36\n", "Minimo de caminhoes = 5"},
+      {nullptr, "0, 1, -3e36\n", "Minimo de caminhoes = 5"},
+  };
+  for (const auto& [demands, distances, trucks] : cases) {
+    const std::vector<std::string> lines = split_lines(blocked_run("1\n", demands, distances));
+    ASSERT_EQ(lines.size(), 9u) << trucks;
     EXPECT_EQ(lines[0], trucks);
     EXPECT_TRUE(std::regex_match(lines[1], kFoLine)) << lines[1];
     EXPECT_EQ(lines[7], kAnnealingLine);
