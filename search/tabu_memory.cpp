@@ -1,5 +1,9 @@
 #include "search/tabu_memory.h"
 
+#include <new>
+
+#include "model/instance.h"
+
 namespace {
 int& count_of(TabuMemory& memory, int i, int j) {
   const int low = i < j ? i : j;
@@ -13,7 +17,11 @@ void memory_prepare(TabuMemory& memory, int route_length) {
   while (memory.list.head) tabu_remove(memory.list.head.get(), memory.list);
   memory.length = 0;
   memory.positions = route_length;
-  memory.pair_count.assign(static_cast<std::size_t>(route_length) * static_cast<std::size_t>(route_length), 0);
+  try {
+    memory.pair_count.assign(static_cast<std::size_t>(route_length) * static_cast<std::size_t>(route_length), 0);
+  } catch (const std::bad_alloc&) {
+    working_memory_error();
+  }
 }
 
 void memory_append(TabuMemory& memory, int no1, int no2) {

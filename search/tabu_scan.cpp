@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 
 #include "model/route.h"
 
@@ -34,8 +35,12 @@ void best_admissible_swap(int& no1, int& no2, float& delta, int route_length, st
 
 void scan_prepare(ScanScratch& scratch, int route_length) {
   scratch.candidates.clear();
-  scratch.candidates.reserve(static_cast<std::size_t>(route_length) * static_cast<std::size_t>(route_length) / 2);
-  scratch.removed.assign(static_cast<std::size_t>(route_length), 0.0);
+  try {
+    scratch.candidates.reserve(static_cast<std::size_t>(route_length) * static_cast<std::size_t>(route_length) / 2);
+    scratch.removed.assign(static_cast<std::size_t>(route_length), 0.0);
+  } catch (const std::bad_alloc&) {
+    working_memory_error();
+  }
 }
 
 namespace {
