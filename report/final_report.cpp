@@ -1,6 +1,7 @@
 #include "report/final_report.h"
 
 #include <cassert>
+#include <cstdarg>
 #include <cstdio>
 #include <memory>
 
@@ -16,9 +17,20 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// The file copy of the report: printed unless the file could not be opened
+// (null), so that the console copy is complete all the same.
+[[gnu::format(printf, 2, 3)]] void file_print(std::FILE* out, const char* format, ...) {
+  if (out == nullptr) return;
+  va_list arguments;
+  va_start(arguments, format);
+  std::vfprintf(out, format, arguments);
+  va_end(arguments);
+}
+
 // `left` asterisks, the title, `right` asterisks, then the line end(s).
 // An all-asterisk line is a banner with an empty title and no right part.
 void banner(std::FILE* out, int left, const char* title, int right, const char* end) {
+  if (out == nullptr) return;
   for (int i = 0; i < left; ++i) std::fputc('*', out);
   std::fputs(title, out);
   for (int i = 0; i < right; ++i) std::fputc('*', out);
@@ -36,9 +48,9 @@ void final_report(float fomin, std::span<const int> demand, int customer_count, 
   int trip_load = 0;
   int truck = 1;
 
-  log_reset(kReportFile);
-  const File file(std::fopen(kReportFile, "a+"));
-  if (!file) output_file_error(kReportFile);
+  // A report file that cannot be opened or written fails the run, but only
+  // after the console has shown the whole report: the routes are never lost.
+  File file(try_log_reset(kReportFile) ? std::fopen(kReportFile, "a+") : nullptr);
   std::FILE* const out = file.get();
 
   const double objective = static_cast<double>(fomin);
@@ -49,13 +61,13 @@ void final_report(float fomin, std::span<const int> demand, int customer_count, 
   banner(stdout, 24, " RELATORIO FINAL ", 39, "\n");
   banner(out, 35, " RELATORIO FINAL ", 56, "\n");
   std::printf("Valor da funcao objetivo = %f\n", objective);
-  std::fprintf(out, "Valor da fun\xE7\xE3o objetivo = %f\n", objective);
+  file_print(out, "Valor da fun\xE7\xE3o objetivo = %f\n", objective);
   std::printf("Numero minimo de caminhoes necessarios = %d\n", fewest);
-  std::fprintf(out, "N\xFAmero m\xEDnimo de caminh\xF5" "es necess\xE1rios = %d\n", fewest);
+  file_print(out, "N\xFAmero m\xEDnimo de caminh\xF5" "es necess\xE1rios = %d\n", fewest);
   std::printf("Numero de caminhoes utilizados         = %d\n", trips_remaining);
-  std::fprintf(out, "N\xFAmero de caminh\xF5" "es utilizados         = %d\n\n", trips_remaining);
+  file_print(out, "N\xFAmero de caminh\xF5" "es utilizados         = %d\n\n", trips_remaining);
   std::printf("Distancia total percorrida = %f\n", distance);
-  std::fprintf(out, "Dist\xE2ncia total percorrida = %f Kilometros\n", distance);
+  file_print(out, "Dist\xE2ncia total percorrida = %f Kilometros\n", distance);
   banner(stdout, 80, "", 0, "\n");
   banner(out, 117, "", 0, "\n\n\n\n");
 
@@ -67,29 +79,33 @@ void final_report(float fomin, std::span<const int> demand, int customer_count, 
   banner(stdout, 25, " ROTEIRO ", 46, "\n");
   banner(out, 34, " ROTEIRO DE CADA CAMINH\xC3O ", 67, "\n\n\n\n");
   std::printf("Caminhao[1] - Deposito --> ");
-  std::fprintf(out, "Caminhao[1] - Deposito --> ");
+  file_print(out, "Caminhao[1] - Deposito --> ");
 
   for (int i = 1; i < route_length; ++i) {
     const int node = best[static_cast<std::size_t>(i)];
     if (node != 0) {
       trip_load += demand[static_cast<std::size_t>(node)];
       std::printf("%d --> ", node);
-      std::fprintf(out, "%d --> ", node);
+      file_print(out, "%d --> ", node);
     } else if (best[static_cast<std::size_t>(i - 1)] != 0) {
       // This depot visit closes a non-empty trip; empty trips take no number.
       --trips_remaining;
       ++truck;
       std::printf("Deposito\n");
-      std::fprintf(out, "Deposito\n");
+      file_print(out, "Deposito\n");
       std::printf("Carga[%d] = %d\n", truck - 1, trip_load);
-      std::fprintf(out, "Carga[%d] = %d\n", truck - 1, trip_load);
+      file_print(out, "Carga[%d] = %d\n", truck - 1, trip_load);
       trip_load = 0;
       banner(stdout, 80, "", 0, "\n\n");
       banner(out, 96, "", 0, "\n\n\n");
       if (trips_remaining > 0) {
         std::printf("Caminhao[%d] - Deposito --> ", truck);
-        std::fprintf(out, "Caminhao[%d] - Deposito --> ", truck);
+        file_print(out, "Caminhao[%d] - Deposito --> ", truck);
       }
     }
   }
+
+  if (out == nullptr) output_file_error(kReportFile);
+  const bool failed = std::ferror(out) != 0;
+  if (std::fclose(file.release()) != 0 || failed) output_write_error(kReportFile);
 }

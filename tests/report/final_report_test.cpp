@@ -128,14 +128,27 @@ TEST_F(FinalReport, FileHoldsOnlyTheLatestReport) {
   EXPECT_EQ(file(), alone);
 }
 
-TEST(FinalReportDeathTest, UnwritableReportFileEndsRunWithStatusOne) {
+// A report file that cannot be opened (a folder) or written (a full device)
+// fails the run, but only after the console has shown the whole report.
+TEST(FinalReportDeathTest, UnwritableReportFileEndsRunWithStatusOneAfterTheConsoleReport) {
   ScratchDir dir;
-  std::filesystem::create_directory("solucao.dat");
+  write_file("input.txt", "\n");
   const DistanceMatrix matrix = make_matrix(1, {0, 1, 1, 0});
   const DemandVector demand{0, 10};
   const Route best{0, 1, 0};
-  EXPECT_EXIT((stdout_to_stderr(), final_report(2.0f, demand, 1, 160, best, matrix, 3)),
-              ::testing::ExitedWithCode(1), "^O arquivo solucao\\.dat nao pode ser aberto$");
+  const auto report = [&] {
+    StdinFrom in("input.txt");
+    stdout_to_stderr();
+    final_report(2.0f, demand, 1, 160, best, matrix, 3);
+  };
+  const std::string console = "^\\*{80}\n\\*{24} RELATORIO FINAL .*Tecle enter para continuar\\*{25} ROTEIRO "
+                              "\\*{46}\nCaminhao\\[1\\] - Deposito --> 1 --> Deposito\nCarga\\[1\\] = 10\n\\*{80}\n\n";
+  std::filesystem::create_directory("solucao.dat");
+  EXPECT_EXIT(report(), ::testing::ExitedWithCode(1), console + "O arquivo solucao\\.dat nao pode ser aberto$");
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  std::filesystem::remove("solucao.dat");
+  std::filesystem::create_symlink("/dev/full", "solucao.dat");
+  EXPECT_EXIT(report(), ::testing::ExitedWithCode(1), console + "O arquivo solucao\\.dat nao pode ser escrito$");
 }
 
 }  // namespace
