@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "driver/console.h"
 #include "model/random.h"
 #include "report/final_report.h"
 #include "search/annealing.h"
@@ -19,11 +20,13 @@ void set_up_run(const RunParameters& parameters, RunState& state) {
   read_demands("demanda.dat", state.demand, parameters.penalty_weight);
 
   state.min_trucks = min_trucks(state.demand, nodes, parameters.vehicle_capacity);
-  std::printf("Minimo de caminhoes = %d\n", state.min_trucks);
+  check_truck_count("demanda.dat", state.min_trucks, parameters.customer_count);
   // With no positive total demand the bound is below one truck, and the
   // customers would not fit the Route: such a run uses one truck.
   const int trucks = state.min_trucks >= 1 ? state.min_trucks : 1;
   state.route_length = parameters.customer_count + trucks + 1;
+  check_distance_range("distancia.dat", state.matrix, state.route_length);
+  std::printf("Minimo de caminhoes = %d\n", state.min_trucks);
 
   state.current = alloc_vector(state.route_length);
   state.best = alloc_vector(state.route_length);
@@ -91,6 +94,7 @@ void run_search(int choice, const RunParameters& parameters, RunState& state) {
 int run_program() {
   RunState state;
   state.start_clock = clock_ms();
+  const bool console_open = open_missing_standard_streams();
   const RunParameters parameters;
   // The console shows the search's progress; a large buffer keeps printing
   // from limiting the search. It is flushed before every read, at every new
@@ -118,6 +122,11 @@ int run_program() {
   free_vector(state.demand);
   free_vector(state.current);
   free_vector(state.best);
-  std::fflush(stdout);
+  // The run and its files are complete; a console that lost some of its
+  // text is still a failure.
+  if (!console_written() || !console_open) {
+    std::fprintf(stderr, "A saida padrao nao pode ser escrita.\n");
+    return 1;
+  }
   return 0;
 }
