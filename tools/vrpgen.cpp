@@ -1,0 +1,446 @@
+// vrpgen: writes a random CVRPLIB instance of the solver's size (50 customers,
+// trucks of capacity 160), generated as the X set of CVRPLIB was (Uchoa et
+// al., "New benchmark instances for the Capacitated Vehicle Routing Problem",
+// EJOR 2017): integer points on a 1000 x 1000 grid, a depot position, a
+// customer positioning, a demand distribution and a number of customers per
+// route.
+//
+//   vrpgen --seed S [--depot ...] [--customers ...] [--demand ...]
+//          [--route-size R] OUT.vrp
+//
+// An option left out is drawn from the seed; the file's COMMENT repeats the
+// command with every value used, so it says how the file was made and running
+// it again gives the same file. The same options and seed give the same bytes
+// on every platform: the draws are std::mt19937 (its sequence is fixed by the
+// C++ standard) reduced by hand, and the arithmetic is integer except for two
+// floating-point steps marked below.
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The solver's fixed size.
+constexpr int kCustomers = 50;
+constexpr int kCapacity = 160;
+constexpr int kGridSide = 1000;  // coordinates are integers 0..1000
+
+const char* const kUsage =
+    "usage: vrpgen --seed S [--depot central|eccentric|random] [--customers random|clustered|mixed]\n"
+    "              [--demand unitary|1-10|5-10|1-100|50-100|quadrant|many-small]\n"
+    "              [--route-size R] OUT.vrp";
+
+const char* const kHelp =
+    "\n"
+    "Writes OUT.vrp, a CVRPLIB instance with 50 customers and capacity 160 (EUC_2D),\n"
+    "generated as CVRPLIB's X set (Uchoa et al., 2017) on a 1000 x 1000 grid.\n"
+    "The same options and seed always give the same file. An option left out is\n"
+    "drawn from the seed; the file's COMMENT records every value used.\n"
+    "\n"
+    "  --seed S           seed of the generator, an integer 0..4294967295 (required)\n"
+    "  --depot V          where the depot is:\n"
+    "                       central    the grid's centre (500, 500)\n"
+    "                       eccentric  the grid's corner (0, 0)\n"
+    "                       random     a random point\n"
+    "  --customers V      where the customers are:\n"
+    "                       random     random points\n"
+    "                       clustered  around 3 to 8 random cluster seeds\n"
+    "                       mixed      half clustered, half random\n"
+    "  --demand V         distribution of the demands before scaling:\n"
+    "                       unitary    all equal\n"
+    "                       1-10       uniform in 1..10\n"
+    "                       5-10       uniform in 5..10\n"
+    "                       1-100      uniform in 1..100\n"
+    "                       50-100     uniform in 50..100\n"
+    "                       quadrant   51..100 in the upper right and lower left\n"
+    "                                  quarters of the grid, 1..50 in the other two\n"
+    "                       many-small 70% to 95% of them in 1..10, the rest in 50..100\n"
+    "  --route-size R     about R customers per route, an integer 1..50: the demands\n"
+    "                     are scaled so that R customers of average demand fill one\n"
+    "                     truck (drawn like the X set: 3 to 25, most often about 6)\n"
+    "  --help             this text\n";
+
+// An output that cannot be written: message on standard error, exit status 1.
+struct Refused : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Option values, in the order of their names (the drawn value is an index).
+enum class Depot { kCentral, kEccentric, kRandom };
+enum class Customers { kRandom, kClustered, kMixed };
+enum class Demand { kUnitary, kSmall, kSmallNarrow, kLarge, kLargeNarrow, kQuadrant, kManySmall };
+constexpr std::array<std::string_view, 3> kDepotNames{"central", "eccentric", "random"};
+constexpr std::array<std::string_view, 3> kCustomerNames{"random", "clustered", "mixed"};
+constexpr std::array<std::string_view, 7> kDemandNames{"unitary", "1-10",     "5-10",      "1-100",
+                                                       "50-100",  "quadrant", "many-small"};
+constexpr int kMaxRouteSize = kCustomers;
+
+struct Options {
+  std::uint32_t seed = 0;
+  std::optional<Depot> depot;
+  std::optional<Customers> customers;
+  std::optional<Demand> demand;
+  std::optional<int> route_size;
+  std::string out;
+};
+
+// The values an instance is made from, given or drawn.
+struct Recipe {
+  std::uint32_t seed = 0;
+  Depot depot = Depot::kCentral;
+  Customers customers = Customers::kRandom;
+  Demand demand = Demand::kUnitary;
+  int route_size = 6;
+};
+
+struct Point {
+  int x = 0;
+  int y = 0;
+  friend bool operator==(const Point&, const Point&) = default;
+};
+
+struct Instance {
+  Point depot;
+  std::vector<Point> customers;
+  std::vector<int> demand;   // of each customer, as written
+  int cluster_seeds = 0;     // clustered and mixed positioning
+  int small_share = 0;       // many-small demands: percent drawn in 1..10
+};
+
+// The generator's draws: std::mt19937 with reductions written out, since the
+// standard library's distributions differ from one library to another.
+class Draws {
+ public:
+  explicit Draws(std::uint32_t seed) : engine_(seed) {}
+
+  // Uniform in 0..n-1 (n >= 1): an output in the last, incomplete block of n
+  // values is drawn again, so every remainder is equally likely.
+  int below(int n) {
+    const std::uint64_t outputs = std::uint64_t{1} << 32;
+    const std::uint64_t usable = outputs - outputs % static_cast<std::uint64_t>(n);
+    for (;;) {
+      const std::uint64_t value = engine_();
+      if (value < usable) return static_cast<int>(value % static_cast<std::uint64_t>(n));
+    }
+  }
+  int between(int low, int high) { return low + below(high - low + 1); }
+
+  // Uniform in [0, 1) with 53 random bits from two outputs; exact in double.
+  double unit() {
+    const std::uint64_t high = engine_() >> 5;  // 27 bits
+    const std::uint64_t low = engine_() >> 6;   // 26 bits
+    return static_cast<double>((high << 26) | low) * 0x1p-53;
+  }
+
+ private:
+  std::mt19937 engine_;
+};
+
+// The X set's route size: triangular on [3, 25] with mode 6, rounded to the
+// nearest integer. Floating point enters here through sqrt alone, which IEEE
+// 754 rounds exactly, so every platform draws the same value.
+int draw_route_size(Draws& draws) {
+  const double low = 3.0, mode = 6.0, high = 25.0;
+  const double u = draws.unit();
+  const double r = u < (mode - low) / (high - low)
+                       ? low + std::sqrt(u * (high - low) * (mode - low))
+                       : high - std::sqrt((1.0 - u) * (high - low) * (high - mode));
+  return static_cast<int>(std::floor(r + 0.5));
+}
+
+// Every attribute is drawn, given or not, and in the same order, so that a
+// given value changes nothing else: the command in the COMMENT, with all the
+// values spelled out, makes the same file as the one that drew them.
+Recipe choose(const Options& options, Draws& draws) {
+  Recipe recipe;
+  recipe.seed = options.seed;
+  recipe.depot = static_cast<Depot>(draws.below(3));
+  recipe.customers = static_cast<Customers>(draws.below(3));
+  recipe.demand = static_cast<Demand>(draws.below(7));
+  recipe.route_size = draw_route_size(draws);
+  if (options.depot) recipe.depot = *options.depot;
+  if (options.customers) recipe.customers = *options.customers;
+  if (options.demand) recipe.demand = *options.demand;
+  if (options.route_size) recipe.route_size = *options.route_size;
+  return recipe;
+}
+
+bool taken(const Instance& instance, Point point) {
+  return point == instance.depot ||
+         std::find(instance.customers.begin(), instance.customers.end(), point) != instance.customers.end();
+}
+
+Point random_point(Draws& draws) {
+  const int x = draws.between(0, kGridSide);
+  return {x, draws.between(0, kGridSide)};
+}
+
+// A random point not yet used by the depot or a customer: no two nodes of an
+// instance share a point.
+Point free_point(Draws& draws, const Instance& instance) {
+  for (;;) {
+    const Point point = random_point(draws);
+    if (!taken(instance, point)) return point;
+  }
+}
+
+// Places `count` customers in clusters: 3 to 8 of them, the cluster seeds, at
+// random points; each of the others at a point drawn with a probability
+// proportional to its attraction, the sum over the seeds of exp(-d / 40) for
+// its Euclidean distance d to each seed (accept-reject: a random point is kept
+// with probability attraction / seeds, which is at most 1).
+void place_clustered(Draws& draws, int count, Instance& instance) {
+  const int seeds = draws.between(3, 8);
+  instance.cluster_seeds = seeds;
+  const std::size_t first = instance.customers.size();
+  for (int i = 0; i < seeds; ++i) instance.customers.push_back(free_point(draws, instance));
+  for (int placed = seeds; placed < count;) {
+    const Point point = random_point(draws);
+    double attraction = 0.0;
+    for (std::size_t s = first; s < first + static_cast<std::size_t>(seeds); ++s) {
+      const int dx = point.x - instance.customers[s].x;
+      const int dy = point.y - instance.customers[s].y;
+      // exp decides here: std::exp is not rounded exactly by every library,
+      // so another platform could keep a different point only when the
+      // uniform draw falls within a last-bit difference of the attraction.
+      attraction += std::exp(-std::sqrt(static_cast<double>(dx * dx + dy * dy)) / 40.0);
+    }
+    if (draws.unit() * seeds < attraction && !taken(instance, point)) {
+      instance.customers.push_back(point);
+      ++placed;
+    }
+  }
+}
+
+void place_customers(Draws& draws, Customers positioning, Instance& instance) {
+  int clustered = 0;
+  if (positioning == Customers::kClustered) clustered = kCustomers;
+  if (positioning == Customers::kMixed) clustered = kCustomers / 2;
+  if (clustered > 0) place_clustered(draws, clustered, instance);
+  while (static_cast<int>(instance.customers.size()) < kCustomers)
+    instance.customers.push_back(free_point(draws, instance));
+}
+
+// One demand before scaling.
+int raw_demand(Draws& draws, Demand distribution, Point at, int small_share) {
+  switch (distribution) {
+    case Demand::kUnitary:
+      return 1;
+    case Demand::kSmall:
+      return draws.between(1, 10);
+    case Demand::kSmallNarrow:
+      return draws.between(5, 10);
+    case Demand::kLarge:
+      return draws.between(1, 100);
+    case Demand::kLargeNarrow:
+      return draws.between(50, 100);
+    case Demand::kQuadrant: {
+      const bool right = at.x > kGridSide / 2;
+      const bool upper = at.y > kGridSide / 2;
+      return right == upper ? draws.between(51, 100) : draws.between(1, 50);
+    }
+    case Demand::kManySmall:
+      return draws.below(100) < small_share ? draws.between(1, 10) : draws.between(50, 100);
+  }
+  return 1;
+}
+
+// The X set fixes the capacity at ceil(r * total / n) for n customers and r
+// customers per route; with the capacity fixed at 160 the demands are scaled
+// instead, each to floor(d * 160 * n / (r * total)), so that r customers of
+// average demand fit in one truck. A demand stays in 1..160: a customer above
+// the capacity could never be served without overload (at small r the cap
+// keeps the total below what r alone would give).
+void scale_demands(int route_size, std::vector<int>& demand) {
+  long long total = 0;
+  for (const int d : demand) total += d;
+  const long long divisor = static_cast<long long>(route_size) * total;
+  for (int& d : demand) {
+    const long long scaled = static_cast<long long>(d) * kCapacity * kCustomers / divisor;
+    d = static_cast<int>(std::clamp<long long>(scaled, 1, kCapacity));
+  }
+}
+
+Instance generate(const Recipe& recipe, Draws& draws) {
+  Instance instance;
+  if (recipe.depot == Depot::kCentral) instance.depot = {kGridSide / 2, kGridSide / 2};
+  if (recipe.depot == Depot::kEccentric) instance.depot = {0, 0};
+  if (recipe.depot == Depot::kRandom) instance.depot = random_point(draws);
+  place_customers(draws, recipe.customers, instance);
+  if (recipe.demand == Demand::kManySmall) instance.small_share = draws.between(70, 95);
+  for (const Point& at : instance.customers)
+    instance.demand.push_back(raw_demand(draws, recipe.demand, at, instance.small_share));
+  scale_demands(recipe.route_size, instance.demand);
+  return instance;
+}
+
+// The command that makes this instance, every value spelled out, then the
+// values drawn beyond the options and the resulting size of the fleet.
+std::string comment(const Recipe& recipe, const Instance& instance) {
+  std::string text = "vrpgen --seed " + std::to_string(recipe.seed);
+  text += " --depot " + std::string(kDepotNames[static_cast<std::size_t>(recipe.depot)]);
+  text += " --customers " + std::string(kCustomerNames[static_cast<std::size_t>(recipe.customers)]);
+  text += " --demand " + std::string(kDemandNames[static_cast<std::size_t>(recipe.demand)]);
+  text += " --route-size " + std::to_string(recipe.route_size);
+  if (instance.cluster_seeds > 0) text += "; " + std::to_string(instance.cluster_seeds) + " cluster seeds";
+  if (instance.small_share > 0) text += "; " + std::to_string(instance.small_share) + "% small demands";
+  int total = 0;
+  for (const int d : instance.demand) total += d;
+  text += "; total demand " + std::to_string(total) + ", at least " +
+          std::to_string((total + kCapacity - 1) / kCapacity) + " trucks";
+  return text;
+}
+
+std::string vrp_text(const std::string& name, const std::string& comment_text, const Instance& instance) {
+  std::string text = "NAME : " + name + "\nCOMMENT : " + comment_text + "\nTYPE : CVRP\n";
+  text += "DIMENSION : " + std::to_string(kCustomers + 1) + "\nEDGE_WEIGHT_TYPE : EUC_2D\n";
+  text += "CAPACITY : " + std::to_string(kCapacity) + "\nNODE_COORD_SECTION\n";
+  const auto node = [&](std::size_t id, Point at) {
+    text += std::to_string(id) + " " + std::to_string(at.x) + " " + std::to_string(at.y) + "\n";
+  };
+  node(1, instance.depot);
+  for (std::size_t i = 0; i < instance.customers.size(); ++i) node(i + 2, instance.customers[i]);
+  text += "DEMAND_SECTION\n1 0\n";
+  for (std::size_t i = 0; i < instance.demand.size(); ++i)
+    text += std::to_string(i + 2) + " " + std::to_string(instance.demand[i]) + "\n";
+  text += "DEPOT_SECTION\n1\n-1\nEOF\n";
+  return text;
+}
+
+// NAME is the file's stem; a control character there would break the line.
+std::string instance_name(const fs::path& out) {
+  std::string name = out.stem().string();
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '_';
+  return name;
+}
+
+// Writes the whole text under a temporary name beside the target, then moves
+// it into place: an interrupted or failed write leaves no partial file. Binary
+// mode keeps the line ends "\n" on every platform.
+void write_whole(const fs::path& target, const std::string& text) {
+  fs::path temp = target;
+  temp += ".tmp";
+  const auto fail = [&](const std::string& reason) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    return Refused("cannot write " + target.string() + ": " + reason);
+  };
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(temp.c_str(), "wb"), &std::fclose);
+  if (!file) throw Refused("cannot write " + target.string() + ": " + std::strerror(errno));
+  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+  if (std::fclose(file.release()) != 0 || !written) throw fail(std::strerror(errno));
+  std::error_code error;
+  fs::rename(temp, target, error);
+  if (error) throw fail(error.message());
+}
+
+// A whole token of decimal digits, at most `max`.
+std::optional<unsigned long long> parse_count(std::string_view text, unsigned long long max) {
+  unsigned long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value > max)
+    return std::nullopt;
+  return value;
+}
+
+template <typename Value, std::size_t N>
+std::optional<Value> parse_name(std::string_view text, const std::array<std::string_view, N>& names) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (text == names[i]) return static_cast<Value>(i);
+  return std::nullopt;
+}
+
+// A command line that cannot be used: the reason, then the usage, exit status 2.
+struct BadUsage {
+  std::string reason;
+};
+
+Options parse_options(int argc, char** argv) {
+  Options options;
+  bool has_seed = false;
+  std::vector<std::string_view> seen;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg.size() < 2 || arg.front() != '-') {
+      if (!options.out.empty()) throw BadUsage{"more than one output file"};
+      options.out = arg;
+      continue;
+    }
+    if (std::find(seen.begin(), seen.end(), arg) != seen.end())
+      throw BadUsage{"option " + std::string(arg) + " given twice"};
+    seen.push_back(arg);
+    if (arg != "--seed" && arg != "--depot" && arg != "--customers" && arg != "--demand" &&
+        arg != "--route-size")
+      throw BadUsage{"unknown option " + std::string(arg)};
+    if (i + 1 == argc) throw BadUsage{"option " + std::string(arg) + " needs a value"};
+    const std::string_view value = argv[++i];
+    const auto bad_value = [&] { return BadUsage{"bad value '" + std::string(value) + "' for " + std::string(arg)}; };
+    if (arg == "--seed") {
+      const auto seed = parse_count(value, 0xffffffffULL);
+      if (!seed) throw bad_value();
+      options.seed = static_cast<std::uint32_t>(*seed);
+      has_seed = true;
+    } else if (arg == "--depot") {
+      if (!(options.depot = parse_name<Depot>(value, kDepotNames))) throw bad_value();
+    } else if (arg == "--customers") {
+      if (!(options.customers = parse_name<Customers>(value, kCustomerNames))) throw bad_value();
+    } else if (arg == "--demand") {
+      if (!(options.demand = parse_name<Demand>(value, kDemandNames))) throw bad_value();
+    } else {
+      const auto size = parse_count(value, kMaxRouteSize);
+      if (!size || *size == 0) throw bad_value();
+      options.route_size = static_cast<int>(*size);
+    }
+  }
+  if (!has_seed) throw BadUsage{"--seed is required"};
+  if (options.out.empty()) throw BadUsage{"no output file"};
+  return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::printf("%s\n%s", kUsage, kHelp);
+      return 0;
+    }
+  }
+  Options options;
+  try {
+    options = parse_options(argc, argv);
+  } catch (const BadUsage& bad) {
+    std::fprintf(stderr, "vrpgen: %s\n%s\n", bad.reason.c_str(), kUsage);
+    return 2;
+  }
+  try {
+    const fs::path out = options.out;
+    if (!out.has_filename()) throw Refused(options.out + " does not name a file");
+    Draws draws(options.seed);
+    const Recipe recipe = choose(options, draws);
+    const Instance instance = generate(recipe, draws);
+    write_whole(out, vrp_text(instance_name(out), comment(recipe, instance), instance));
+  } catch (const std::exception& error) {  // Refused, out of memory, file system errors
+    std::fprintf(stderr, "vrpgen: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}
