@@ -65,10 +65,10 @@ std::optional<std::string> parse_cvrplib_solution(std::string_view text, const s
     if (words.empty()) continue;
     if (costed) return fail("text after the Cost line");
     if (words[0] == "Route") {
-      const std::string number = std::string("#") + std::to_string(solution.routes.size() + 1) + ":";
-      if (words.size() < 2 || words[1] != number)
-        return fail(std::string("expected \"Route ") + number + "\" (routes are numbered 1, 2, ... in order)");
-      if (words.size() == 2) return fail(std::string("route ") + number + " has no customer");
+      const std::string number = std::string("#") + std::to_string(solution.routes.size() + 1);
+      if (words.size() < 2 || words[1] != number + ":")
+        return fail(std::string("expected \"Route ") + number + ":\" (routes are numbered 1, 2, ... in order)");
+      if (words.size() == 2) return fail(std::string("Route ") + number + " has no customer");
       std::vector<int> route;
       for (std::size_t i = 2; i < words.size(); ++i) {
         const auto customer = integer_of(words[i]);

@@ -113,13 +113,13 @@ class ReportCursor {
   // Matches `format` or fails with "expected WHAT".
   void expect(const char* format, const std::string& what, std::vector<double>* values = nullptr,
               std::vector<std::string>* texts = nullptr) {
-    if (!match(format, values, texts)) fail(std::string("expected ") + what);
+    if (!match(format, values, texts)) fail(what);
   }
 
   [[noreturn]] void fail(const std::string& expected) const {
     std::string message = name_ + ":" + std::to_string(line()) + ": ";
     if (at_end()) {
-      message += std::string("the report is cut short: ") + expected;
+      message += std::string("the report is cut short: expected ") + expected;
     } else {
       const std::size_t start = text_.rfind('\n', at_ == 0 ? 0 : at_ - 1);
       const std::size_t from = at_ == 0 || start == std::string_view::npos ? 0 : start + 1;
@@ -127,7 +127,7 @@ class ReportCursor {
       if (stop == std::string_view::npos) stop = text_.size();
       std::string_view line = text_.substr(from, stop - from);
       if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      message += expected + ", found \"" + shown(line) + "\"";
+      message += "expected " + expected + ", found \"" + shown(line) + "\"";
       if (looks_like_utf8()) message += " (the file looks like UTF-8; the program writes Windows-1252)";
     }
     throw ParseFailure{message};
@@ -171,8 +171,10 @@ void parse_into(ReportCursor& cursor, ReportValues& report) {
   report.distance = values[3];
   report.distance_text = texts[1];
 
+  // The listing holds one trip per truck used, and nothing after them.
+  if (report.trucks_used < 1) cursor.fail("at least one truck used before the listing");
   const std::string close = banner_text(rf::kTripClose);
-  for (int k = 1; k == 1 || !cursor.at_end(); ++k) {
+  for (int k = 1; k <= report.trucks_used; ++k) {
     ReportTrip trip;
     trip.line = cursor.line();
     values.clear();
@@ -194,6 +196,7 @@ void parse_into(ReportCursor& cursor, ReportValues& report) {
     cursor.expect(close.c_str(), std::string("a line of 96 asterisks and two blank lines closing trip ") + std::to_string(k));
     report.trips.push_back(std::move(trip));
   }
+  if (!cursor.at_end()) cursor.fail("the end of the report after trip " + std::to_string(report.trucks_used));
 }
 
 // The largest objective any Route of the instance can have, in absolute
@@ -212,15 +215,19 @@ double largest_objective(const DistanceMatrix& matrix, std::span<const int> dema
 
 // How far the objective a search carries may lie from objective_value of its
 // best Route. The searches never recompute it: after each accepted move to a
-// Route of penalty p and distance d, fo' = fl(fo + fl(p + d - fo)) (p + d - fo
-// formed in double). With u = 2^-24 and M the largest |objective| of a Route:
-// fl(p + d - fo) = (p + d - fo)(1 + e1) and fo' = (p + d + (p + d - fo) e1)(1 + e2),
-// |e1|, |e2| <= u, so |fo' - (p + d)| <= 2Mu + (M + 2Mu)u, about 3Mu, however
-// long the search ran: the error does not accumulate, since each move's
+// Route of penalty p and distance d, fo' = fl(fo + fl(p + d - fo)), with
+// p + d - fo formed in double. Let u = 2^-24, A = |p + d| for the Route the
+// search reports and M the largest |objective| any Route can have, so |fo| <=
+// M. Then fl(p + d - fo) = (p + d - fo)(1 + e1) and fo' = (p + d + (p + d - fo)
+// e1)(1 + e2) with |e1|, |e2| <= u, so |fo' - (p + d)| <= u(A + M) + uA plus
+// terms in u^2. The error does not accumulate over a search: each move's
 // rounding is measured against that move's exact p + d. objective_value
-// rounds p + d once more (Mu), so the two differ by at most about 4Mu;
-// 5Mu also covers the second-order terms and the double roundings (2^-53).
-double carried_objective_tolerance(double largest) { return 5.0 * largest / 16777216.0; }
+// rounds p + d once more (uA): in all u(M + 3A). One per cent more covers the
+// terms in u^2, the double roundings (2^-53 of sizes below 2M) and a carried
+// fo a little above M.
+double carried_objective_tolerance(double largest, double objective) {
+  return 1.01 * (largest + 3.0 * std::fabs(objective)) / 16777216.0;
+}
 
 // The canonical Route of the trips: the trips in order, each closed by a
 // zero, and the unused trucks' zeros before the closing depot.
@@ -351,7 +358,8 @@ std::optional<std::string> check_report(const ReportValues& report, const std::s
   checked.excess = capacity_excess(route_length, vehicle_capacity, checked.route, demand);
   checked.objective = objective_value(penalty_weight * checked.excess, checked.distance);
   checked.objective_tolerance =
-      carried_objective_tolerance(largest_objective(matrix, demand, route_length, penalty_weight));
+      carried_objective_tolerance(largest_objective(matrix, demand, route_length, penalty_weight),
+                                  static_cast<double>(checked.objective));
   // The printed objective is the carried one to six decimals (half of 1e-6).
   const double off = std::fabs(report.objective - static_cast<double>(checked.objective));
   if (!(off <= checked.objective_tolerance + 1e-6)) {
