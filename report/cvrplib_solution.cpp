@@ -61,7 +61,9 @@ std::optional<std::string> parse_cvrplib_solution(std::string_view text, const s
     text.remove_prefix(std::min(stop + 1, text.size()));
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     const std::vector<std::string_view> words = words_of(line);
-    const auto fail = [&](const std::string& message) { return name + ":" + std::to_string(line_number) + ": " + message; };
+    const auto fail = [&](const std::string& message) {
+      return name + ":" + std::to_string(line_number) + ": " + message;
+    };
     if (words.empty()) continue;
     if (costed) return fail("text after the Cost line");
     if (words[0] == "Route") {

@@ -64,7 +64,9 @@ class ReportCursor {
   ReportCursor(std::string_view text, const std::string& name) : text_(text), name_(name) {}
 
   bool at_end() const { return at_ == text_.size(); }
-  int line() const { return 1 + static_cast<int>(std::count(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(at_), '\n')); }
+  int line() const {
+    return 1 + static_cast<int>(std::count(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(at_), '\n'));
+  }
 
   // Matches `format` at the cursor; on success moves past it and appends its
   // numbers to `values` (and, for "%f", their text to `texts`). On failure
@@ -80,7 +82,8 @@ class ReportCursor {
         ++f;
         std::size_t stop = at;
         if (stop < text_.size() && text_[stop] == '-') ++stop;
-        while (stop < text_.size() && (std::isdigit(static_cast<unsigned char>(text_[stop])) || (real && text_[stop] == '.'))) ++stop;
+        const auto numeric = [&](char c) { return std::isdigit(static_cast<unsigned char>(c)) || (real && c == '.'); };
+        while (stop < text_.size() && numeric(text_[stop])) ++stop;
         const std::string token(text_.substr(at, stop - at));
         if (token.empty() || token.size() > 400) return false;
         if (real) {
@@ -97,7 +100,7 @@ class ReportCursor {
           found.push_back(static_cast<double>(value));
         }
         at = stop;
-      } else if (*f == '\n' && at < text_.size() && text_[at] == '\r' && at + 1 < text_.size() && text_[at + 1] == '\n') {
+      } else if (*f == '\n' && text_.substr(at, 2) == "\r\n") {
         at += 2;
       } else {
         if (at >= text_.size() || text_[at] != *f) return false;
@@ -157,10 +160,12 @@ void parse_into(ReportCursor& cursor, ReportValues& report) {
   namespace rf = report_file;
   std::vector<double> values;
   std::vector<std::string> texts;
-  cursor.expect(banner_text(rf::kTitle).c_str(), std::string("the title banner \"") + shown(banner_text(rf::kTitle).substr(0, 52)) + "\"");
+  const std::string title = banner_text(rf::kTitle);
+  cursor.expect(title.c_str(), std::string("the title banner \"") + shown(title.substr(0, 52)) + "\"");
   cursor.expect(rf::kObjective, std::string("the objective line ") + quoted_line(rf::kObjective), &values, &texts);
   cursor.expect(rf::kMinTrucks, std::string("the minimum trucks line ") + quoted_line(rf::kMinTrucks), &values);
-  cursor.expect(rf::kTrucksUsed, std::string("the trucks used line ") + quoted_line(rf::kTrucksUsed) + " and a blank line", &values);
+  cursor.expect(rf::kTrucksUsed, std::string("the trucks used line ") + quoted_line(rf::kTrucksUsed) + " and a blank line",
+                &values);
   cursor.expect(rf::kDistance, std::string("the distance line ") + quoted_line(rf::kDistance), &values, &texts);
   cursor.expect(banner_text(rf::kSummaryEnd).c_str(), "a line of 117 asterisks and three blank lines");
   cursor.expect(banner_text(rf::kListing).c_str(), "the listing banner and three blank lines");
@@ -190,10 +195,10 @@ void parse_into(ReportCursor& cursor, ReportValues& report) {
     // The load line with this trip's number in place of its first "%d".
     std::string load = rf::kLoad;
     load.replace(load.find("%d"), 2, std::to_string(k));
-    cursor.expect(load.c_str(), std::string("the load of trip ") + std::to_string(k) + " \"Carga[" + std::to_string(k) + "] = N\"",
-                  &values);
+    const std::string number = std::to_string(k);
+    cursor.expect(load.c_str(), std::string("the load of trip ") + number + " \"Carga[" + number + "] = N\"", &values);
     trip.load = static_cast<int>(values[0]);
-    cursor.expect(close.c_str(), std::string("a line of 96 asterisks and two blank lines closing trip ") + std::to_string(k));
+    cursor.expect(close.c_str(), std::string("a line of 96 asterisks and two blank lines closing trip ") + number);
     report.trips.push_back(std::move(trip));
   }
   if (!cursor.at_end()) cursor.fail("the end of the report after trip " + std::to_string(report.trucks_used));
@@ -285,7 +290,9 @@ std::optional<std::string> read_report(const std::string& path, ReportValues& re
 std::optional<std::string> check_report(const ReportValues& report, const std::string& name,
                                         const DistanceMatrix& matrix, std::span<const int> demand,
                                         int vehicle_capacity, int penalty_weight, CheckedReport& checked) {
-  const auto at_line = [&](int line, const std::string& text) { return name + ":" + std::to_string(line) + ": " + text; };
+  const auto at_line = [&](int line, const std::string& text) {
+    return name + ":" + std::to_string(line) + ": " + text;
+  };
   const int customer_count = static_cast<int>(demand.size()) - 1;
 
   std::vector<int> seen_on(static_cast<std::size_t>(customer_count + 1), 0);
@@ -299,14 +306,15 @@ std::optional<std::string> check_report(const ReportValues& report, const std::s
                                       ", not a customer of the instance (1.." + std::to_string(customer_count) + ")");
       int& first = seen_on[static_cast<std::size_t>(customer)];
       if (first != 0)
-        return at_line(trip.line, std::string("customer ") + std::to_string(customer) + " is visited a second time (first on line " +
-                                      std::to_string(first) + ")");
+        return at_line(trip.line, std::string("customer ") + std::to_string(customer) +
+                                      " is visited a second time (first on line " + std::to_string(first) + ")");
       first = trip.line;
       load += demand[static_cast<std::size_t>(customer)];
     }
     if (load != trip.load)
-      return at_line(trip.line + 1, std::string("Carga[") + std::to_string(k + 1) + "] = " + std::to_string(trip.load) +
-                                        ", but the demands of its customers add up to " + std::to_string(load));
+      return at_line(trip.line + 1, std::string("Carga[") + std::to_string(k + 1) + "] = " +
+                                        std::to_string(trip.load) + ", but the demands of its customers add up to " +
+                                        std::to_string(load));
   }
   for (int customer = 1; customer <= customer_count; ++customer)
     if (seen_on[static_cast<std::size_t>(customer)] == 0)
@@ -314,8 +322,9 @@ std::optional<std::string> check_report(const ReportValues& report, const std::s
 
   const int fewest = min_trucks(demand, customer_count + 1, vehicle_capacity);
   if (fewest != report.min_trucks)
-    return at_line(kReportMinTrucksLine, std::string("minimum number of trucks ") + std::to_string(report.min_trucks) +
-                                             ", but the instance's demands give " + std::to_string(fewest));
+    return at_line(kReportMinTrucksLine, std::string("minimum number of trucks ") +
+                                             std::to_string(report.min_trucks) + ", but the instance's demands give " +
+                                             std::to_string(fewest));
   // The program's Route has room for max(min_trucks, 1) trips.
   const int trucks = std::max(fewest, 1);
   const int route_length = customer_count + trucks + 1;
@@ -353,7 +362,8 @@ std::optional<std::string> check_report(const ReportValues& report, const std::s
                                               ", but the report lists " + std::to_string(used) + " trips");
   const std::string distance_text = printed("%f", static_cast<double>(checked.distance));
   if (distance_text != report.distance_text)
-    return at_line(kReportDistanceLine, std::string("total distance ") + report.distance_text + ", but the trips give " + distance_text);
+    return at_line(kReportDistanceLine,
+                   std::string("total distance ") + report.distance_text + ", but the trips give " + distance_text);
 
   checked.excess = capacity_excess(route_length, vehicle_capacity, checked.route, demand);
   checked.objective = objective_value(penalty_weight * checked.excess, checked.distance);
@@ -364,7 +374,8 @@ std::optional<std::string> check_report(const ReportValues& report, const std::s
   const double off = std::fabs(report.objective - static_cast<double>(checked.objective));
   if (!(off <= checked.objective_tolerance + 1e-6)) {
     char text[160];
-    std::snprintf(text, sizeof text, "objective %s, but the trips give %f (the searches' carried value may differ by up to %.2g)",
+    std::snprintf(text, sizeof text,
+                  "objective %s, but the trips give %f (the searches' carried value may differ by up to %.2g)",
                   report.objective_text.c_str(), static_cast<double>(checked.objective), checked.objective_tolerance);
     return at_line(kReportObjectiveLine, text);
   }

@@ -218,7 +218,8 @@ void view(const Options& options) {
     char* end = nullptr;
     const double value = std::strtod(options.best->c_str(), &end);
     if (!options.best->empty() && end == options.best->c_str() + options.best->size()) {
-      if (!(std::isfinite(value) && value > 0.0)) throw Refused{"--best " + *options.best + ": not a positive number"};
+      if (!(std::isfinite(value) && value > 0.0))
+        throw Refused{"--best " + *options.best + ": not a positive number"};
       best = value;
       best_label = "best known " + fixed("%.2f", value);
     } else {
@@ -226,7 +227,8 @@ void view(const Options& options) {
       refuse_on(read_cvrplib_solution(*options.best, solution));
       if (!(solution.cost > 0.0)) throw Refused{*options.best + ": the Cost is not positive"};
       best = solution.cost;
-      best_label = "best known " + fixed("%.2f", solution.cost) + " (" + fs::path(*options.best).filename().string() + ")";
+      best_label = "best known " + fixed("%.2f", solution.cost) + " (" +
+                   fs::path(*options.best).filename().string() + ")";
     }
   }
 
@@ -248,8 +250,9 @@ void view(const Options& options) {
                              cvrplib_solution_text(routes, static_cast<double>(checked.distance))));
   refuse_on(plot::draw_route_map(route_map(instance, report, checked, parameters.vehicle_capacity), stage.work(),
                                  stage.staged("rotas.svg"), stage.staged("rotas.png")));
-  refuse_on(plot::draw_progress(progress_plot(logs, report, static_cast<double>(parameters.time_limit), best, best_label),
-                                stage.work(), stage.staged("progresso.svg"), stage.staged("progresso.png")));
+  const double time_limit = static_cast<double>(parameters.time_limit);
+  refuse_on(plot::draw_progress(progress_plot(logs, report, time_limit, best, best_label), stage.work(),
+                                stage.staged("progresso.svg"), stage.staged("progresso.png")));
   refuse_on(stage.commit(kOutputs));
 
   if (checked.excess > 0)

@@ -56,7 +56,8 @@ class CvrpView : public ::testing::Test {
 
   void SetUp() override {
     fs::create_directory("run");
-    for (const char* name : {"distancia.dat", "demanda.dat", "coordenadas.dat"}) fs::copy_file(kInstance / name, fs::path("run") / name);
+    for (const char* name : {"distancia.dat", "demanda.dat", "coordenadas.dat"})
+      fs::copy_file(kInstance / name, fs::path("run") / name);
   }
 
   // Writes the report of `best` and logs that end at its objective.
@@ -132,8 +133,9 @@ TEST_F(CvrpView, RefusedFoldersGetAMessageAndNoFile) {
     std::function<void()> damage;
     const char* message;
   } cases[] = {
-      {"load changed", [&] { write_file("run/solucao.dat", std::string(report).replace(report.find("Carga[2] = 159"), 14, "Carga[2] = 158")); },
-       "cvrpview: run/solucao.dat:"},
+      {"load changed",
+       [&] { write_file("run/solucao.dat", std::string(report).replace(report.find("Carga[2] = 159"), 14, "Carga[2] = 1")); },
+       "cvrpview: run/solucao.dat:21: Carga[2] = 1, but"},
       {"no report", [] { fs::remove("run/solucao.dat"); }, "cvrpview: run/solucao.dat: cannot read"},
       {"no logs", [] { fs::remove("run/fo_SA.out"); fs::remove("run/fo_BT.out"); }, "cvrpview: run: no progress log"},
       {"logs of another run", [] { fs::remove("run/fo_BT.out"); }, "not from this report's run"},

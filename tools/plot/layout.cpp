@@ -1,6 +1,7 @@
 #include "tools/plot/layout.h"
 
 #include <Eigen/Dense>
+#include <algorithm>
 #include <cmath>
 
 std::vector<NodePoint> distance_layout(const DistanceMatrix& matrix) {
@@ -8,7 +9,9 @@ std::vector<NodePoint> distance_layout(const DistanceMatrix& matrix) {
   Eigen::MatrixXd squared(n, n);
   for (int i = 0; i < n; ++i)
     for (int j = 0; j < n; ++j) {
-      const double d = i == j ? 0.0 : 0.5 * (static_cast<double>(matrix.at(i, j)) + static_cast<double>(matrix.at(j, i)));
+      const double there = static_cast<double>(matrix.at(i, j));
+      const double back = static_cast<double>(matrix.at(j, i));
+      const double d = i == j ? 0.0 : 0.5 * (there + back);
       squared(i, j) = d * d;
     }
   // B = -1/2 J D2 J with J = I - 11'/n, done by subtracting the row, column
@@ -28,7 +31,10 @@ std::vector<NodePoint> distance_layout(const DistanceMatrix& matrix) {
     Eigen::VectorXd vector = solver.eigenvectors().col(column);
     if (vector.maxCoeff() < -vector.minCoeff()) vector = -vector;
     const double scale = std::sqrt(std::max(0.0, solver.eigenvalues()(column)));
-    for (int i = 0; i < n; ++i) (axis == 0 ? points[static_cast<std::size_t>(i)].x : points[static_cast<std::size_t>(i)].y) = scale * vector(i);
+    for (int i = 0; i < n; ++i) {
+      NodePoint& point = points[static_cast<std::size_t>(i)];
+      (axis == 0 ? point.x : point.y) = scale * vector(i);
+    }
   }
   return points;
 }
