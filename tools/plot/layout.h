@@ -12,5 +12,6 @@
 // eigenvectors of the double-centred squared distances, scaled by the root
 // of their eigenvalues (negative eigenvalues count as 0). The result is
 // defined up to rotation and reflection; each axis is turned so that its
-// largest coordinate is positive, for the same picture on every run.
+// coordinate of largest magnitude is positive, for the same picture on every
+// run.
 std::vector<NodePoint> distance_layout(const DistanceMatrix& matrix);
