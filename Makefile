@@ -1,8 +1,10 @@
 # Two entry points: `make run` builds the program and runs it on the bundled
 # instance; `make test` builds everything and runs every test.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# The instance folder `make run` copies into build/run (make run INSTANCE=...).
+INSTANCE ?= examples/cmt1
 
-.PHONY: run test sanitize-test bench deps
+.PHONY: run plot test sanitize-test bench deps
 
 deps:
 	@tools/ensure-deps.sh
@@ -11,8 +13,17 @@ run: deps
 	cmake -S . -B build/app -DCMAKE_BUILD_TYPE=Release -DCVRP_TESTS=OFF -DCVRP_BENCH=OFF
 	cmake --build build/app -j $(JOBS) --target cvrp
 	mkdir -p build/run
-	cp examples/cmt1/distancia.dat examples/cmt1/demanda.dat build/run/
+	cp "$(INSTANCE)/distancia.dat" "$(INSTANCE)/demanda.dat" build/run/
+	if [ -f "$(INSTANCE)/coordenadas.dat" ]; then cp "$(INSTANCE)/coordenadas.dat" build/run/; \
+	else rm -f build/run/coordenadas.dat; fi
 	cd build/run && ../app/cvrp
+
+# The pictures, the check of the report and solucao.sol for the last run
+# (make plot BEST=524.61, or BEST=path/to/file.sol, adds the best known cost).
+plot: deps
+	cmake -S . -B build/app -DCMAKE_BUILD_TYPE=Release -DCVRP_TESTS=OFF -DCVRP_BENCH=OFF
+	cmake --build build/app -j $(JOBS) --target cvrpview
+	build/app/cvrpview $(if $(BEST),--best "$(BEST)") build/run
 
 # An optimised build, as the program ships, that stops at any signed overflow.
 test: deps

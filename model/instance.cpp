@@ -9,6 +9,7 @@
 #include <limits>
 #include <new>
 #include <string>
+#include <utility>
 
 void fatal_error(std::string_view message) {
   std::printf("\n ****** %.*s ******\n", static_cast<int>(message.size()), message.data());
@@ -57,10 +58,38 @@ void free_matrix(DistanceMatrix& matrix) {
 
 namespace {
 
-[[noreturn]] void fail(const char* format, const char* path) {
-  std::printf(format, path);
+// A reading failure, carrying the message the program prints for it; the
+// load_ functions turn it into their result.
+struct ReadFailure {
+  std::string message;
+};
+
+template <class... Values>
+std::string formatted(const char* format, Values... values) {
+  std::string message(static_cast<std::size_t>(std::snprintf(nullptr, 0, format, values...)), '\0');
+  std::snprintf(message.data(), message.size() + 1, format, values...);
+  return message;
+}
+
+template <class... Values>
+[[noreturn]] void fail(const char* format, Values... values) {
+  throw ReadFailure{formatted(format, values...)};
+}
+
+[[noreturn]] void print_and_exit(const std::string& message) {
+  std::fputs(message.c_str(), stdout);
   std::fflush(stdout);
   std::exit(1);
+}
+
+template <class Read>
+std::optional<std::string> failure_of(Read read) {
+  try {
+    read();
+  } catch (const ReadFailure& failure) {
+    return failure.message;
+  }
+  return std::nullopt;
 }
 
 // The whole file as text; a file that cannot be opened or read ends the run.
@@ -122,31 +151,29 @@ struct RecordScanner {
     if (at == end || *at != ',') invalid();
     ++at;
   }
-  float real() {
+  // A real number read as strtof (float) or strtod (double) reads it.
+  template <class Real, Real (*convert)(const char*, char**)>
+  Real real() {
     skip_space();
     if (at == end) invalid();
     char* stop = nullptr;
     errno = 0;
-    // The text is NUL-terminated (std::string), so strtof cannot run past it.
-    const float value = std::strtof(at, &stop);
+    // The text is NUL-terminated (std::string), so the conversion cannot run past it.
+    const Real value = convert(at, &stop);
     if (stop == at) invalid();
     at = stop;
     return value;
   }
+  float real() { return real<float, std::strtof>(); }
   int node(int customer_count) {
     const int value = number();
-    if (value < 0 || value > customer_count) {
-      std::printf("No %d fora do intervalo 0..%d no arquivo %s.\n", value, customer_count, path);
-      std::fflush(stdout);
-      std::exit(1);
-    }
+    if (value < 0 || value > customer_count)
+      fail("No %d fora do intervalo 0..%d no arquivo %s.\n", value, customer_count, path);
     return value;
   }
 };
 
-}  // namespace
-
-void read_distances(const char* path, DistanceMatrix& matrix) {
+void fill_distances(const char* path, DistanceMatrix& matrix) {
   const std::string text = read_file(path);
   RecordScanner scan{text.data(), text.data() + text.size(), path};
   const int customer_count = matrix.rows - 1;
@@ -161,7 +188,7 @@ void read_distances(const char* path, DistanceMatrix& matrix) {
   }
 }
 
-void read_demands(const char* path, DemandVector& demand, int penalty_weight) {
+void fill_demands(const char* path, DemandVector& demand, int penalty_weight) {
   const std::string text = read_file(path);
   RecordScanner scan{text.data(), text.data() + text.size(), path};
   const int customer_count = static_cast<int>(demand.size()) - 1;
@@ -179,12 +206,51 @@ void read_demands(const char* path, DemandVector& demand, int penalty_weight) {
     fail("Demanda total grande demais no arquivo %s.\n", path);
 }
 
+void fill_coordinates(const char* path, std::vector<NodePoint>& points) {
+  const std::string text = read_file(path);
+  RecordScanner scan{text.data(), text.data() + text.size(), path};
+  const int customer_count = static_cast<int>(points.size()) - 1;
+  std::vector<bool> given(points.size(), false);
+  while (!scan.finished()) {
+    const int node = scan.node(customer_count);
+    scan.comma();
+    const double x = scan.real<double, std::strtod>();
+    scan.comma();
+    const double y = scan.real<double, std::strtod>();
+    if (!std::isfinite(x) || !std::isfinite(y)) fail("Coordenada invalida no arquivo %s.\n", path);
+    points[static_cast<std::size_t>(node)] = NodePoint{x, y};
+    given[static_cast<std::size_t>(node)] = true;
+  }
+  for (int node = 0; node <= customer_count; ++node)
+    if (!given[static_cast<std::size_t>(node)]) fail("No %d sem coordenadas no arquivo %s.\n", node, path);
+}
+
+}  // namespace
+
+std::optional<std::string> load_distances(const char* path, DistanceMatrix& matrix) {
+  return failure_of([&] { fill_distances(path, matrix); });
+}
+
+std::optional<std::string> load_demands(const char* path, DemandVector& demand, int penalty_weight) {
+  return failure_of([&] { fill_demands(path, demand, penalty_weight); });
+}
+
+std::optional<std::string> load_coordinates(const char* path, std::vector<NodePoint>& points) {
+  return failure_of([&] { fill_coordinates(path, points); });
+}
+
+void read_distances(const char* path, DistanceMatrix& matrix) {
+  if (const auto message = load_distances(path, matrix)) print_and_exit(*message);
+}
+
+void read_demands(const char* path, DemandVector& demand, int penalty_weight) {
+  if (const auto message = load_demands(path, demand, penalty_weight)) print_and_exit(*message);
+}
+
 void check_truck_count(const char* path, int min_trucks, int customer_count) {
-  if (min_trucks <= customer_count) return;
-  std::printf("Demanda total exige %d caminhoes, mais que os %d clientes, no arquivo %s.\n", min_trucks,
-              customer_count, path);
-  std::fflush(stdout);
-  std::exit(1);
+  if (min_trucks > customer_count)
+    print_and_exit(formatted("Demanda total exige %d caminhoes, mais que os %d clientes, no arquivo %s.\n",
+                             min_trucks, customer_count, path));
 }
 
 void check_distance_range(const char* path, const DistanceMatrix& matrix, int route_length) {
@@ -200,5 +266,5 @@ void check_distance_range(const char* path, const DistanceMatrix& matrix, int ro
   const double k_u = edges / 16777216.0;
   const double reach = largest * edges * (1.0 + k_u / (1.0 - k_u)) * (negative ? 2.0 : 1.0);
   if (reach > static_cast<double>(std::numeric_limits<float>::max()))
-    fail("Distancias grandes demais no arquivo %s.\n", path);
+    print_and_exit(formatted("Distancias grandes demais no arquivo %s.\n", path));
 }

@@ -3,7 +3,9 @@
 // readers of "distancia.dat" and "demanda.dat".
 #pragma once
 
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -57,3 +59,22 @@ void check_distance_range(const char* path, const DistanceMatrix& matrix, int ro
 // Out of memory for the run's working storage (caches, tabu counts, scan
 // storage, the input text): ends the run through fatal_error.
 [[noreturn]] void working_memory_error();
+
+// The same readers without the print-and-exit: each returns the message the
+// readers above print (line end included), or nothing when the file was read.
+// On failure the matrix or vector holds the records read before it.
+std::optional<std::string> load_distances(const char* path, DistanceMatrix& matrix);
+std::optional<std::string> load_demands(const char* path, DemandVector& demand, int penalty_weight);
+
+// Where a node lies on the map: "coordenadas.dat" holds one record "i, x, y"
+// per node, read like the other two files (x and y as doubles). The program
+// itself never reads it; the companion tools draw the routes with it.
+struct NodePoint {
+  double x = 0.0;
+  double y = 0.0;
+};
+
+// Fills points[0..customer_count] (customer_count = points.size() - 1). Besides
+// the failures of the readers above, a coordinate that is not finite and a
+// node left without a record are refused. Returns the message, or nothing.
+std::optional<std::string> load_coordinates(const char* path, std::vector<NodePoint>& points);

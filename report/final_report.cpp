@@ -6,11 +6,12 @@
 #include <memory>
 
 #include "model/route.h"
+#include "report/final_report_text.h"
 #include "report/progress_log.h"
 
 namespace {
 
-constexpr const char* kReportFile = "solucao.dat";
+constexpr const char* kReportFile = report_file::kPath;
 
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
@@ -37,6 +38,10 @@ void banner(std::FILE* out, int left, const char* title, int right, const char* 
   std::fputs(end, out);
 }
 
+void banner(std::FILE* out, const report_file::Banner& text) {
+  banner(out, text.left, text.title, text.right, text.end);
+}
+
 }  // namespace
 
 // Each row goes to the console first and then to the file. The console copy is
@@ -59,17 +64,17 @@ void final_report(float fomin, std::span<const int> demand, int customer_count, 
 
   banner(stdout, 80, "", 0, "\n");
   banner(stdout, 24, " RELATORIO FINAL ", 39, "\n");
-  banner(out, 35, " RELATORIO FINAL ", 56, "\n");
+  banner(out, report_file::kTitle);
   std::printf("Valor da funcao objetivo = %f\n", objective);
-  file_print(out, "Valor da fun\xE7\xE3o objetivo = %f\n", objective);
+  file_print(out, report_file::kObjective, objective);
   std::printf("Numero minimo de caminhoes necessarios = %d\n", fewest);
-  file_print(out, "N\xFAmero m\xEDnimo de caminh\xF5" "es necess\xE1rios = %d\n", fewest);
+  file_print(out, report_file::kMinTrucks, fewest);
   std::printf("Numero de caminhoes utilizados         = %d\n", trips_remaining);
-  file_print(out, "N\xFAmero de caminh\xF5" "es utilizados         = %d\n\n", trips_remaining);
+  file_print(out, report_file::kTrucksUsed, trips_remaining);
   std::printf("Distancia total percorrida = %f\n", distance);
-  file_print(out, "Dist\xE2ncia total percorrida = %f Kilometros\n", distance);
+  file_print(out, report_file::kDistance, distance);
   banner(stdout, 80, "", 0, "\n");
-  banner(out, 117, "", 0, "\n\n\n\n");
+  banner(out, report_file::kSummaryEnd);
 
   // The prompt must be on screen before the read waits; end of input returns at once.
   std::printf("Tecle enter para continuar");
@@ -77,30 +82,30 @@ void final_report(float fomin, std::span<const int> demand, int customer_count, 
   (void)std::getchar();
 
   banner(stdout, 25, " ROTEIRO ", 46, "\n");
-  banner(out, 34, " ROTEIRO DE CADA CAMINH\xC3O ", 67, "\n\n\n\n");
+  banner(out, report_file::kListing);
   std::printf("Caminhao[1] - Deposito --> ");
-  file_print(out, "Caminhao[1] - Deposito --> ");
+  file_print(out, report_file::kTripHeader, 1);
 
   for (int i = 1; i < route_length; ++i) {
     const int node = best[static_cast<std::size_t>(i)];
     if (node != 0) {
       trip_load += demand[static_cast<std::size_t>(node)];
       std::printf("%d --> ", node);
-      file_print(out, "%d --> ", node);
+      file_print(out, report_file::kVisit, node);
     } else if (best[static_cast<std::size_t>(i - 1)] != 0) {
       // This depot visit closes a non-empty trip; empty trips take no number.
       --trips_remaining;
       ++truck;
       std::printf("Deposito\n");
-      file_print(out, "Deposito\n");
+      file_print(out, "%s", report_file::kTripEnd);
       std::printf("Carga[%d] = %d\n", truck - 1, trip_load);
-      file_print(out, "Carga[%d] = %d\n", truck - 1, trip_load);
+      file_print(out, report_file::kLoad, truck - 1, trip_load);
       trip_load = 0;
       banner(stdout, 80, "", 0, "\n\n");
-      banner(out, 96, "", 0, "\n\n\n");
+      banner(out, report_file::kTripClose);
       if (trips_remaining > 0) {
         std::printf("Caminhao[%d] - Deposito --> ", truck);
-        file_print(out, "Caminhao[%d] - Deposito --> ", truck);
+        file_print(out, report_file::kTripHeader, truck);
       }
     }
   }

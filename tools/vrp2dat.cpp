@@ -1,12 +1,15 @@
 // vrp2dat: turns a CVRPLIB instance with Euclidean distances (EDGE_WEIGHT_TYPE
-// EUC_2D) into the two files the solver reads, distancia.dat and demanda.dat.
+// EUC_2D) into the two files the solver reads, distancia.dat and demanda.dat,
+// and the node coordinates the companion tools draw with, coordenadas.dat.
 //
 //   vrp2dat [--round] INPUT.vrp OUTPUT_FOLDER
 //
 // The depot becomes node 0 and the other nodes become customers 1..n in the
 // order of their ids in the file. Distances are written as floats in a text
 // form that reads back to exactly the same float; --round writes them as
-// CVRPLIB rounds them instead (nearest integer).
+// CVRPLIB rounds them instead (nearest integer). Coordinates are written as
+// records "i, x, y" in the same numbering, in the shortest text that reads
+// back to the same double.
 //
 // Nothing is written unless the whole input is valid: a refused file leaves
 // the output folder untouched, and each output file is written under a
@@ -408,6 +411,19 @@ void write_demands(const Instance& instance, const std::vector<std::size_t>& ord
     out.check_write(std::fprintf(out.get(), "%zu, %lld\n", i, instance.demand[order[i]]));
 }
 
+std::string shortest(double value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+void write_coordinates(const Instance& instance, const std::vector<std::size_t>& order, StagedFile& out) {
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const Point& at = instance.coords[order[i]];
+    out.check_write(std::fprintf(out.get(), "%zu, %s, %s\n", i, shortest(at.x).c_str(), shortest(at.y).c_str()));
+  }
+}
+
 void prepare_folder(const fs::path& folder) {
   std::error_code error;
   if (fs::exists(folder, error)) {
@@ -439,17 +455,22 @@ void convert(const std::string& input, const fs::path& folder, bool round) {
   prepare_folder(folder);
   StagedFile distances(folder / "distancia.dat");
   StagedFile demands(folder / "demanda.dat");
+  StagedFile coordinates(folder / "coordenadas.dat");
   write_distances(instance, order, round, distances);
   write_demands(instance, order, demands);
+  write_coordinates(instance, order, coordinates);
   distances.close();
   demands.close();
+  coordinates.close();
   distances.commit();
   try {
     demands.commit();
+    coordinates.commit();
   } catch (const Refused&) {
-    // Do not leave the new distances next to the demands of another instance.
+    // Do not leave the new files next to those of another instance.
     std::error_code ignored;
     fs::remove(folder / "distancia.dat", ignored);
+    fs::remove(folder / "demanda.dat", ignored);
     throw;
   }
 }

@@ -1,12 +1,7 @@
 // Working storage that cannot be had ends the run through the program's
 // out-of-memory message and status 1, never through an uncaught exception.
-// This binary's operator new fails every request of `allocation_limit`
-// bytes or more; only the death tests below lower the limit, in their child.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <limits>
-#include <new>
 #include <string>
 
 #include "model/instance.h"
@@ -14,20 +9,8 @@
 #include "search/annealing.h"
 #include "search/tabu_memory.h"
 #include "search/tabu_scan.h"
+#include "support/allocation_limit.h"
 #include "support/test_support.h"
-
-namespace {
-std::size_t allocation_limit = std::numeric_limits<std::size_t>::max();
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (size >= allocation_limit) throw std::bad_alloc();
-  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-  throw std::bad_alloc();
-}
-// Not inlined: the compiler would see free() called on what operator new returned.
-[[gnu::noinline]] void operator delete(void* block) noexcept { std::free(block); }
-[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -41,7 +24,7 @@ const char* const kOutOfMemory =
 template <class Body>
 void without_memory(std::size_t limit, Body body) {
   stdout_to_stderr();
-  allocation_limit = limit;
+  set_allocation_limit(limit);
   body();
 }
 

@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 #include "model/random.h"
+#include "report/final_report.h"
+#include "report/progress_log_reader.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,7 +11,6 @@
 #include <cstdio>
 #include <fstream>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -144,17 +145,27 @@ SearchProblem random_problem(int n, unsigned seed, int max_demand) {
   return p;
 }
 
+void write_report(float fomin, const DemandVector& demand, const Route& best, const DistanceMatrix& matrix,
+                  int capacity) {
+  std::fflush(stdin);
+  const int saved = dup(STDIN_FILENO);
+  const int empty = open("/dev/null", O_RDONLY);
+  dup2(empty, STDIN_FILENO);
+  close(empty);
+  clearerr(stdin);
+  capture_stdout([&] {
+    final_report(fomin, demand, matrix.rows - 1, capacity, best, matrix, static_cast<int>(best.size()));
+  });
+  dup2(saved, STDIN_FILENO);
+  close(saved);
+  clearerr(stdin);
+}
+
 std::vector<LogLine> read_log(const std::string& path) {
-  static const std::regex record(
-      R"((\d+\.\d{2})\t  (\d+\.\d{2})\t  ( {4}\d| {3}\d{2}| {2}\d{3}| \d{4}|\d{5,}))");
+  std::vector<ProgressRecord> records;
+  if (const auto failure = read_progress_log(path, records)) ADD_FAILURE() << *failure;
   std::vector<LogLine> log;
-  std::smatch m;
-  for (const std::string& line : split_lines(read_file(path))) {
-    if (std::regex_match(line, m, record))
-      log.push_back({std::stod(m[1]), std::stod(m[2]), std::stoll(m[3])});
-    else
-      ADD_FAILURE() << path << " holds \"" << line << "\"";
-  }
+  for (const ProgressRecord& r : records) log.push_back({r.seconds, r.objective, r.counter});
   return log;
 }
 

@@ -76,8 +76,13 @@ SearchProblem cmt1_problem();
 // after seed_random(seed).
 SearchProblem random_problem(int n, unsigned seed, int max_demand);
 
-// One line of a progress log; read_log fails the test on a line that does not
-// have the log's exact format.
+// Writes "solucao.dat" in the working directory through final_report, its
+// console copy discarded and its pause fed from an empty standard input.
+void write_report(float fomin, const DemandVector& demand, const Route& best, const DistanceMatrix& matrix,
+                  int capacity = 160);
+
+// One line of a progress log; read_log (through the program's log reader)
+// fails the test on a line that does not have the log's exact format.
 struct LogLine {
   double seconds;
   double objective;

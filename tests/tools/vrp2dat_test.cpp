@@ -65,11 +65,13 @@ TEST(vrp2dat, RenumbersAroundTheDepotAndWritesExactDistances) {
     ASSERT_EQ(run_tool(std::string(round) + "tiny.vrp out/new").status, 0);  // folder created
     EXPECT_EQ(read_file("out/new/distancia.dat"), distances);
     EXPECT_EQ(read_file("out/new/demanda.dat"), "1, 7\n2, 9\n3, 11\n");
+    EXPECT_EQ(read_file("out/new/coordenadas.dat"), "0, 0, 0\n1, 3, 0\n2, 0, 4\n3, 3, 4\n");
   }
 
   // Fractional distances: sqrt 2 -> 1, 2.5 -> 3 (halves round up), sqrt 13 -> 4.
   write_file("frac.vrp", replaced(replaced(kTiny, "1 3 0", "1 1 1"), "3 0 4", "3 1.5 2"));
   ASSERT_EQ(run_tool("--round frac.vrp out").status, 0);
+  EXPECT_EQ(read_file("out/coordenadas.dat"), "0, 0, 0\n1, 1, 1\n2, 1.5, 2\n3, 3, 4\n");
   EXPECT_EQ(read_file("out/distancia.dat"),
             "0, 1, 1\n0, 2, 3\n0, 3, 5\n1, 0, 1\n1, 2, 1\n1, 3, 4\n"
             "2, 0, 3\n2, 1, 1\n2, 3, 3\n3, 0, 5\n3, 1, 4\n3, 2, 3\n");

@@ -1,0 +1,104 @@
+#include "report/cvrplib_solution.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+std::string cvrplib_solution_text(const std::vector<std::vector<int>>& routes, double cost) {
+  std::string text;
+  for (std::size_t k = 0; k < routes.size(); ++k) {
+    text += "Route #";
+    text += std::to_string(k + 1);
+    text += ":";
+    for (const int customer : routes[k]) {
+      text += ' ';
+      text += std::to_string(customer);
+    }
+    text += '\n';
+  }
+  char line[400];
+  std::snprintf(line, sizeof line, "Cost %.2f\n", cost);
+  return text + line;
+}
+
+namespace {
+
+std::vector<std::string_view> words_of(std::string_view line) {
+  std::vector<std::string_view> words;
+  std::size_t at = 0;
+  while ((at = line.find_first_not_of(" \t", at)) != std::string_view::npos) {
+    const std::size_t stop = std::min(line.find_first_of(" \t", at), line.size());
+    words.push_back(line.substr(at, stop - at));
+    at = stop;
+  }
+  return words;
+}
+
+std::optional<long long> integer_of(std::string_view word) {
+  long long value = 0;
+  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+  if (word.empty() || error != std::errc() || end != word.data() + word.size()) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::optional<std::string> parse_cvrplib_solution(std::string_view text, const std::string& name,
+                                                  CvrplibSolution& solution) {
+  solution = CvrplibSolution{};
+  bool costed = false;
+  int line_number = 0;
+  while (!text.empty()) {
+    ++line_number;
+    const std::size_t stop = std::min(text.find('\n'), text.size());
+    std::string_view line = text.substr(0, stop);
+    text.remove_prefix(std::min(stop + 1, text.size()));
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const std::vector<std::string_view> words = words_of(line);
+    const auto fail = [&](const std::string& message) {
+      return name + ":" + std::to_string(line_number) + ": " + message;
+    };
+    if (words.empty()) continue;
+    if (costed) return fail("text after the Cost line");
+    if (words[0] == "Route") {
+      const std::string number = std::string("#") + std::to_string(solution.routes.size() + 1);
+      if (words.size() < 2 || words[1] != number + ":")
+        return fail(std::string("expected \"Route ") + number + ":\" (routes are numbered 1, 2, ... in order)");
+      if (words.size() == 2) return fail(std::string("Route ") + number + " has no customer");
+      std::vector<int> route;
+      for (std::size_t i = 2; i < words.size(); ++i) {
+        const auto customer = integer_of(words[i]);
+        if (!customer || *customer < 1 || *customer > 2147483647)
+          return fail(std::string("\"") + std::string(words[i].substr(0, 20)) + "\" is not a customer number");
+        route.push_back(static_cast<int>(*customer));
+      }
+      solution.routes.push_back(std::move(route));
+    } else if (words[0] == "Cost") {
+      const std::string cost = words.size() == 2 ? std::string(words[1]) : std::string();
+      char* end = nullptr;
+      const double value = cost.empty() ? 0.0 : std::strtod(cost.c_str(), &end);
+      if (cost.empty() || end != cost.c_str() + cost.size() || !std::isfinite(value))
+        return fail("expected \"Cost X\" with X a number");
+      solution.cost = value;
+      costed = true;
+    } else {
+      return fail("expected \"Route #k: ...\" or \"Cost X\"");
+    }
+  }
+  if (!costed) return name + ": no \"Cost X\" line";
+  return std::nullopt;
+}
+
+std::optional<std::string> read_cvrplib_solution(const std::string& path, CvrplibSolution& solution) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return path + ": cannot read: " + std::strerror(errno);
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) return path + ": cannot read: " + std::strerror(errno);
+  return parse_cvrplib_solution(text, path, solution);
+}

@@ -1,0 +1,48 @@
+// The objective over time of one or more searches, as steps at each new best:
+// a panel of the whole run on a log scale and a close-up of its end. Drawn by
+// gnuplot as SVG and PNG.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/plot/output.h"
+
+namespace plot {
+
+struct ProgressPoint {
+  double seconds;
+  double objective;
+};
+
+// One search (or one phase of a run): its new bests in time order, the
+// objective held after the last of them until `held_until` seconds.
+struct ProgressCurve {
+  std::string label;
+  std::vector<ProgressPoint> points;
+  double held_until = 0.0;
+};
+
+// A moment marked by a vertical line, such as the switch between two phases.
+struct ProgressMarker {
+  double seconds;
+  std::string label;
+};
+
+struct ProgressPlot {
+  std::string title;
+  std::vector<ProgressCurve> curves;  // each in a colour of its own, in this order
+  std::vector<ProgressMarker> markers;
+  std::optional<double> best_known;   // drawn as a horizontal line
+  std::string best_known_label;
+};
+
+// Writes the gnuplot script into `work` and runs it; the pictures go to `svg`
+// and `png`. The log scale needs positive objectives: with any objective at
+// or below 0 the whole-run panel is linear.
+Failure draw_progress(const ProgressPlot& plot, const std::filesystem::path& work, const std::filesystem::path& svg,
+                      const std::filesystem::path& png);
+
+}  // namespace plot
