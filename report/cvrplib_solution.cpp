@@ -102,3 +102,20 @@ std::optional<std::string> read_cvrplib_solution(const std::string& path, Cvrpli
   if (in.bad()) return path + ": cannot read: " + std::strerror(errno);
   return parse_cvrplib_solution(text, path, solution);
 }
+
+std::optional<std::string> read_best_known(const std::string& text, const std::string& shown, BestKnown& best) {
+  best = BestKnown{};
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (!text.empty() && end == text.c_str() + text.size()) {
+    if (!(std::isfinite(value) && value > 0.0)) return shown + ": not a positive number";
+    best.cost = value;
+    return std::nullopt;
+  }
+  CvrplibSolution solution;
+  if (auto failure = read_cvrplib_solution(text, solution)) return failure;
+  if (!(solution.cost > 0.0)) return text + ": the Cost is not positive";
+  best.cost = solution.cost;
+  best.file = text;
+  return std::nullopt;
+}

@@ -27,3 +27,13 @@ std::optional<std::string> parse_cvrplib_solution(std::string_view text, const s
 
 // parse_cvrplib_solution on a file; one that cannot be read gives "PATH: cannot read: reason".
 std::optional<std::string> read_cvrplib_solution(const std::string& path, CvrplibSolution& solution);
+
+// A best known cost as a command line gives it: a positive number, or the path
+// of a CVRPLIB solution file whose Cost is read (and must be positive). A
+// number that is not positive is refused as "SHOWN: not a positive number",
+// with `shown` the argument as the user gave it.
+struct BestKnown {
+  double cost = 0.0;
+  std::string file;  // the solution file's path; empty when given as a number
+};
+std::optional<std::string> read_best_known(const std::string& text, const std::string& shown, BestKnown& best);

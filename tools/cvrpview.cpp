@@ -23,12 +23,13 @@
 #include "model/instance.h"
 #include "model/route.h"
 #include "report/cvrplib_solution.h"
-#include "report/progress_log_reader.h"
 #include "report/report_reader.h"
+#include "report/run_folder.h"
 #include "tools/plot/layout.h"
 #include "tools/plot/output.h"
 #include "tools/plot/progress_plot.h"
 #include "tools/plot/route_map.h"
+#include "tools/plot/run_progress.h"
 
 namespace fs = std::filesystem;
 
@@ -76,99 +77,10 @@ struct Options {
   std::optional<std::string> best;
 };
 
-struct Instance {
-  DistanceMatrix matrix;
-  DemandVector demand;
-  std::optional<std::vector<NodePoint>> points;
-};
-
-Instance read_instance(const fs::path& folder, const RunParameters& parameters) {
-  const int nodes = parameters.customer_count + 1;
-  Instance instance;
-  instance.matrix = alloc_matrix(nodes, nodes);
-  zero_matrix(instance.matrix);
-  refuse_on(load_distances((folder / "distancia.dat").c_str(), instance.matrix));
-  instance.demand = alloc_vector(nodes);
-  zero_vector(instance.demand);
-  refuse_on(load_demands((folder / "demanda.dat").c_str(), instance.demand, parameters.penalty_weight));
-  const fs::path coordinates = folder / "coordenadas.dat";
-  std::error_code ignored;
-  if (fs::exists(coordinates, ignored)) {
-    instance.points.emplace(static_cast<std::size_t>(nodes));
-    refuse_on(load_coordinates(coordinates.c_str(), *instance.points));
-  }
-  return instance;
-}
-
-// The run's searches as its logs tell them.
-struct RunLogs {
-  std::vector<ProgressRecord> annealing;  // empty: not part of this run
-  std::vector<ProgressRecord> tabu;
-};
-
-std::optional<std::vector<ProgressRecord>> read_log(const fs::path& path) {
-  std::error_code ignored;
-  if (!fs::exists(path, ignored)) return std::nullopt;
-  std::vector<ProgressRecord> records;
-  refuse_on(read_progress_log(path.string(), records));
-  if (records.empty()) throw Refused{path.string() + ": holds no record (a search writes one when it starts)"};
-  return records;
-}
-
-// Which logs belong to the report's run. Each search logs its objective when
-// it starts and at every new best, so the run's last log ends at the report's
-// objective (to the log's two decimals). A log of an earlier run can be left
-// beside them (choice 1 leaves fo_BT.out alone, choice 2 fo_SA.out); the
-// hybrid's tabu log starts where its annealing log ends.
-RunLogs match_logs(const fs::path& folder, const ReportValues& report) {
-  const fs::path sa_path = folder / "fo_SA.out";
-  const fs::path bt_path = folder / "fo_BT.out";
-  const auto sa = read_log(sa_path);
-  const auto bt = read_log(bt_path);
-  if (!sa && !bt)
-    throw Refused{(folder.empty() ? std::string("the working directory") : folder.string()) +
-                  ": no progress log (fo_SA.out or fo_BT.out)"};
-  const auto ends_at_report = [&](const std::vector<ProgressRecord>& log) {
-    return std::fabs(log.back().objective - report.objective) <= 0.005 + 1e-6;
-  };
-  RunLogs logs;
-  if (bt && ends_at_report(*bt)) {
-    logs.tabu = *bt;
-    if (sa && sa->back().objective == bt->front().objective && sa->back().seconds <= bt->front().seconds)
-      logs.annealing = *sa;
-  } else if (sa && ends_at_report(*sa)) {
-    logs.annealing = *sa;
-  } else {
-    const std::vector<ProgressRecord>& last = bt ? *bt : *sa;
-    throw Refused{(bt ? bt_path : sa_path).string() + ": ends at objective " + fixed("%.2f", last.back().objective) +
-                  ", not at the report's " + report.objective_text + ": the logs are not from this report's run"};
-  }
-  return logs;
-}
-
-std::vector<plot::ProgressPoint> points_of(const std::vector<ProgressRecord>& log) {
-  std::vector<plot::ProgressPoint> points;
-  for (const ProgressRecord& record : log) points.push_back({record.seconds, record.objective});
-  return points;
-}
-
 plot::ProgressPlot progress_plot(const RunLogs& logs, const ReportValues& report, double time_limit,
                                  const std::optional<double>& best, const std::string& best_label) {
   plot::ProgressPlot plot;
-  std::string title;
-  if (!logs.annealing.empty() && !logs.tabu.empty()) {
-    const double switch_time = logs.tabu.front().seconds;
-    title = "Hybrid run: annealing, then tabu search from " + fixed("%.2f", switch_time) + " s";
-    plot.curves.push_back({"simulated annealing (fo_SA.out)", points_of(logs.annealing), switch_time});
-    plot.curves.push_back({"tabu search (fo_BT.out)", points_of(logs.tabu), time_limit});
-    plot.markers.push_back({switch_time, "tabu search starts"});
-  } else if (!logs.tabu.empty()) {
-    title = "Tabu search run";
-    plot.curves.push_back({"tabu search (fo_BT.out)", points_of(logs.tabu), time_limit});
-  } else {
-    title = "Simulated annealing run";
-    plot.curves.push_back({"simulated annealing (fo_SA.out)", points_of(logs.annealing), time_limit});
-  }
+  std::string title = plot::add_search_curves(logs, time_limit, plot);
   title += ": final objective " + fixed("%.2f", report.objective);
   if (best) {
     plot.best_known = *best;
@@ -180,7 +92,7 @@ plot::ProgressPlot progress_plot(const RunLogs& logs, const ReportValues& report
   return plot;
 }
 
-plot::RouteMap route_map(const Instance& instance, const ReportValues& report, const CheckedReport& checked,
+plot::RouteMap route_map(const RunInstance& instance, const ReportValues& report, const CheckedReport& checked,
                          int vehicle_capacity) {
   plot::RouteMap map;
   if (instance.points) {
@@ -215,31 +127,20 @@ void view(const Options& options) {
   std::optional<double> best;
   std::string best_label;
   if (options.best) {
-    char* end = nullptr;
-    const double value = std::strtod(options.best->c_str(), &end);
-    if (!options.best->empty() && end == options.best->c_str() + options.best->size()) {
-      if (!(std::isfinite(value) && value > 0.0))
-        throw Refused{"--best " + *options.best + ": not a positive number"};
-      best = value;
-      best_label = "best known " + fixed("%.2f", value);
-    } else {
-      CvrplibSolution solution;
-      refuse_on(read_cvrplib_solution(*options.best, solution));
-      if (!(solution.cost > 0.0)) throw Refused{*options.best + ": the Cost is not positive"};
-      best = solution.cost;
-      best_label = "best known " + fixed("%.2f", solution.cost) + " (" +
-                   fs::path(*options.best).filename().string() + ")";
-    }
+    BestKnown known;
+    refuse_on(read_best_known(*options.best, "--best " + *options.best, known));
+    best = known.cost;
+    best_label = "best known " + fixed("%.2f", known.cost);
+    if (!known.file.empty()) best_label += " (" + fs::path(known.file).filename().string() + ")";
   }
 
-  const Instance instance = read_instance(folder, parameters);
-  ReportValues report;
-  const std::string report_path = (folder / "solucao.dat").string();
-  refuse_on(read_report(report_path, report));
-  CheckedReport checked;
-  refuse_on(check_report(report, report_path, instance.matrix, instance.demand, parameters.vehicle_capacity,
-                         parameters.penalty_weight, checked));
-  const RunLogs logs = match_logs(folder, report);
+  RunFolder run;
+  refuse_on(read_run_folder(folder, {parameters.customer_count, parameters.vehicle_capacity, parameters.penalty_weight},
+                            run));
+  const RunInstance& instance = run.instance;
+  const ReportValues& report = run.report;
+  const CheckedReport& checked = run.checked;
+  const RunLogs& logs = run.logs;
 
   std::vector<std::vector<int>> routes;
   for (const ReportTrip& trip : report.trips) routes.push_back(trip.customers);
