@@ -1,0 +1,330 @@
+// cvrpbatch collect: the run folders under RESULTS read back and checked
+// through the library, then results.csv, summary.md and one progress plot
+// per instance, written all together.
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "report/cvrplib_solution.h"
+#include "tools/cvrpbatch/batch.h"
+#include "tools/plot/output.h"
+#include "tools/plot/run_progress.h"
+
+namespace batch {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One run folder as results.csv shows it.
+struct Row {
+  std::string instance;
+  int choice = 0;  // 0: unknown
+  bool ok = false;
+  ReportValues report;
+  int overload = 0;
+  ProgressRecord last_best;  // the newest record of the search that found the run's best
+  bool last_best_by_tabu = false;
+  std::optional<double> best_known;
+  std::string host, wall_seconds, message;
+  RunLogs logs;
+};
+
+const char* const kColumns =
+    "instance,choice,status,objective,distance,overload,trucks_used,min_trucks,last_best_seconds,last_best_count,"
+    "count_of,best_known,gap_percent,host,wall_seconds,message\n";
+
+double gap(double objective, double best) { return 100.0 * (objective - best) / best; }
+
+// The shortest text that reads back as the same double.
+std::string shortest(double value) {
+  char text[64];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+std::string csv_field(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+// run.txt's key=value lines; an unreadable file gives the message.
+std::optional<std::string> read_record(const fs::path& path, std::map<std::string, std::string>& values) {
+  std::ifstream in(path);
+  if (!in) return path.string() + ": cannot read: " + std::strerror(errno);
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t equals = line.find('=');
+    if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return std::nullopt;
+}
+
+// The newest record of the run's last search to find a new best: the tabu
+// log's when the tabu search found one or ran alone (the hybrid's tabu log
+// starts with the annealing's best), otherwise the annealing log's.
+void set_last_best(Row& row) {
+  const RunLogs& logs = row.logs;
+  row.last_best_by_tabu = logs.tabu.size() > 1 || (logs.annealing.empty() && !logs.tabu.empty());
+  row.last_best = row.last_best_by_tabu ? logs.tabu.back() : logs.annealing.back();
+}
+
+Row read_row(const fs::path& results, const std::string& name) {
+  Row row;
+  const fs::path folder = results / name;
+  // Instance and choice from the folder's name NAME-CHOICE, unless run.txt gives them.
+  const std::size_t dash = name.rfind('-');
+  row.instance = dash == std::string::npos ? name : name.substr(0, dash);
+  const std::string choice_text = dash == std::string::npos ? "" : name.substr(dash + 1);
+  std::map<std::string, std::string> record;
+  const auto unreadable = read_record(folder / "run.txt", record);
+  if (!record["instance"].empty()) row.instance = record["instance"];
+  const std::string choice = record.count("choice") ? record["choice"] : choice_text;
+  if (choice == "1" || choice == "2" || choice == "3") row.choice = choice[0] - '0';
+  row.host = record["host"];
+  row.wall_seconds = record["wall_seconds"];
+
+  const fs::path best_known = folder / "best-known.sol";
+  std::error_code ignored;
+  std::optional<std::string> unusable_best;
+  if (fs::exists(best_known, ignored)) {
+    BestKnown best;
+    unusable_best = read_best_known(best_known.string(), best_known.string(), best);
+    if (!unusable_best) row.best_known = best.cost;
+  }
+
+  if (unreadable) {
+    row.message = *unreadable;
+  } else if (record["status"] != "ok") {
+    row.message = record["message"].empty() ? "recorded as failed" : record["message"];
+  } else if (row.choice == 0) {
+    row.message = (folder / "run.txt").string() + ": no menu choice 1, 2 or 3";
+  } else {
+    RunFolder run;
+    if (auto failure = read_checked_run(folder, row.choice, run)) {
+      row.message = *failure;
+    } else {
+      row.ok = true;
+      row.report = std::move(run.report);
+      row.overload = run.checked.excess;
+      row.logs = std::move(run.logs);
+      set_last_best(row);
+      if (unusable_best) row.message = *unusable_best;
+    }
+  }
+  return row;
+}
+
+std::string csv_row(const Row& row, const std::optional<double>& best) {
+  std::vector<std::string> fields{row.instance, row.choice == 0 ? "" : std::to_string(row.choice),
+                                  row.ok ? "ok" : "failed"};
+  if (row.ok) {
+    fields.insert(fields.end(), {row.report.objective_text, row.report.distance_text, std::to_string(row.overload),
+                                 std::to_string(row.report.trucks_used), std::to_string(row.report.min_trucks),
+                                 fixed("%.2f", row.last_best.seconds), std::to_string(row.last_best.counter),
+                                 row.last_best_by_tabu ? "iterations" : "moves"});
+  } else {
+    fields.resize(fields.size() + 8);
+  }
+  fields.push_back(best ? shortest(*best) : "");
+  fields.push_back(best && row.ok ? fixed("%.2f", gap(row.report.objective, *best)) : "");
+  fields.insert(fields.end(), {row.host, row.wall_seconds, row.message});
+  std::string line;
+  for (const std::string& field : fields) {
+    if (!line.empty()) line += ',';
+    line += csv_field(field);
+  }
+  return line + "\n";
+}
+
+// A mean with its count, as "1.23% (4 instances)", or "-" for none.
+struct Mean {
+  double sum = 0.0;
+  int count = 0;
+  void add(double value) {
+    sum += value;
+    ++count;
+  }
+  std::string text() const {
+    if (count == 0) return "-";
+    return fixed("%.2f", sum / count) + "% (" + counted(static_cast<std::size_t>(count), "instance") + ")";
+  }
+};
+
+struct Collected {
+  std::vector<Row> rows;
+  std::vector<std::string> instances;           // sorted
+  std::map<std::string, double> batch_best;     // the lowest objective of an ok run, by instance
+  std::map<std::string, double> best_known;     // by instance
+  std::map<std::string, const Row*> ok_run[4];  // by choice, then instance
+};
+
+std::string summary(const Collected& b, const std::string& results) {
+  std::string text = "# Batch summary: " + results + "\n\n";
+  text += counted(b.rows.size(), "run") + " on " + counted(b.instances.size(), "instance") +
+          " (results.csv has one row per run).\n\n";
+  text += "| choice | runs | failed | feasible | best objective | mean gap to best known | mean gap to batch best |\n";
+  text += "|---|---:|---:|---:|---:|---:|---:|\n";
+  for (int choice = 1; choice <= 3; ++choice) {
+    int runs = 0, failed = 0, feasible = 0, best = 0;
+    Mean to_known, to_batch;
+    for (const Row& row : b.rows) {
+      if (row.choice != choice) continue;
+      ++runs;
+      if (!row.ok) {
+        ++failed;
+        continue;
+      }
+      feasible += row.overload == 0 ? 1 : 0;
+      const double lowest = b.batch_best.at(row.instance);
+      best += row.report.objective == lowest ? 1 : 0;
+      if (lowest > 0.0) to_batch.add(gap(row.report.objective, lowest));
+      if (const auto known = b.best_known.find(row.instance); known != b.best_known.end())
+        to_known.add(gap(row.report.objective, known->second));
+    }
+    if (runs == 0) continue;
+    text += "| " + std::to_string(choice) + " " + search_name(choice) + " | " + std::to_string(runs) + " | " +
+            std::to_string(failed) + " | " + std::to_string(feasible) + " | " + std::to_string(best) + " of " +
+            std::to_string(b.instances.size()) + " | " + to_known.text() + " | " + to_batch.text() + " |\n";
+  }
+  text +=
+      "\nfeasible: results without overload. best objective: the instances where the choice's run has the lowest "
+      "objective of the batch (ties count for each). Gaps are of the objective (the distance plus 1000 per unit of "
+      "overload), in % of the best known cost or of the lowest objective any run of the batch reached on the "
+      "instance; failed runs count in no mean.\n\n";
+
+  text += "| instance | best known |";
+  for (int choice = 1; choice <= 3; ++choice) text += ' ' + std::to_string(choice) + ' ' + search_name(choice) + " |";
+  text += "\n|---|---:|---:|---:|---:|\n";
+  for (const std::string& instance : b.instances) {
+    const auto known = b.best_known.find(instance);
+    text += "| " + instance + " | " + (known == b.best_known.end() ? "-" : fixed("%.2f", known->second)) + " |";
+    for (int choice = 1; choice <= 3; ++choice) {
+      const auto run = b.ok_run[choice].find(instance);
+      bool failed = false;
+      for (const Row& row : b.rows) failed = failed || (row.instance == instance && row.choice == choice && !row.ok);
+      if (run != b.ok_run[choice].end()) {
+        const bool lowest = run->second->report.objective == b.batch_best.at(instance);
+        const std::string bold = lowest ? "**" : "";
+        text += ' ' + bold + fixed("%.2f", run->second->report.objective) + bold +
+                (run->second->overload > 0 ? " (overloaded)" : "") + " |";
+      } else {
+        text += failed ? " failed |" : " - |";
+      }
+    }
+    text += "\n";
+  }
+  text += "\nObjective of each run (two decimals); the lowest of each instance in bold.\n";
+  return text;
+}
+
+plot::ProgressPlot instance_plot(const Collected& b, const std::string& instance) {
+  const double time_limit = static_cast<double>(RunParameters().time_limit);
+  plot::ProgressPlot plot;
+  plot.title = instance + ": the best objective over time, one run per choice";
+  for (int choice = 1; choice <= 3; ++choice) {
+    const auto run = b.ok_run[choice].find(instance);
+    if (run == b.ok_run[choice].end()) {
+      plot.curves.push_back({});  // keeps each choice's colour
+      continue;
+    }
+    const Row& row = *run->second;
+    plot.curves.push_back(plot::run_curve(
+        row.logs, std::to_string(choice) + " " + search_name(choice) + ": " + fixed("%.2f", row.report.objective),
+        time_limit));
+    if (choice == 3 && !row.logs.annealing.empty() && !row.logs.tabu.empty())
+      plot.markers.push_back({row.logs.tabu.front().seconds, "hybrid: tabu search starts"});
+  }
+  if (const auto known = b.best_known.find(instance); known != b.best_known.end()) {
+    plot.best_known = known->second;
+    plot.best_known_label = "best known " + fixed("%.2f", known->second);
+  }
+  return plot;
+}
+
+}  // namespace
+
+int collect(const CollectArguments& arguments) {
+  std::map<std::string, double> given_best;
+  for (const std::string& argument : arguments.best) {
+    const std::size_t equals = argument.find('=');
+    if (equals == std::string::npos || equals == 0)
+      throw Refused{"--best " + argument + ": expected NAME=VALUE or NAME=FILE.sol"};
+    BestKnown best;
+    refuse_on(read_best_known(argument.substr(equals + 1), "--best " + argument, best));
+    if (!given_best.emplace(argument.substr(0, equals), best.cost).second)
+      throw Refused{"--best " + argument.substr(0, equals) + " is given twice"};
+  }
+  const fs::path results = arguments.results;
+  std::error_code error;
+  if (!fs::is_directory(results, error)) throw Refused{arguments.results + ": not a folder"};
+
+  Collected b;
+  std::vector<std::string> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(results)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_directory() && name.front() != '.' && name != "plots") names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) b.rows.push_back(read_row(results, name));
+  if (b.rows.empty()) throw Refused{arguments.results + ": holds no run folder"};
+  std::stable_sort(b.rows.begin(), b.rows.end(), [](const Row& x, const Row& y) {
+    return std::tie(x.instance, x.choice) < std::tie(y.instance, y.choice);
+  });
+
+  std::set<std::string> instances;
+  for (const Row& row : b.rows) {
+    instances.insert(row.instance);
+    if (row.best_known) b.best_known.emplace(row.instance, *row.best_known);
+    if (!row.ok) continue;
+    b.ok_run[row.choice].emplace(row.instance, &row);
+    const auto [lowest, fresh] = b.batch_best.emplace(row.instance, row.report.objective);
+    if (!fresh) lowest->second = std::min(lowest->second, row.report.objective);
+  }
+  b.instances.assign(instances.begin(), instances.end());
+  for (const auto& [name, cost] : given_best) {
+    if (!instances.count(name))
+      std::fprintf(stderr, "cvrpbatch: note: --best %s: no run of that instance under %s\n", name.c_str(),
+                   arguments.results.c_str());
+    b.best_known[name] = cost;
+  }
+
+  std::string csv = kColumns;
+  for (const Row& row : b.rows) {
+    const auto known = b.best_known.find(row.instance);
+    csv += csv_row(row, known == b.best_known.end() ? std::nullopt : std::optional<double>(known->second));
+  }
+
+  plot::OutputStage stage(results);
+  refuse_on(stage.open("cvrpbatch"));
+  fs::create_directory(stage.work() / "plots");
+  std::vector<std::string> outputs{"results.csv", "summary.md"};
+  refuse_on(plot::write_text(stage.staged("results.csv"), csv));
+  refuse_on(plot::write_text(stage.staged("summary.md"), summary(b, arguments.results)));
+  for (const std::string& instance : b.instances) {
+    if (!b.batch_best.count(instance)) continue;  // no run of it is ok: nothing to draw
+    std::string file = "plots/" + instance;
+    std::replace(file.begin() + 6, file.end(), '/', '_');
+    refuse_on(plot::draw_progress(instance_plot(b, instance), stage.work(), stage.staged(file + ".svg"),
+                                  stage.staged(file + ".png")));
+    outputs.insert(outputs.end(), {file + ".svg", file + ".png"});
+  }
+  fs::create_directories(results / "plots");
+  refuse_on(stage.commit(outputs));
+
+  const auto failed = std::count_if(b.rows.begin(), b.rows.end(), [](const Row& row) { return !row.ok; });
+  std::printf("cvrpbatch: %s (%ld failed) of %s: results.csv, summary.md and %s in %s\n",
+              counted(b.rows.size(), "run").c_str(), static_cast<long>(failed),
+              counted(b.instances.size(), "instance").c_str(), counted((outputs.size() - 2) / 2, "plot").c_str(),
+              arguments.results.c_str());
+  return 0;
+}
+
+}  // namespace batch

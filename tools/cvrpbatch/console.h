@@ -1,0 +1,57 @@
+// One run of the program as a child process, and what is kept of its console:
+// a tabu search prints three lines per iteration (hundreds of MB in a run),
+// so only the start of the console and a bounded tail are held in memory.
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace batch {
+
+// The console as it arrives: the head (up to and including the line that
+// starts the search, "Tecle enter para entrar no ...", or at most kHeadLimit
+// bytes) and the last bytes after it (at least kTailLimit of them).
+class ConsoleCapture {
+ public:
+  static constexpr std::size_t kHeadLimit = 16 * 1024;
+  static constexpr std::size_t kTailLimit = 1024 * 1024;
+
+  void add(std::string_view bytes);
+
+  // What console.txt keeps: the head, then the final report from the
+  // "RELATORIO FINAL" banner to the end; without a final report the last
+  // lines instead. A line says how many bytes are left out between them.
+  std::string kept() const;
+
+  // The last line that is not blank, for the message of a failed run.
+  std::string last_line() const;
+
+ private:
+  std::string head_;
+  std::size_t head_line_ = 0;  // where the head's last, unfinished line starts
+  bool head_done_ = false;
+  std::string tail_;         // the last bytes after the head
+  std::uint64_t total_ = 0;  // bytes seen in all
+};
+
+// How a child ended.
+struct ChildEnd {
+  std::optional<std::string> failure;  // it could not be started: why
+  int status = 0;                      // as waitpid gives it
+};
+
+// Set by the batch's handler of SIGINT, SIGTERM and SIGHUP: the signal.
+extern volatile std::sig_atomic_t stop_signal;
+
+// Runs PROGRAM (no arguments, no shell) with FOLDER as its working
+// directory, `input` on its standard input, and its standard output and
+// error into `console`; waits for it. When stop_signal is set meanwhile, the
+// child is sent SIGTERM and waited for.
+ChildEnd run_child(const std::filesystem::path& program, const std::filesystem::path& folder, std::string_view input,
+                   ConsoleCapture& console);
+
+}  // namespace batch

@@ -1,0 +1,205 @@
+// cvrpbatch's command line: the subcommand, its options and its help.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <string_view>
+
+#include "tools/cvrpbatch/batch.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: cvrpbatch run --choices 1,2,3 --out RESULTS [--program PATH] FOLDER...\n"
+    "       cvrpbatch jobs --choices 1,2,3 --out RESULTS [--program PATH] FOLDER...\n"
+    "       cvrpbatch collect [--best NAME=VALUE|NAME=FILE.sol]... RESULTS\n"
+    "       cvrpbatch [SUBCOMMAND] --help\n";
+
+const char* const kWallClock =
+    "The program's 30-second limit is wall-clock time: runs that share cores (jobs\n"
+    "run in parallel on one machine) search less and get other results. One run at\n"
+    "a time per core is the fair comparison.\n";
+
+const char* const kAbout =
+    "Runs cvrp unchanged on instance folders and menu choices, and compares the runs.\n"
+    "\n"
+    "Subcommands:\n"
+    "  run       runs the program once per instance folder and choice, one run at a\n"
+    "            time, each in a run folder RESULTS/NAME-CHOICE of its own\n"
+    "  jobs      prints the same runs as shell commands, one per line, for GNU parallel\n"
+    "            (on many machines: parallel --sshloginfile hosts.txt), xargs or a job array\n"
+    "  collect   gathers the run folders under RESULTS into results.csv, summary.md and\n"
+    "            a progress plot per instance\n"
+    "\n";
+
+const char* const kRunOptions =
+    "Options of run and jobs:\n"
+    "  --choices LIST   menu choices, separated by commas: 1 simulated annealing,\n"
+    "                   2 tabu search, 3 hybrid\n"
+    "  --out RESULTS    the results folder (made when missing)\n"
+    "  --program PATH   the program to run (default: the cvrp built beside cvrpbatch)\n"
+    "  FOLDER...        instance folders, each with distancia.dat and demanda.dat (and\n"
+    "                   coordenadas.dat, a best known .sol); NAME is the folder's name\n";
+
+const char* const kCollectOptions =
+    "Options of collect:\n"
+    "  --best NAME=VALUE      the best known total distance of instance NAME, a positive\n"
+    "                         number (one --best per instance)\n"
+    "  --best NAME=FILE.sol   the same, from the Cost line of a CVRPLIB solution file\n"
+    "                         (without --best: the run folder's best-known.sol, if any)\n";
+
+const char* const kRunHelp =
+    "run: checks every argument first (nothing is written if one is wrong), then runs\n"
+    "the program once per instance folder and choice, one at a time, with the choice\n"
+    "on its standard input, in RESULTS/NAME-CHOICE: the instance's .dat files, its\n"
+    "best known .sol (as best-known.sol), the logs and solucao.dat the program writes,\n"
+    "console.txt (the console's first lines and final report; never the whole console)\n"
+    "and run.txt (instance, choice, program, host, start, wall_seconds, exit_status,\n"
+    "status ok|failed, message). A run folder is made under a temporary name\n"
+    "(RESULTS/.NAME-CHOICE.*) and renamed when the run is over. A run that fails (exit\n"
+    "status not 0, a signal, or a report refused by the check) is recorded as failed\n"
+    "and the batch goes on; the exit status is then 1. A run folder that exists is\n"
+    "skipped, so an interrupted batch resumes: remove a run folder to redo its run.\n"
+    "\n"
+    "jobs: checks the same arguments and prints one command per run, each a cvrpbatch\n"
+    "run of one instance and one choice with absolute paths, for example\n"
+    "  cvrpbatch jobs ... > jobs.txt; parallel -j 1 < jobs.txt\n"
+    "  xargs -d '\\n' -P 2 -I{} sh -c {} < jobs.txt\n"
+    "The paths must exist on every machine that runs them (a shared folder).\n"
+    "\n";
+
+const char* const kCollectHelp =
+    "collect: reads every run folder under RESULTS (made here or copied back from\n"
+    "other machines), checks again each run recorded ok (its report against the\n"
+    "instance in its folder, its logs against the report) and writes, all together:\n"
+    "  results.csv        one row per run\n"
+    "  summary.md         per choice: runs, failed runs, feasible results, the\n"
+    "                     instances where it found the best objective, the mean gap\n"
+    "                     to the best known and to the batch's best\n"
+    "  plots/NAME.svg     the runs of each instance together, one curve per choice\n"
+    "  plots/NAME.png\n"
+    "A run folder that fails the check becomes a failed row. The exit status is 0\n"
+    "when the files are written, failed rows or not.\n"
+    "\n";
+
+struct Usage {
+  std::string message;
+};
+
+std::string help_of(std::string_view subcommand) {
+  std::string text = std::string(kUsage) + "\n";
+  if (subcommand == "run" || subcommand == "jobs") return text + kRunHelp + kRunOptions + "\n" + kWallClock;
+  if (subcommand == "collect") return text + kCollectHelp + kCollectOptions + "\n" + kWallClock;
+  return text + kAbout + kRunOptions + kCollectOptions +
+         "  --help                 this text; cvrpbatch SUBCOMMAND --help: that subcommand's\n\n" + kWallClock;
+}
+
+// Reads the options of one subcommand; "--NAME VALUE" and "--NAME=VALUE"
+// both take a value. Anything else not starting with "-" is an operand.
+class Arguments {
+ public:
+  Arguments(int argc, char** argv) : argc_(argc), argv_(argv) {}
+  bool done() const { return at_ >= argc_; }
+  std::string_view peek() const { return argv_[at_]; }
+  // When the next argument is option `name`, takes its value.
+  bool option(std::string_view name, std::string& value) {
+    const std::string_view arg = peek();
+    if (arg.size() > name.size() && arg.starts_with(name) && arg[name.size()] == '=') {
+      value = std::string(arg.substr(name.size() + 1));
+      ++at_;
+      return true;
+    }
+    if (arg != name) return false;
+    if (at_ + 1 >= argc_) throw Usage{"missing value for " + std::string(name)};
+    value = argv_[at_ + 1];
+    at_ += 2;
+    return true;
+  }
+  std::string operand() {
+    const std::string_view arg = peek();
+    if (arg.size() > 1 && arg.front() == '-') throw Usage{"unknown option " + std::string(arg)};
+    ++at_;
+    return std::string(arg);
+  }
+
+ private:
+  int argc_;
+  char** argv_;
+  int at_ = 2;
+};
+
+bool asks_help(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") return true;
+  return false;
+}
+
+batch::BatchArguments batch_arguments(Arguments& args) {
+  batch::BatchArguments arguments;
+  bool have_choices = false, have_out = false;
+  std::string value;
+  while (!args.done()) {
+    if (args.option("--choices", arguments.choices)) {
+      have_choices = true;
+    } else if (args.option("--out", arguments.results)) {
+      have_out = true;
+    } else if (args.option("--program", value)) {
+      arguments.program = value;
+    } else {
+      arguments.folders.push_back(args.operand());
+    }
+  }
+  if (!have_choices) throw Usage{"--choices is missing"};
+  if (!have_out) throw Usage{"--out is missing"};
+  if (arguments.folders.empty()) throw Usage{"no instance folder given"};
+  return arguments;
+}
+
+batch::CollectArguments collect_arguments(Arguments& args) {
+  batch::CollectArguments arguments;
+  std::string value;
+  bool have_results = false;
+  while (!args.done()) {
+    if (args.option("--best", value)) {
+      arguments.best.push_back(value);
+    } else if (!have_results) {
+      arguments.results = args.operand();
+      have_results = true;
+    } else {
+      throw Usage{"more than one results folder given"};
+    }
+  }
+  if (!have_results) throw Usage{"no results folder given"};
+  return arguments;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string_view subcommand = argc > 1 ? argv[1] : "";
+  const bool known = subcommand == "run" || subcommand == "jobs" || subcommand == "collect";
+  if (asks_help(argc, argv)) {
+    std::printf("%s", help_of(known ? subcommand : "").c_str());
+    return 0;
+  }
+  try {
+    if (!known)
+      throw Usage{subcommand.empty() ? "no subcommand given" : "unknown subcommand " + std::string(subcommand)};
+    Arguments args(argc, argv);
+    if (subcommand == "collect") return batch::collect(collect_arguments(args));
+    const batch::Batch checked = batch::checked_batch(batch_arguments(args));
+    if (subcommand == "jobs") {
+      batch::print_jobs(checked);
+      return 0;
+    }
+    return batch::run_batch(checked);
+  } catch (const Usage& usage) {
+    std::fprintf(stderr, "cvrpbatch: %s\n%s", usage.message.c_str(), kUsage);
+    return 2;
+  } catch (const batch::Refused& refused) {
+    std::fprintf(stderr, "cvrpbatch: %s\n", refused.message.c_str());
+    return 1;
+  } catch (const std::exception& failure) {  // out of memory, file system errors
+    std::fprintf(stderr, "cvrpbatch: %s\n", failure.what());
+    return 1;
+  }
+}

@@ -1,0 +1,352 @@
+// cvrpbatch run and jobs: the batch's arguments checked, its runs made one at
+// a time or printed as shell commands.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <map>
+
+#include "report/cvrplib_solution.h"
+#include "tools/cvrpbatch/batch.h"
+#include "tools/cvrpbatch/console.h"
+#include "tools/plot/output.h"
+
+namespace batch {
+
+namespace fs = std::filesystem;
+
+void refuse_on(std::optional<std::string> failure) {
+  if (failure) throw Refused{*failure};
+}
+
+std::string fixed(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+RunSizes run_sizes() {
+  const RunParameters parameters;
+  return {parameters.customer_count, parameters.vehicle_capacity, parameters.penalty_weight};
+}
+
+std::string search_name(int choice) {
+  return choice == 2 ? "tabu search" : choice == 3 ? "hybrid" : "simulated annealing";
+}
+
+std::string counted(std::size_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+std::optional<std::string> read_checked_run(const fs::path& folder, int choice, RunFolder& run) {
+  if (auto failure = read_run_folder(folder, run_sizes(), run)) return failure;
+  const bool annealing = !run.logs.annealing.empty(), tabu = !run.logs.tabu.empty();
+  if (annealing == (choice != 2) && tabu == (choice != 1)) return std::nullopt;
+  return folder.string() + ": the logs are of a " +
+         (annealing && tabu ? "hybrid" : tabu ? "tabu search" : "simulated annealing") + " run, not of choice " +
+         std::to_string(choice) + " (" + search_name(choice) + ")";
+}
+
+fs::path own_path() {
+  std::error_code error;
+  const fs::path path = fs::read_symlink("/proc/self/exe", error);
+  if (error) throw Refused{"cannot find this program's own path: " + error.message()};
+  return path;
+}
+
+namespace {
+
+bool path_taken(const fs::path& path) {
+  std::error_code ignored;
+  return fs::exists(fs::symlink_status(path, ignored));
+}
+
+bool writable_folder(const fs::path& path) {
+  std::error_code ignored;
+  return fs::is_directory(path, ignored) && access(path.c_str(), W_OK | X_OK) == 0;
+}
+
+// An absolute path without "." or ".." steps or a trailing separator.
+fs::path absolute_path(const std::string& given) {
+  fs::path path = fs::absolute(given).lexically_normal();
+  if (path.filename().empty() && path.has_parent_path() && path != path.root_path()) path = path.parent_path();
+  return path;
+}
+
+std::vector<int> checked_choices(const std::string& text) {
+  std::vector<int> choices;
+  std::size_t at = 0;
+  for (;;) {
+    const std::size_t comma = std::min(text.find(',', at), text.size());
+    const std::string choice = text.substr(at, comma - at);
+    if (choice != "1" && choice != "2" && choice != "3")
+      throw Refused{"--choices " + text + ": \"" + choice +
+                    "\" is not a menu choice (1 simulated annealing, 2 tabu search, 3 hybrid)"};
+    const int value = choice[0] - '0';
+    for (const int earlier : choices)
+      if (earlier == value) throw Refused{"--choices " + text + ": choice " + choice + " is given twice"};
+    choices.push_back(value);
+    if (comma == text.size()) return choices;
+    at = comma + 1;
+  }
+}
+
+// An instance folder: both instance files there and read by the program's
+// own readers (coordenadas.dat too, when present), and its best-known
+// solution file.
+InstanceFolder checked_instance(const std::string& given) {
+  InstanceFolder instance;
+  instance.folder = absolute_path(given);
+  instance.name = instance.folder.filename().string();
+  std::error_code error;
+  if (!fs::is_directory(instance.folder, error)) throw Refused{given + ": not a folder"};
+  for (const char* file : {"distancia.dat", "demanda.dat"}) {
+    const fs::path path = instance.folder / file;
+    if (!fs::is_regular_file(path, error) || access(path.c_str(), R_OK) != 0)
+      throw Refused{given + ": no readable " + file + " (an instance folder holds distancia.dat and demanda.dat)"};
+  }
+  if (instance.name.empty() || instance.name.front() == '.')
+    throw Refused{given + ": the folder's name must not start with '.' (RESULTS/.NAME-CHOICE.* are unfinished runs)"};
+  RunInstance read;
+  refuse_on(read_run_instance(instance.folder, run_sizes(), read));
+
+  // The best known solution: the folder's one .sol file. solucao.sol, which
+  // cvrpview writes beside a run, is a run's own result.
+  std::vector<fs::path> solutions;
+  for (const fs::directory_entry& entry : fs::directory_iterator(instance.folder))
+    if (entry.path().extension() == ".sol" && entry.path().filename() != "solucao.sol" && entry.is_regular_file())
+      solutions.push_back(entry.path());
+  if (solutions.size() == 1) {
+    BestKnown best;
+    refuse_on(read_best_known(solutions[0].string(), solutions[0].string(), best));
+    instance.best_known = solutions[0];
+  } else if (solutions.size() > 1) {
+    std::fprintf(stderr, "cvrpbatch: note: %s holds %zu .sol files: no best-known.sol is copied\n", given.c_str(),
+                 solutions.size());
+  }
+  return instance;
+}
+
+fs::path checked_results(const std::string& given) {
+  const fs::path results = absolute_path(given);
+  std::error_code error;
+  if (path_taken(results)) {
+    if (!fs::is_directory(results, error)) throw Refused{"--out " + given + ": not a folder"};
+    if (!writable_folder(results)) throw Refused{"--out " + given + ": the folder is not writable"};
+    return results;
+  }
+  fs::path parent = results.parent_path();
+  while (!path_taken(parent)) parent = parent.parent_path();
+  if (!writable_folder(parent))
+    throw Refused{"--out " + given + ": cannot be made: " + parent.string() + " is not a writable folder"};
+  return results;
+}
+
+// The text of run.txt: key=value lines.
+std::string run_record(const std::vector<std::pair<std::string, std::string>>& values) {
+  std::string text;
+  for (const auto& [key, value] : values) {
+    std::string one_line = value;
+    for (char& c : one_line)
+      if (c == '\n' || c == '\r') c = ' ';
+    text += key + "=" + one_line + "\n";
+  }
+  return text;
+}
+
+std::string utc_now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+std::string host_name() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return "unknown";
+  return name;
+}
+
+// A folder removed with its content when it goes out of scope, unless kept.
+class TemporaryFolder {
+ public:
+  explicit TemporaryFolder(fs::path path) : path_(std::move(path)) {}
+  ~TemporaryFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+  const fs::path& path() const { return path_; }
+  void keep() { path_.clear(); }
+
+ private:
+  fs::path path_;
+};
+
+enum class Outcome { ok, failed, skipped };
+
+void on_stop(int signal) { stop_signal = signal; }
+
+// One run: the instance copied into a fresh folder under a temporary name,
+// the program run there, its report checked, console.txt and run.txt written,
+// and the folder renamed into place.
+Outcome run_one(const Batch& batch, const InstanceFolder& instance, int choice, const std::string& counter) {
+  const std::string name = instance.name + "-" + std::to_string(choice);
+  const fs::path target = batch.results / name;
+  if (path_taken(target)) {
+    std::printf("cvrpbatch: %s %s: exists, skipped (remove the folder to redo the run)\n", counter.c_str(),
+                name.c_str());
+    return Outcome::skipped;
+  }
+  std::string pattern = (batch.results / ("." + name + ".XXXXXX")).string();
+  if (mkdtemp(pattern.data()) == nullptr)
+    throw Refused{"cannot make a folder in " + batch.results.string() + ": " + std::strerror(errno)};
+  TemporaryFolder folder(pattern);
+  fs::copy_file(instance.folder / "distancia.dat", folder.path() / "distancia.dat");
+  fs::copy_file(instance.folder / "demanda.dat", folder.path() / "demanda.dat");
+  if (path_taken(instance.folder / "coordenadas.dat"))
+    fs::copy_file(instance.folder / "coordenadas.dat", folder.path() / "coordenadas.dat");
+  if (instance.best_known) fs::copy_file(*instance.best_known, folder.path() / "best-known.sol");
+
+  std::printf("cvrpbatch: %s %s: %s ...\n", counter.c_str(), name.c_str(), search_name(choice).c_str());
+  std::fflush(stdout);
+  const std::string start = utc_now();
+  const auto started = std::chrono::steady_clock::now();
+  ConsoleCapture console;
+  const ChildEnd end = run_child(batch.program, folder.path(), std::to_string(choice) + "\n\n\n", console);
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  if (stop_signal != 0) return Outcome::failed;  // the folder goes; the batch stops
+
+  std::string exit_status = "none";
+  std::string message;
+  std::string objective;
+  if (end.failure) {
+    message = *end.failure;
+  } else if (WIFSIGNALED(end.status)) {
+    exit_status = "signal " + std::to_string(WTERMSIG(end.status));
+    message = "ended by signal " + std::to_string(WTERMSIG(end.status)) + " (" + strsignal(WTERMSIG(end.status)) + ")";
+  } else {
+    exit_status = std::to_string(WEXITSTATUS(end.status));
+    if (WEXITSTATUS(end.status) != 0) {
+      message = console.last_line();
+      if (message.empty()) message = "exit status " + exit_status + ", nothing printed";
+    } else {
+      RunFolder run;
+      if (auto failure = read_checked_run(folder.path(), choice, run)) {
+        // Name the files by the run folder they end up in.
+        message = *failure;
+        for (std::size_t at; (at = message.find(folder.path().string())) != std::string::npos;)
+          message.replace(at, folder.path().string().size(), target.string());
+      } else {
+        objective = run.report.objective_text;
+      }
+    }
+  }
+  const bool ok = message.empty();
+  refuse_on(plot::write_text(folder.path() / "console.txt", console.kept()));
+  refuse_on(plot::write_text(folder.path() / "run.txt", run_record({{"instance", instance.name},
+                                                                    {"choice", std::to_string(choice)},
+                                                                    {"program", batch.program.string()},
+                                                                    {"host", host_name()},
+                                                                    {"start", start},
+                                                                    {"wall_seconds", fixed("%.3f", wall)},
+                                                                    {"exit_status", exit_status},
+                                                                    {"status", ok ? "ok" : "failed"},
+                                                                    {"message", message}})));
+  std::error_code error;
+  fs::rename(folder.path(), target, error);
+  if (error) {
+    std::fprintf(stderr, "cvrpbatch: %s: cannot move the finished run into place (%s); it is discarded\n",
+                 target.c_str(), error.message().c_str());
+    return Outcome::failed;
+  }
+  folder.keep();
+  if (ok) {
+    std::printf("cvrpbatch: %s %s: ok, objective %s, %.1f s\n", counter.c_str(), name.c_str(), objective.c_str(), wall);
+  } else {
+    std::fprintf(stderr, "cvrpbatch: %s %s: failed: %s\n", counter.c_str(), name.c_str(), message.c_str());
+  }
+  std::fflush(stdout);
+  return ok ? Outcome::ok : Outcome::failed;
+}
+
+// A word for a POSIX shell: in single quotes, each ' written as '\''.
+std::string shell_word(const std::string& word) {
+  std::string quoted = "'";
+  for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+}  // namespace
+
+Batch checked_batch(const BatchArguments& arguments) {
+  Batch batch;
+  batch.choices = checked_choices(arguments.choices);
+  if (arguments.folders.empty()) throw Refused{"no instance folder given"};
+  std::map<std::string, std::string> given_as;
+  for (const std::string& given : arguments.folders) {
+    InstanceFolder instance = checked_instance(given);
+    const auto [earlier, fresh] = given_as.emplace(instance.name, given);
+    if (!fresh)
+      throw Refused{"two instance folders named " + instance.name + ": " + earlier->second + " and " + given +
+                    " (each run folder is named after its instance folder)"};
+    batch.instances.push_back(std::move(instance));
+  }
+  batch.results = checked_results(arguments.results);
+  batch.program_given = arguments.program.has_value();
+  batch.program = batch.program_given ? absolute_path(*arguments.program) : own_path().parent_path() / "cvrp";
+  std::error_code error;
+  if (!fs::is_regular_file(batch.program, error) || access(batch.program.c_str(), X_OK) != 0)
+    throw Refused{batch.program.string() + ": not an executable file" +
+                  (batch.program_given ? "" : " (cvrp is built beside cvrpbatch; --program names another)")};
+  return batch;
+}
+
+int run_batch(const Batch& batch) {
+  std::error_code error;
+  fs::create_directories(batch.results, error);
+  if (error) throw Refused{"cannot make " + batch.results.string() + ": " + error.message()};
+
+  // Interrupted, the batch ends its run and removes its unfinished folder.
+  struct sigaction stop {};
+  stop.sa_handler = on_stop;
+  sigemptyset(&stop.sa_mask);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &stop, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  const std::size_t total = batch.instances.size() * batch.choices.size();
+  std::size_t done = 0;
+  std::map<Outcome, int> count;
+  for (const InstanceFolder& instance : batch.instances)
+    for (const int choice : batch.choices) {
+      const std::string counter = '[' + std::to_string(++done) + '/' + std::to_string(total) + ']';
+      ++count[run_one(batch, instance, choice, counter)];
+      if (stop_signal != 0) {
+        std::fprintf(stderr, "cvrpbatch: interrupted (%s); the unfinished run is removed\n", strsignal(stop_signal));
+        return 128 + stop_signal;
+      }
+    }
+  std::printf("cvrpbatch: %s: %d ok, %d failed, %d skipped\n", counted(total, "run").c_str(), count[Outcome::ok],
+              count[Outcome::failed], count[Outcome::skipped]);
+  return count[Outcome::failed] > 0 ? 1 : 0;
+}
+
+void print_jobs(const Batch& batch) {
+  const std::string self = shell_word(own_path().string());
+  for (const InstanceFolder& instance : batch.instances)
+    for (const int choice : batch.choices) {
+      std::string line =
+          self + " run --choices " + std::to_string(choice) + " --out " + shell_word(batch.results.string());
+      if (batch.program_given) line += " --program " + shell_word(batch.program.string());
+      std::printf("%s %s\n", line.c_str(), shell_word(instance.folder.string()).c_str());
+    }
+}
+
+}  // namespace batch
