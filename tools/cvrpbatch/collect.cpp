@@ -229,6 +229,7 @@ plot::ProgressPlot instance_plot(const Collected& b, const std::string& instance
   const double time_limit = static_cast<double>(RunParameters().time_limit);
   plot::ProgressPlot plot;
   plot.title = instance + ": the best objective over time, one run per choice";
+  plot.layered = true;  // the hybrid's annealing makes the annealing run's moves
   for (int choice = 1; choice <= 3; ++choice) {
     const auto run = b.ok_run[choice].find(instance);
     if (run == b.ok_run[choice].end()) {

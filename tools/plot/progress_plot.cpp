@@ -45,7 +45,9 @@ std::string plot_command(const ProgressPlot& plot, bool titled) {
     if (plot.curves[k].points.empty()) continue;
     const std::string id = std::to_string(k);
     const std::string colour_spec = "lc rgb '" + colour(k) + "'";
-    command += "  $held" + id + " using " + x + ":2 with steps lw 2 " + colour_spec +
+    const std::string width =
+        plot.layered ? number(2.0 + 1.5 * static_cast<double>(plot.curves.size() - 1 - k)) : std::string("2");
+    command += "  $held" + id + " using " + x + ":2 with steps lw " + width + " " + colour_spec +
                (titled ? " title " + gnuplot_text(plot.curves[k].label) : std::string(" notitle")) + ", \\\n";
     command += "  $best" + id + " using " + x + ":2 with points pt 7 ps 0.45 " + colour_spec + " notitle, \\\n";
   }
@@ -54,6 +56,34 @@ std::string plot_command(const ProgressPlot& plot, bool titled) {
                (titled ? "title " + gnuplot_text(plot.best_known_label) : std::string("notitle")) + ", \\\n";
   command.resize(command.size() - 4);  // the last ", \\\n"
   return command + "\n";
+}
+
+// The markers as vertical lines, each labelled near the top of the panel: to
+// the right of its line in the close-up, where the curves have come down;
+// to the left in the whole-run panel, whose top right holds the key.
+std::string markers(const ProgressPlot& plot, bool label_left) {
+  std::string text = "unset arrow\nunset label\n";
+  for (std::size_t m = 0; m < plot.markers.size(); ++m) {
+    const std::string x = number(plot.markers[m].seconds);
+    const std::string id = std::to_string(m + 1);
+    text += "set arrow " + id + " from " + x + ", graph 0 to " + x + ", graph 1 nohead dt 3 lw 1.5 lc rgb '#555555'\n";
+    text += "set label " + id + " " + gnuplot_text(plot.markers[m].label) + " at " + x + ", graph 0.94 " +
+            (label_left ? "right offset -0.6, 0" : "left offset 0.6, 0") +
+            " front noenhanced font ',10' textcolor rgb '#333333'\n";
+  }
+  return text;
+}
+
+// Labelled ticks of a log scale at 1, 2 and 5 times the powers of ten in
+// [low, high]: gnuplot's own ticks label only the powers of ten, which
+// leaves a span of one or two of them with a single number.
+std::string log_ticks(double low, double high) {
+  std::string list;
+  for (double decade = std::pow(10.0, std::floor(std::log10(low))); decade <= high; decade *= 10.0)
+    for (const double step : {1.0, 2.0, 5.0})
+      if (const double tick = step * decade; tick >= low && tick <= high)
+        list += (list.empty() ? "" : ", ") + number(tick);
+  return "set ytics (" + list + ")\n";
 }
 
 }  // namespace
@@ -96,14 +126,7 @@ Failure draw_progress(const ProgressPlot& plot, const fs::path& work, const fs::
   body += "set grid xtics ytics mytics lc rgb '#e4e4e4', lc rgb '#f0f0f0'\n";
   body += "set tics out nomirror\nset border 3 lc rgb '#888888'\n";
   body += "set lmargin at screen 0.09\nset rmargin at screen 0.97\n";
-  body += "unset arrow\nunset label\n";
-  for (std::size_t m = 0; m < plot.markers.size(); ++m) {
-    const std::string x = number(plot.markers[m].seconds);
-    const std::string id = std::to_string(m + 1);
-    body += "set arrow " + id + " from " + x + ", graph 0 to " + x + ", graph 1 nohead dt 3 lw 1.5 lc rgb '#555555'\n";
-    body += "set label " + id + " " + gnuplot_text(plot.markers[m].label) + " at " + x +
-            ", graph 0.5 left offset 0.6, 0 noenhanced font ',10' textcolor rgb '#333333'\n";
-  }
+  body += markers(plot, true);
 
   // The whole run: the penalty makes the objective span several powers of ten.
   body += "set tmargin at screen 0.90\nset bmargin at screen 0.55\n";
@@ -115,12 +138,14 @@ Failure draw_progress(const ProgressPlot& plot, const fs::path& work, const fs::
   if (positive) {
     body += "set logscale y\nset format y '%.0f'\nset mytics 10\n";
     body += "set yrange [" + number(lowest / 1.2) + ":" + number(highest * 1.2) + "]\n";
+    body += log_ticks(lowest / 1.2, highest * 1.2);
     body += "set ylabel 'objective (log scale)'\n";
   } else {
     body += "unset logscale y\nset yrange [*:*]\nset ylabel 'objective'\n";
   }
   body += "set key inside top right opaque box lc rgb '#bbbbbb' noenhanced samplen 2.5 spacing 1.2 Left reverse\n";
   body += plot_command(plot, true);
+  body += markers(plot, false);
 
   // The end of the run, where the searches part.
   char share_text[32];
@@ -130,7 +155,7 @@ Failure draw_progress(const ProgressPlot& plot, const fs::path& work, const fs::
           " above the lowest final value' font ',11'\n";
   body += "unset logscale x\nset xrange [0:" + number(end) + "]\nset mxtics default\n";
   body += "set xlabel 'seconds since the program started'\n";
-  body += "unset logscale y\nset format y '%g'\nset mytics default\nset ylabel 'objective'\n";
+  body += "unset logscale y\nset format y '%g'\nset ytics autofreq\nset mytics default\nset ylabel 'objective'\n";
   body += "set yrange [" + number(close_low) + ":" + number(close_high) + "]\n";
   body += "unset key\n";
   body += plot_command(plot, false);

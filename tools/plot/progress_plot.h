@@ -37,6 +37,9 @@ struct ProgressPlot {
   std::vector<ProgressMarker> markers;
   std::optional<double> best_known;   // drawn as a horizontal line
   std::string best_known_label;
+  // The curves may lie on one another (several runs from the same start):
+  // each is then drawn thinner than the one before, so none hides another.
+  bool layered = false;
 };
 
 // Writes the gnuplot script into `work` and runs it; the pictures go to `svg`
