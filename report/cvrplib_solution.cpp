@@ -1,14 +1,12 @@
 #include "report/cvrplib_solution.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
+
+#include "report/text_file.h"
 
 std::string cvrplib_solution_text(const std::vector<std::vector<int>>& routes, double cost) {
   std::string text;
@@ -96,10 +94,8 @@ std::optional<std::string> parse_cvrplib_solution(std::string_view text, const s
 }
 
 std::optional<std::string> read_cvrplib_solution(const std::string& path, CvrplibSolution& solution) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return path + ": cannot read: " + std::strerror(errno);
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) return path + ": cannot read: " + std::strerror(errno);
+  std::string text;
+  if (auto failure = read_text_file(path, text)) return failure;
   return parse_cvrplib_solution(text, path, solution);
 }
 

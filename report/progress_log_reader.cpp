@@ -1,12 +1,10 @@
 #include "report/progress_log_reader.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
+
+#include "report/text_file.h"
 
 namespace {
 
@@ -65,9 +63,7 @@ std::optional<std::string> parse_progress_log(std::string_view text, const std::
 }
 
 std::optional<std::string> read_progress_log(const std::string& path, std::vector<ProgressRecord>& records) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return path + ": cannot read: " + std::strerror(errno);
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) return path + ": cannot read: " + std::strerror(errno);
+  std::string text;
+  if (auto failure = read_text_file(path, text)) return failure;
   return parse_progress_log(text, path, records);
 }

@@ -1,19 +1,15 @@
 #include "report/report_reader.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include "report/final_report_text.h"
+#include "report/text_file.h"
 
 namespace {
 
@@ -280,10 +276,8 @@ std::optional<std::string> parse_report(std::string_view text, const std::string
 }
 
 std::optional<std::string> read_report(const std::string& path, ReportValues& report) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return path + ": cannot read: " + std::strerror(errno);
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) return path + ": cannot read: " + std::strerror(errno);
+  std::string text;
+  if (auto failure = read_text_file(path, text)) return failure;
   return parse_report(text, path, report);
 }
 
