@@ -13,8 +13,8 @@ namespace {
 // Opens the null device on descriptor `fd` if it is closed; false when it was.
 bool fill_if_closed(int fd, int mode) {
   if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) return true;
-  // open takes the lowest free descriptor, which is `fd` when the lower ones
-  // are open; the loop in the caller goes upwards to make sure of that.
+  // open takes the lowest free descriptor: `fd` itself, as the caller fills
+  // 0, 1 and 2 in that order.
   const int opened = open("/dev/null", mode);
   if (opened != -1 && opened != fd) {
     dup2(opened, fd);

@@ -99,11 +99,9 @@ std::string read_file(const char* path) {
   std::string text;
   char buffer[4096];
   std::size_t got = 0;
-  try {
+  with_working_memory([&] {
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-  } catch (const std::bad_alloc&) {
-    working_memory_error();
-  }
+  });
   const bool failed = std::ferror(file) != 0;
   std::fclose(file);
   if (failed) fail("O Arquivo %s nao pode ser aberto.\n", path);

@@ -3,6 +3,7 @@
 // readers of "distancia.dat" and "demanda.dat".
 #pragma once
 
+#include <new>
 #include <optional>
 #include <span>
 #include <string>
@@ -59,6 +60,17 @@ void check_distance_range(const char* path, const DistanceMatrix& matrix, int ro
 // Out of memory for the run's working storage (caches, tabu counts, scan
 // storage, the input text): ends the run through fatal_error.
 [[noreturn]] void working_memory_error();
+
+// Runs `allocate`, whose storage that cannot be had ends the run through
+// working_memory_error.
+template <class Allocate>
+void with_working_memory(Allocate allocate) {
+  try {
+    allocate();
+  } catch (const std::bad_alloc&) {
+    working_memory_error();
+  }
+}
 
 // The same readers without the print-and-exit: each returns the message the
 // readers above print (line end included), or nothing when the file was read.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
-#include <new>
 
 #include "model/route.h"
 
@@ -128,11 +127,7 @@ void allocate_cache(RouteCache& cache, const DistanceMatrix& matrix, int route_l
 
 void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<const int> demand,
                    int route_length, int vehicle_capacity, std::span<const int> route) {
-  try {
-    allocate_cache(cache, matrix, route_length);
-  } catch (const std::bad_alloc&) {
-    working_memory_error();
-  }
+  with_working_memory([&] { allocate_cache(cache, matrix, route_length); });
   cache.matrix = &matrix;
   cache.demand = demand;
   cache.route_length = route_length;

@@ -338,17 +338,13 @@ std::optional<std::string> check_report(const ReportValues& report, const std::s
   } else {
     spread_spares(trucks - trip_count, gaps, 0, spreads);
   }
-  checked.route = rebuilt_route(report.trips, spreads.front(), route_length);
+  // The first spread whose sum prints as the report's, else the canonical one.
+  const auto matching = std::find_if(spreads.begin(), spreads.end(), [&](const std::vector<int>& spread) {
+    const float distance = route_distance(route_length, matrix, rebuilt_route(report.trips, spread, route_length));
+    return printed("%f", static_cast<double>(distance)) == report.distance_text;
+  });
+  checked.route = rebuilt_route(report.trips, matching == spreads.end() ? spreads.front() : *matching, route_length);
   checked.distance = route_distance(route_length, matrix, checked.route);
-  for (const std::vector<int>& spread : spreads) {
-    Route route = rebuilt_route(report.trips, spread, route_length);
-    const float distance = route_distance(route_length, matrix, route);
-    if (printed("%f", static_cast<double>(distance)) == report.distance_text) {
-      checked.route = std::move(route);
-      checked.distance = distance;
-      break;
-    }
-  }
 
   const int used = trucks_used(route_length, checked.route);
   if (used != report.trucks_used)

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -54,11 +53,7 @@ struct MetropolisTable {
 
 MetropolisTable metropolis_table() {
   MetropolisTable table;
-  try {
-    table = {std::vector<float>(10000), std::vector<float>(10000)};
-  } catch (const std::bad_alloc&) {
-    working_memory_error();
-  }
+  with_working_memory([&] { table = {std::vector<float>(10000), std::vector<float>(10000)}; });
   table.reject[0] = std::numeric_limits<float>::infinity();
   table.accept[0] = 700.0f;
   for (std::size_t step = 1; step < 10000; ++step) {

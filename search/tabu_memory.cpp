@@ -1,7 +1,5 @@
 #include "search/tabu_memory.h"
 
-#include <new>
-
 #include "model/instance.h"
 
 namespace {
@@ -17,11 +15,9 @@ void memory_prepare(TabuMemory& memory, int route_length) {
   while (memory.list.head) tabu_remove(memory.list.head.get(), memory.list);
   memory.length = 0;
   memory.positions = route_length;
-  try {
+  with_working_memory([&] {
     memory.pair_count.assign(static_cast<std::size_t>(route_length) * static_cast<std::size_t>(route_length), 0);
-  } catch (const std::bad_alloc&) {
-    working_memory_error();
-  }
+  });
 }
 
 void memory_append(TabuMemory& memory, int no1, int no2) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <new>
 
 #include "model/route.h"
 
@@ -35,12 +34,10 @@ void best_admissible_swap(int& no1, int& no2, float& delta, int route_length, st
 
 void scan_prepare(ScanScratch& scratch, int route_length) {
   scratch.candidates.clear();
-  try {
+  with_working_memory([&] {
     scratch.candidates.reserve(static_cast<std::size_t>(route_length) * static_cast<std::size_t>(route_length) / 2);
     scratch.removed.assign(static_cast<std::size_t>(route_length), 0.0);
-  } catch (const std::bad_alloc&) {
-    working_memory_error();
-  }
+  });
 }
 
 namespace {

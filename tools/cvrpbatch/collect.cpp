@@ -2,16 +2,15 @@
 // through the library, then results.csv, summary.md and one progress plot
 // per instance, written all together.
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <tuple>
 
 #include "report/cvrplib_solution.h"
+#include "report/text_file.h"
 #include "tools/cvrpbatch/batch.h"
 #include "tools/plot/output.h"
 #include "tools/plot/run_progress.h"
@@ -58,9 +57,10 @@ std::string csv_field(const std::string& text) {
 
 // run.txt's key=value lines; an unreadable file gives the message.
 std::optional<std::string> read_record(const fs::path& path, std::map<std::string, std::string>& values) {
-  std::ifstream in(path);
-  if (!in) return path.string() + ": cannot read: " + std::strerror(errno);
-  for (std::string line; std::getline(in, line);) {
+  std::string text;
+  if (auto failure = read_text_file(path.string(), text)) return failure;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
     const std::size_t equals = line.find('=');
     if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
   }
