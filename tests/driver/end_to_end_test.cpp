@@ -128,8 +128,6 @@ INSTANTIATE_TEST_SUITE_P(
         {"RouteDistanceDifferenceBeyondFloat", "0, 1, -4e36\n", nullptr, kHugeDistances},
         // A customer alone overloads a truck: 51 trucks for 50 customers.
         {"MoreTrucksThanCustomers", nullptr, "1, 8001\n", kTooManyTrucks},
-        {"DemandJustUnderOverflowGuard", nullptr, "1, 2146713\n",
-         "Demanda total exige 13417 caminhoes, mais que os 50 clientes, no arquivo demanda.dat.\n"},
         {"DemandTotalOverflows", nullptr, "1, 2147484\n", kTooMuchDemand},
         {"DemandAbsoluteTotalOverflows", nullptr, "1, 1073742\n2, -1073742\n", kTooMuchDemand},
         // The distance file is read first: the broken demand file is never looked at.

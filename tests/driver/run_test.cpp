@@ -74,20 +74,6 @@ TEST_F(RunStreams, ClosedStandardOutputNeverReachesTheFilesAndFailsTheRun) {
   expect_files_intact("fo_SA.out");
 }
 
-// Closed input reads as its end: an unrecognised choice, the annealing.
-TEST_F(RunStreams, ClosedInputAndErrorStillCompleteTheRun) {
-  EXPECT_EXIT(run_with("", [] {
-                redirect(STDOUT_FILENO, "console.txt");
-                close(STDIN_FILENO);
-                close(STDERR_FILENO);
-              }),
-              ::testing::ExitedWithCode(0), "");
-  expect_files_intact("fo_SA.out");
-  const std::string console = read_file("console.txt");
-  EXPECT_NE(console.find("Tecle enter para entrar no SIMULATED ANNEALING\n"), std::string::npos);
-  EXPECT_TRUE(console.ends_with("Tecle enter para encerrar o programa")) << console.substr(console.size() - 100);
-}
-
 TEST_F(RunStreams, FullConsoleFailsTheRunAfterItsFiles) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   EXPECT_EXIT(run_with("2\n\n\n", [] { redirect(STDOUT_FILENO, "/dev/full"); }), ::testing::ExitedWithCode(1),

@@ -21,10 +21,6 @@ TEST(InstanceLoad, CoresReturnTheMessageTheReadersPrint) {
   EXPECT_EQ(matrix.at(1, 2), 3.5f);  // the records before the failure are in
   write_file("demanda.dat", "1, 2000000\n2, 147484\n");
   EXPECT_EQ(load_demands("demanda.dat", demand, 1000), "Demanda total grande demais no arquivo demanda.dat.\n");
-  zero_vector(demand);
-  write_file("demanda.dat", "1, 20\n3,\n 30");
-  EXPECT_EQ(load_demands("demanda.dat", demand, 1000), std::nullopt);
-  EXPECT_EQ(demand, (DemandVector{0, 20, 0, 30}));
 }
 
 TEST(InstanceLoad, CoordinatesNeedEveryNodeOnceFinite) {

