@@ -4,7 +4,9 @@
 //   evaluation_bench [--benchmark_filter=...]   (run from the repository root)
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "model/instance.h"
@@ -15,14 +17,16 @@
 namespace {
 
 struct Bundled {
-  DistanceMatrix matrix = alloc_matrix(51, 51);
-  DemandVector demand = alloc_vector(51);
+  DistanceMatrix matrix;
+  DemandVector demand;
   Route route = Route(56, 0);
   std::vector<std::pair<int, int>> pairs;  // random interior pairs i < j of different entries
 
   Bundled() {
-    read_distances("examples/cmt1/distancia.dat", matrix);
-    read_demands("examples/cmt1/demanda.dat", demand, 1000);
+    Instance cmt1;
+    if (load_dat_instance("examples/cmt1", 50, 160, 1000, cmt1)) std::abort();
+    matrix = std::move(cmt1.matrix);
+    demand = std::move(cmt1.demand);
     seed_random(19000);
     Route best(56, 0);
     build_initial_route(demand, 56, route, 50, best);
@@ -58,7 +62,7 @@ template <typename Evaluate>
 void cached_rounds(benchmark::State& state, Evaluate evaluate) {
   Bundled& b = bundled();
   RouteCache cache;
-  cache_prepare(cache, b.matrix, b.demand, 56, 160, b.route);
+  if (!cache_prepare(cache, b.matrix, b.demand, 56, 160, b.route)) std::abort();
   std::size_t k = 0;
   for (auto _ : state) {
     const auto [i, j] = b.pairs[k++ % b.pairs.size()];

@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+#include "driver/program_output.h"
+#include "driver/run.h"
 #include "model/clock.h"
 #include "model/instance.h"
 #include "model/random.h"
@@ -27,40 +29,40 @@
 
 namespace {
 
-constexpr int kCustomers = 50;
-constexpr int kCapacity = 160;
-constexpr int kPenalty = 1000;
-
 struct Start {
-  DistanceMatrix matrix;
-  DemandVector demand;
-  Route current;
-  Route best;
-  float fo = 0.0f;
-  float fomin = 0.0f;
+  Instance instance;
+  Settings settings;
+  SearchState state;
   RandomEngine engine;
 };
 
-// The program's own set-up: seed, instance, initial Route.
+// The program's own set-up: settings, instance, seed and initial Route.
 Start set_up(const std::filesystem::path& folder) {
   Start start;
-  seed_random(19000);
-  start.matrix = alloc_matrix(kCustomers + 1, kCustomers + 1);
-  read_distances((folder / "distancia.dat").c_str(), start.matrix);
-  start.demand = alloc_vector(kCustomers + 1);
-  read_demands((folder / "demanda.dat").c_str(), start.demand, kPenalty);
-  const int trucks = std::max(1, min_trucks(start.demand, kCustomers + 1, kCapacity));
-  const int length = kCustomers + trucks + 1;
-  start.current.assign(static_cast<std::size_t>(length), 0);
-  start.best.assign(static_cast<std::size_t>(length), 0);
-  build_initial_route(start.demand, length, start.current, kCustomers, start.best);
-  start.fo = objective_value(
-      kPenalty * capacity_excess(length, kCapacity, start.current, start.demand),
-      route_distance(length, start.matrix, start.current));
-  start.fomin = start.fo;
+  start.settings = program_settings(kProgramCustomers);
+  if (const auto failure = load_dat_instance(folder, kProgramCustomers, kProgramCapacity,
+                                             start.settings.penalty_weight, start.instance)) {
+    std::fputs(failure->c_str(), stderr);
+    std::exit(1);
+  }
+  if (!start_search(start.instance, start.settings, derived_values(start.settings, start.instance), start.state))
+    std::exit(1);
   start.engine = random_engine();
   return start;
 }
+
+// The program's output, which also keeps every swap the tabu search makes.
+class TracingOutput : public ProgramOutput {
+ public:
+  explicit TracingOutput(std::vector<SwapChoice>& trace) : trace_(trace) {}
+  void tabu_move_chosen(int iter, float delta, int no1, int no2) override {
+    trace_.push_back({no1, no2, delta});
+    ProgramOutput::tabu_move_chosen(iter, delta, no1, no2);
+  }
+
+ private:
+  std::vector<SwapChoice>& trace_;
+};
 
 // Processor time of the process: on a shared machine it varies less than
 // wall time, which also counts the time the process waits for a processor.
@@ -81,15 +83,23 @@ struct Outcome {
   }
 };
 
+// One annealing run from `from` with the program's settings but the time
+// limit (0: one schedule) and initial temperature given.
+Outcome anneal_from(const Outcome& from, const Start& start, float initial, Evaluation evaluation) {
+  Settings settings = start.settings;
+  settings.time_limit = 0.0f;
+  settings.initial_temperature = initial;
+  SearchState state{clock_ms(), from.current, from.best, from.fo, from.fomin, 0, 0};
+  ProgramOutput output;
+  const std::clock_t began = processor_now();
+  simulated_annealing(start.instance, settings, state, output, evaluation);
+  return {state.current, state.best, state.fo, state.fomin, seconds_between(began), {}};
+}
+
 Outcome anneal(const Start& start, Evaluation evaluation) {
-  Outcome outcome{start.current, start.best, start.fo, start.fomin, 0.0, {}};
   random_engine() = start.engine;
-  const std::clock_t from = processor_now();
-  simulated_annealing(0.0f, 10000.0f, 0.97f, 10000, static_cast<int>(outcome.current.size()), outcome.current,
-                      outcome.fo, start.matrix, kCustomers, kPenalty, kCapacity, start.demand, outcome.fomin,
-                      outcome.best, clock_ms(), evaluation);
-  outcome.seconds = seconds_between(from);
-  return outcome;
+  const SearchState& s = start.state;
+  return anneal_from({s.current, s.best, s.fo, s.fomin, 0.0, {}}, start, 10000.0f, evaluation);
 }
 
 // The moves of one schedule from `initial` (levels above 0.1, 10000 moves each).
@@ -104,17 +114,16 @@ long schedule_moves(float initial) {
 Outcome anneal_late(const Outcome& first, const RandomEngine& engine, const Start& start, Evaluation evaluation,
                     long& moves) {
   Outcome outcome = first;
+  outcome.seconds = 0.0;
   random_engine() = engine;
   moves = 0;
-  const std::clock_t from = processor_now();
   for (int k = 200; k < 230; ++k) {
     const float initial = 10000.0f / static_cast<float>(k);
     moves += schedule_moves(initial);
-    simulated_annealing(0.0f, initial, 0.97f, 10000, static_cast<int>(outcome.current.size()), outcome.current,
-                        outcome.fo, start.matrix, kCustomers, kPenalty, kCapacity, start.demand, outcome.fomin,
-                        outcome.best, clock_ms(), evaluation);
+    const double before = outcome.seconds;
+    outcome = anneal_from(outcome, start, initial, evaluation);
+    outcome.seconds += before;
   }
-  outcome.seconds = seconds_between(from);
   return outcome;
 }
 
@@ -125,17 +134,23 @@ const std::vector<SwapChoice>* iterations_made = nullptr;
 ClockTicks iteration_clock() { return static_cast<ClockTicks>(iterations_made->size()); }
 
 Outcome tabu(const Start& start, Evaluation evaluation, int iterations) {
-  Outcome outcome{start.current, start.best, start.fo, start.fomin, 0.0, {}};
+  Outcome outcome{{}, {}, 0.0f, 0.0f, 0.0, {}};
   outcome.trace.reserve(static_cast<std::size_t>(iterations) + 100'000);
   random_engine() = start.engine;
   iterations_made = &outcome.trace;
+  Settings settings = start.settings;
+  settings.time_limit = static_cast<float>(iterations) * 0.001f;
+  SearchState state = start.state;
+  TracingOutput output(outcome.trace);
   set_clock_source(iteration_clock);
   const std::clock_t from = processor_now();
-  tabu_search(static_cast<float>(iterations) * 0.001f, 2000, 40, static_cast<int>(outcome.current.size()),
-              outcome.current, outcome.fo, start.matrix, kCustomers, kPenalty, kCapacity, start.demand,
-              outcome.fomin, outcome.best, 0, 5, 10, evaluation, &outcome.trace);
+  tabu_search(start.instance, settings, state, output, evaluation);
   outcome.seconds = seconds_between(from);
   set_clock_source(steady_clock_ms);
+  outcome.current = state.current;
+  outcome.best = state.best;
+  outcome.fo = state.fo;
+  outcome.fomin = state.fomin;
   return outcome;
 }
 

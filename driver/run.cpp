@@ -1,63 +1,54 @@
 #include "driver/run.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "driver/console.h"
-#include "model/random.h"
 #include "report/final_report.h"
 #include "search/annealing.h"
+#include "search/hybrid.h"
 #include "search/tabu_search.h"
-
-void set_up_run(const RunParameters& parameters, RunState& state) {
-  seed_random(static_cast<unsigned>(parameters.random_seed));
-  const int nodes = parameters.customer_count + 1;
-
-  state.matrix = alloc_matrix(nodes, nodes);
-  zero_matrix(state.matrix);
-  read_distances("distancia.dat", state.matrix);
-  state.demand = alloc_vector(nodes);
-  zero_vector(state.demand);
-  read_demands("demanda.dat", state.demand, parameters.penalty_weight);
-
-  state.min_trucks = min_trucks(state.demand, nodes, parameters.vehicle_capacity);
-  check_truck_count("demanda.dat", state.min_trucks, parameters.customer_count);
-  // With no positive total demand the bound is below one truck, and the
-  // customers would not fit the Route: such a run uses one truck.
-  const int trucks = state.min_trucks >= 1 ? state.min_trucks : 1;
-  state.route_length = parameters.customer_count + trucks + 1;
-  check_distance_range("distancia.dat", state.matrix, state.route_length);
-  std::printf("Minimo de caminhoes = %d\n", state.min_trucks);
-
-  state.current = alloc_vector(state.route_length);
-  state.best = alloc_vector(state.route_length);
-  zero_vector(state.current);
-  zero_vector(state.best);
-  build_initial_route(state.demand, state.route_length, state.current, parameters.customer_count,
-                      state.best);
-
-  const float distance = route_distance(state.route_length, state.matrix, state.current);
-  const int excess =
-      capacity_excess(state.route_length, parameters.vehicle_capacity, state.current, state.demand);
-  state.fo = objective_value(excess * parameters.penalty_weight, distance);
-  state.fomin = state.fo;
-  std::printf("Fo = %f\n", static_cast<double>(state.fo));
-}
 
 namespace {
 
-void run_annealing(const RunParameters& p, RunState& s, float time_limit) {
-  simulated_annealing(time_limit, p.initial_temperature, p.cooling_factor, p.moves_per_temperature,
-                      s.route_length, s.current, s.fo, s.matrix, p.customer_count,
-                      p.penalty_weight, p.vehicle_capacity, s.demand, s.fomin, s.best,
-                      s.start_clock);
+// Prints the message of a failure and ends the run with status 1.
+[[noreturn]] void stop_run(const std::string& message) {
+  std::fputs(message.c_str(), stdout);
+  std::fflush(stdout);
+  std::exit(1);
 }
 
-void run_tabu(const RunParameters& p, RunState& s) {
-  std::printf("Tecle enter para entrar no BUSCA TABU\n");
-  tabu_search(p.time_limit, p.max_stall, p.base_tenure, s.route_length, s.current, s.fo, s.matrix,
-              p.customer_count, p.penalty_weight, p.vehicle_capacity, s.demand, s.fomin, s.best,
-              s.start_clock, p.flat_move_limit, p.tenure_step);
+void stop_on(const std::optional<std::string>& failure) {
+  if (failure) stop_run(*failure);
 }
+
+// Storage that cannot be had.
+[[noreturn]] void stop_short_of(const char* what) { stop_run(shortage_message(what)); }
+
+// An output file that cannot be opened or written: its message has no line break.
+[[noreturn]] void stop_on_file(const char* failure, const char* path) {
+  stop_run("O arquivo " + std::string(path) + " nao pode ser " + failure);
+}
+
+}  // namespace
+
+void set_up_run(RunState& run) {
+  run.settings = program_settings(kProgramCustomers);
+  Instance& instance = run.instance;
+  stop_on(load_dat_instance("", kProgramCustomers, kProgramCapacity, run.settings.penalty_weight, instance));
+
+  run.derived = derived_values(run.settings, instance);
+  stop_on(check_truck_count("demanda.dat", run.derived.min_trucks, kProgramCustomers));
+  stop_on(check_distance_range("distancia.dat", instance.matrix, run.derived.route_length));
+  std::printf("Minimo de caminhoes = %d\n", run.derived.min_trucks);
+
+  if (!start_search(instance, run.settings, run.derived, run.search)) stop_short_of(kVectorShortage);
+  std::printf("Fo = %f\n", static_cast<double>(run.search.fo));
+}
+
+namespace {
 
 // Reads a line's number and the character after it. Anything that is not a
 // number is an unrecognised choice (0), and the text stays to be read.
@@ -71,57 +62,73 @@ int read_choice() {
 
 }  // namespace
 
-void run_search(int choice, const RunParameters& parameters, RunState& state) {
+void run_search(int choice, RunState& run, ProgramOutput& output) {
+  SearchEnd end = SearchEnd::finished;
   switch (choice) {
     case 2:
-      run_tabu(parameters, state);
+      announce_tabu();
+      end = tabu_search(run.instance, run.settings, run.search, output);
       break;
     case 3:
-      std::printf("Tecle enter para entrar no SIMULATED ANNEALING\n");
-      run_annealing(parameters, state,
-                    static_cast<float>(parameters.time_limit * parameters.hybrid_share));
-      state.fo = state.fomin;
-      copy_route(state.route_length, state.best, state.current);
-      run_tabu(parameters, state);
+      announce_annealing();
+      end = hybrid_search(run.instance, run.settings, run.search, output);
       break;
     default:
-      std::printf("Tecle enter para entrar no SIMULATED ANNEALING\n");
-      run_annealing(parameters, state, parameters.time_limit);
+      announce_annealing();
+      end = simulated_annealing(run.instance, run.settings, run.search, output);
       break;
+  }
+  switch (end) {
+    case SearchEnd::finished:
+      return;
+    case SearchEnd::stopped:
+      stop_on_file("aberto", output.failed_log());
+    case SearchEnd::out_of_memory:
+      stop_short_of(kWorkingShortage);
+    case SearchEnd::out_of_tabu_memory:
+      stop_run("Faltando memoria ...\n");
   }
 }
 
 int run_program() {
-  RunState state;
-  state.start_clock = clock_ms();
+  RunState run;
+  run.search.start_clock = clock_ms();
   const bool console_open = open_missing_standard_streams();
-  const RunParameters parameters;
   // The console shows the search's progress; a large buffer keeps printing
   // from limiting the search. It is flushed before every read, at every new
   // best and at exit.
   std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-  set_up_run(parameters, state);
+  set_up_run(run);
 
   std::printf("Digite a sua escolha para rodar o programa \n\n");
   std::printf("Digite 1 para usar o SIMULATED ANNEALING\n");
   std::printf("Digite 2 para usar o BUSCA TABU\n");
   std::printf("Digite 3 para usar o Hibrido\n");
   const int choice = read_choice();
-  run_search(choice, parameters, state);
+  ProgramOutput output;
+  run_search(choice, run, output);
 
   const ClockTicks end_time = clock_ms();
-  final_report(state.fomin, state.demand, parameters.customer_count, parameters.vehicle_capacity,
-               state.best, state.matrix, state.route_length);
-  std::printf("Tempo de execucao do Programa = %15.7f\n\n",
-              seconds_between(state.start_clock, end_time));
+  const SearchState& search = run.search;
+  const Instance& instance = run.instance;
+  switch (final_report(search.fomin, instance.demand, instance.customer_count, instance.vehicle_capacity,
+                       search.best, instance.matrix, run.derived.route_length)) {
+    case ReportFile::written:
+      break;
+    case ReportFile::not_opened:
+      stop_on_file("aberto", "solucao.dat");
+    case ReportFile::not_written:
+      stop_on_file("escrito", "solucao.dat");
+  }
+  std::printf("Tempo de execucao do Programa = %15.7f\n\n", seconds_between(search.start_clock, end_time));
   std::printf("Tecle enter para encerrar o programa");
   std::fflush(stdout);
   std::getchar();
 
-  free_matrix(state.matrix);
-  free_vector(state.demand);
-  free_vector(state.current);
-  free_vector(state.best);
+  free_matrix(run.instance.matrix);
+  free_vector(run.instance.demand);
+  free_vector(run.search.current);
+  free_vector(run.search.best);
   // The run and its files are complete; a console that lost some of its
   // text is still a failure.
   if (!console_written() || !console_open) {

@@ -11,21 +11,12 @@
 #include <string>
 #include <utility>
 
-void fatal_error(std::string_view message) {
-  std::printf("\n ****** %.*s ******\n", static_cast<int>(message.size()), message.data());
-  std::printf("... Saindo do sistema ...\n");
-  std::fflush(stdout);
-  std::exit(1);
+std::string shortage_message(std::string_view what) {
+  return "\n ****** " + std::string(what) + " ******\n... Saindo do sistema ...\n";
 }
 
-void working_memory_error() { fatal_error("Falta memoria para alocar as estruturas de trabalho"); }
-
-std::vector<int> alloc_vector(int count) {
-  try {
-    return std::vector<int>(static_cast<std::size_t>(count));
-  } catch (const std::bad_alloc&) {
-    fatal_error("Falta memoria para alocar o vetor de ponteiros");
-  }
+bool alloc_vector(int count, std::vector<int>& vector) {
+  return with_working_memory([&] { vector = std::vector<int>(static_cast<std::size_t>(count)); });
 }
 
 void zero_vector(std::span<int> vector) {
@@ -34,16 +25,11 @@ void zero_vector(std::span<int> vector) {
 
 void free_vector(std::vector<int>& vector) { std::vector<int>().swap(vector); }
 
-DistanceMatrix alloc_matrix(int rows, int cols) {
-  DistanceMatrix matrix;
+bool alloc_matrix(int rows, int cols, DistanceMatrix& matrix) {
   matrix.rows = rows;
   matrix.cols = cols;
-  try {
-    matrix.cells.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
-  } catch (const std::bad_alloc&) {
-    fatal_error("Falta memoria para alocar a matriz de ponteiros");
-  }
-  return matrix;
+  return with_working_memory(
+      [&] { matrix.cells.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols)); });
 }
 
 void zero_matrix(DistanceMatrix& matrix) {
@@ -76,12 +62,6 @@ template <class... Values>
   throw ReadFailure{formatted(format, values...)};
 }
 
-[[noreturn]] void print_and_exit(const std::string& message) {
-  std::fputs(message.c_str(), stdout);
-  std::fflush(stdout);
-  std::exit(1);
-}
-
 template <class Read>
 std::optional<std::string> failure_of(Read read) {
   try {
@@ -92,18 +72,20 @@ std::optional<std::string> failure_of(Read read) {
   return std::nullopt;
 }
 
-// The whole file as text; a file that cannot be opened or read ends the run.
+// The whole file as text; a file that cannot be opened or read, or text that
+// cannot be held, is refused.
 std::string read_file(const char* path) {
   std::FILE* file = std::fopen(path, "r");
   if (file == nullptr) fail("O Arquivo %s nao pode ser aberto.\n", path);
   std::string text;
   char buffer[4096];
   std::size_t got = 0;
-  with_working_memory([&] {
+  const bool held = with_working_memory([&] {
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
   });
   const bool failed = std::ferror(file) != 0;
   std::fclose(file);
+  if (!held) throw ReadFailure{shortage_message(kWorkingShortage)};
   if (failed) fail("O Arquivo %s nao pode ser aberto.\n", path);
   return text;
 }
@@ -233,25 +215,32 @@ std::optional<std::string> load_demands(const char* path, DemandVector& demand, 
   return failure_of([&] { fill_demands(path, demand, penalty_weight); });
 }
 
+std::optional<std::string> load_dat_instance(const std::filesystem::path& folder, int customer_count,
+                                             int vehicle_capacity, int penalty_weight, Instance& instance) {
+  const int nodes = customer_count + 1;
+  instance.customer_count = customer_count;
+  instance.vehicle_capacity = vehicle_capacity;
+  if (!alloc_matrix(nodes, nodes, instance.matrix)) return shortage_message(kMatrixShortage);
+  zero_matrix(instance.matrix);
+  if (auto failure = load_distances((folder / "distancia.dat").c_str(), instance.matrix)) return failure;
+  if (!alloc_vector(nodes, instance.demand)) return shortage_message(kVectorShortage);
+  zero_vector(instance.demand);
+  return load_demands((folder / "demanda.dat").c_str(), instance.demand, penalty_weight);
+}
+
 std::optional<std::string> load_coordinates(const char* path, std::vector<NodePoint>& points) {
   return failure_of([&] { fill_coordinates(path, points); });
 }
 
-void read_distances(const char* path, DistanceMatrix& matrix) {
-  if (const auto message = load_distances(path, matrix)) print_and_exit(*message);
-}
-
-void read_demands(const char* path, DemandVector& demand, int penalty_weight) {
-  if (const auto message = load_demands(path, demand, penalty_weight)) print_and_exit(*message);
-}
-
-void check_truck_count(const char* path, int min_trucks, int customer_count) {
+std::optional<std::string> check_truck_count(const char* path, int min_trucks, int customer_count) {
   if (min_trucks > customer_count)
-    print_and_exit(formatted("Demanda total exige %d caminhoes, mais que os %d clientes, no arquivo %s.\n",
-                             min_trucks, customer_count, path));
+    return formatted("Demanda total exige %d caminhoes, mais que os %d clientes, no arquivo %s.\n",
+                             min_trucks, customer_count, path);
+  return std::nullopt;
 }
 
-void check_distance_range(const char* path, const DistanceMatrix& matrix, int route_length) {
+std::optional<std::string> check_distance_range(const char* path, const DistanceMatrix& matrix,
+                                                int route_length) {
   double largest = 0.0;
   bool negative = false;
   for (const float cell : matrix.cells) {
@@ -264,5 +253,6 @@ void check_distance_range(const char* path, const DistanceMatrix& matrix, int ro
   const double k_u = edges / 16777216.0;
   const double reach = largest * edges * (1.0 + k_u / (1.0 - k_u)) * (negative ? 2.0 : 1.0);
   if (reach > static_cast<double>(std::numeric_limits<float>::max()))
-    print_and_exit(formatted("Distancias grandes demais no arquivo %s.\n", path));
+    return formatted("Distancias grandes demais no arquivo %s.\n", path);
+  return std::nullopt;
 }

@@ -1,8 +1,9 @@
 // The instance in memory: the distance matrix and the demand vector, the
-// storage routines the run uses for every long-lived array, and the two
-// readers of "distancia.dat" and "demanda.dat".
+// storage routines the run uses for every long-lived array, and the readers
+// of "distancia.dat", "demanda.dat" and "coordenadas.dat".
 #pragma once
 
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <span>
@@ -25,59 +26,6 @@ struct DistanceMatrix {
 // Demand of each node, indexed by node; entry 0 (the depot) is never used.
 using DemandVector = std::vector<int>;
 
-// Prints "\n ****** message ******\n" and "... Saindo do sistema ...\n" on
-// standard output and ends the process with status 1.
-[[noreturn]] void fatal_error(std::string_view message);
-
-// Storage: a block of `count` ints, or a rows x cols matrix. Out of memory ends
-// the run through fatal_error. The free routines release the storage at once.
-std::vector<int> alloc_vector(int count);
-void zero_vector(std::span<int> vector);
-void free_vector(std::vector<int>& vector);
-DistanceMatrix alloc_matrix(int rows, int cols);
-void zero_matrix(DistanceMatrix& matrix);
-void free_matrix(DistanceMatrix& matrix);
-
-// Fill the matrix from records "i, j, d" and the demands from records
-// "i, d". Records may span lines and the last record for a cell wins. A file
-// that cannot be opened, a node outside 0..customer_count, a malformed or
-// truncated record, a non-finite distance, or demands whose absolute sum times
-// penalty_weight would not fit an int end the run with a message and status 1.
-// customer_count is the largest node number (rows - 1, demand.size() - 1).
-void read_distances(const char* path, DistanceMatrix& matrix);
-void read_demands(const char* path, DemandVector& demand, int penalty_weight);
-
-// Instances a run cannot take end it with a message naming the file and
-// status 1. More trucks than customers: then some customer's demand alone
-// overloads a truck, no solution is free of overload, and the Route (and
-// every search's work on it) would grow with the demands.
-void check_truck_count(const char* path, int min_trucks, int customer_count);
-// Distances so large that the float distance of some Route of route_length
-// entries could overflow (or, with negative distances, the difference of two
-// Routes' distances, which every objective change holds).
-void check_distance_range(const char* path, const DistanceMatrix& matrix, int route_length);
-
-// Out of memory for the run's working storage (caches, tabu counts, scan
-// storage, the input text): ends the run through fatal_error.
-[[noreturn]] void working_memory_error();
-
-// Runs `allocate`, whose storage that cannot be had ends the run through
-// working_memory_error.
-template <class Allocate>
-void with_working_memory(Allocate allocate) {
-  try {
-    allocate();
-  } catch (const std::bad_alloc&) {
-    working_memory_error();
-  }
-}
-
-// The same readers without the print-and-exit: each returns the message the
-// readers above print (line end included), or nothing when the file was read.
-// On failure the matrix or vector holds the records read before it.
-std::optional<std::string> load_distances(const char* path, DistanceMatrix& matrix);
-std::optional<std::string> load_demands(const char* path, DemandVector& demand, int penalty_weight);
-
 // Where a node lies on the map: "coordenadas.dat" holds one record "i, x, y"
 // per node, read like the other two files (x and y as doubles). The program
 // itself never reads it; the companion tools draw the routes with it.
@@ -85,6 +33,82 @@ struct NodePoint {
   double x = 0.0;
   double y = 0.0;
 };
+
+// The instance a search solves: n customers (nodes 1..n), the depot (node
+// 0), the distances between them, each customer's demand and the capacity of
+// a truck; the points of the nodes when the instance gives them.
+struct Instance {
+  std::string name;
+  int customer_count = 0;
+  int vehicle_capacity = 0;
+  DistanceMatrix matrix;  // (n+1) x (n+1)
+  DemandVector demand;    // n+1 entries
+  std::optional<std::vector<NodePoint>> points;
+};
+
+// Nothing here ends the process: a failure comes back as a result, and the
+// program (or any other caller) decides what to print and whether to stop.
+
+// What the storage routines could not get, as the program names it.
+inline constexpr const char* kVectorShortage = "Falta memoria para alocar o vetor de ponteiros";
+inline constexpr const char* kMatrixShortage = "Falta memoria para alocar a matriz de ponteiros";
+inline constexpr const char* kWorkingShortage = "Falta memoria para alocar as estruturas de trabalho";
+
+// The message of storage that cannot be had: "\n ****** what ******\n" and
+// "... Saindo do sistema ...\n".
+std::string shortage_message(std::string_view what);
+
+// Storage: a block of `count` ints, or a rows x cols matrix. False when the
+// memory cannot be had. The free routines release the storage at once.
+[[nodiscard]] bool alloc_vector(int count, std::vector<int>& vector);
+void zero_vector(std::span<int> vector);
+void free_vector(std::vector<int>& vector);
+[[nodiscard]] bool alloc_matrix(int rows, int cols, DistanceMatrix& matrix);
+void zero_matrix(DistanceMatrix& matrix);
+void free_matrix(DistanceMatrix& matrix);
+
+// Runs `allocate`; false when its storage cannot be had (the working
+// storage of a search: caches, tabu counts, scan storage, input text).
+template <class Allocate>
+[[nodiscard]] bool with_working_memory(Allocate allocate) {
+  try {
+    allocate();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+// Instances a run cannot take, each giving the message that names the file
+// (line end included), or nothing. More trucks than customers: then some
+// customer's demand alone overloads a truck, no solution is free of
+// overload, and the Route (and every search's work on it) would grow with
+// the demands.
+std::optional<std::string> check_truck_count(const char* path, int min_trucks, int customer_count);
+// Distances so large that the float distance of some Route of route_length
+// entries could overflow (or, with negative distances, the difference of two
+// Routes' distances, which every objective change holds).
+std::optional<std::string> check_distance_range(const char* path, const DistanceMatrix& matrix,
+                                                int route_length);
+
+// The readers of "distancia.dat" (records "i, j, d") and "demanda.dat"
+// (records "i, d"). Records may span lines and the last record for a cell
+// wins. A file that cannot be opened, a node outside 0..customer_count, a
+// malformed or truncated record, a non-finite distance, or demands whose
+// absolute sum times penalty_weight would not fit an int are refused: each
+// returns the program's message (line end included; shortage_message when the
+// text cannot be held), or nothing when the file was read. customer_count is
+// the largest node number (rows - 1, demand.size() - 1). On failure the
+// matrix or vector holds the records read before it.
+std::optional<std::string> load_distances(const char* path, DistanceMatrix& matrix);
+std::optional<std::string> load_demands(const char* path, DemandVector& demand, int penalty_weight);
+
+// Reads "distancia.dat" and "demanda.dat" of `folder` (the working
+// directory when empty) into an instance of customer_count customers and
+// trucks of vehicle_capacity, with the program's storage routines, in the
+// program's order. Returns the first failure's message, or nothing.
+std::optional<std::string> load_dat_instance(const std::filesystem::path& folder, int customer_count,
+                                             int vehicle_capacity, int penalty_weight, Instance& instance);
 
 // Fills points[0..customer_count] (customer_count = points.size() - 1). Besides
 // the failures of the readers above, a coordinate that is not finite and a

@@ -125,9 +125,9 @@ void allocate_cache(RouteCache& cache, const DistanceMatrix& matrix, int route_l
 
 }  // namespace
 
-void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<const int> demand,
+bool cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<const int> demand,
                    int route_length, int vehicle_capacity, std::span<const int> route) {
-  with_working_memory([&] { allocate_cache(cache, matrix, route_length); });
+  if (!with_working_memory([&] { allocate_cache(cache, matrix, route_length); })) return false;
   cache.matrix = &matrix;
   cache.demand = demand;
   cache.route_length = route_length;
@@ -149,6 +149,7 @@ void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<co
   cache.gamma = summation_gamma(route_length);
   set_bound_coefficients(cache);
   cache_describe(cache, route);
+  return true;
 }
 
 void cache_describe(RouteCache& cache, std::span<const int> route) {

@@ -71,8 +71,8 @@ struct RouteCache {
 };
 
 // Sets up the cache for an instance and describes `route` (all storage is
-// allocated here, none later).
-void cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<const int> demand,
+// allocated here, none later). False when the storage cannot be had.
+[[nodiscard]] bool cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<const int> demand,
                    int route_length, int vehicle_capacity, std::span<const int> route);
 
 // Describes `route` anew (after any change the cache has not followed).

@@ -46,7 +46,7 @@ void banner(std::FILE* out, const report_file::Banner& text) {
 
 // Each row goes to the console first and then to the file. The console copy is
 // plain ASCII; the file copy carries its accents as Windows-1252 bytes.
-void final_report(float fomin, std::span<const int> demand, int customer_count, int vehicle_capacity,
+ReportFile final_report(float fomin, std::span<const int> demand, int customer_count, int vehicle_capacity,
                   std::span<const int> best, const DistanceMatrix& matrix, int route_length) {
   assert(route_length >= 1 && static_cast<std::size_t>(route_length) <= best.size());
   int trips_remaining = trucks_used(route_length, best);
@@ -55,7 +55,7 @@ void final_report(float fomin, std::span<const int> demand, int customer_count, 
 
   // A report file that cannot be opened or written fails the run, but only
   // after the console has shown the whole report: the routes are never lost.
-  File file(try_log_reset(kReportFile) ? std::fopen(kReportFile, "a+") : nullptr);
+  File file(log_reset(kReportFile) ? std::fopen(kReportFile, "a+") : nullptr);
   std::FILE* const out = file.get();
 
   const double objective = static_cast<double>(fomin);
@@ -110,7 +110,8 @@ void final_report(float fomin, std::span<const int> demand, int customer_count, 
     }
   }
 
-  if (out == nullptr) output_file_error(kReportFile);
+  if (out == nullptr) return ReportFile::not_opened;
   const bool failed = std::ferror(out) != 0;
-  if (std::fclose(file.release()) != 0 || failed) output_write_error(kReportFile);
+  if (std::fclose(file.release()) != 0 || failed) return ReportFile::not_written;
+  return ReportFile::written;
 }

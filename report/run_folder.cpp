@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -34,13 +35,12 @@ Failure read_log(const fs::path& path, bool& present, std::vector<ProgressRecord
 
 Failure read_run_instance(const fs::path& folder, const RunSizes& sizes, RunInstance& instance) {
   const int nodes = sizes.customer_count + 1;
-  instance.matrix = alloc_matrix(nodes, nodes);
-  zero_matrix(instance.matrix);
-  if (Failure failure = load_distances((folder / "distancia.dat").c_str(), instance.matrix)) return one_line(failure);
-  instance.demand = alloc_vector(nodes);
-  zero_vector(instance.demand);
-  if (Failure failure = load_demands((folder / "demanda.dat").c_str(), instance.demand, sizes.penalty_weight))
+  Instance read;
+  if (Failure failure =
+          load_dat_instance(folder, sizes.customer_count, sizes.vehicle_capacity, sizes.penalty_weight, read))
     return one_line(failure);
+  instance.matrix = std::move(read.matrix);
+  instance.demand = std::move(read.demand);
   instance.points.reset();
   const fs::path coordinates = folder / "coordenadas.dat";
   if (file_present(coordinates)) {

@@ -10,11 +10,9 @@
 
 #include "model/random.h"
 #include "model/route.h"
-#include "report/progress_log.h"
 
 namespace {
 
-constexpr const char* kLogPath = "fo_SA.out";
 constexpr double kStopTemperature = 0.1;
 
 // A swap needs two interior positions holding different values.
@@ -51,9 +49,9 @@ struct MetropolisTable {
   std::vector<float> accept;
 };
 
-MetropolisTable metropolis_table() {
-  MetropolisTable table;
-  with_working_memory([&] { table = {std::vector<float>(10000), std::vector<float>(10000)}; });
+// False when the table's storage cannot be had.
+bool fill_metropolis_table(MetropolisTable& table) {
+  if (!with_working_memory([&] { table = {std::vector<float>(10000), std::vector<float>(10000)}; })) return false;
   table.reject[0] = std::numeric_limits<float>::infinity();
   table.accept[0] = 700.0f;
   for (std::size_t step = 1; step < 10000; ++step) {
@@ -67,7 +65,7 @@ MetropolisTable metropolis_table() {
     if (static_cast<double>(rounded) > below) rounded = std::nextafter(rounded, -100.0f);
     table.accept[step] = rounded;
   }
-  return table;
+  return true;
 }
 
 // True when a change whose value before rounding to float is `low` (or more)
@@ -235,17 +233,25 @@ struct Carried {
   float fomin;
   long long move_count;  // billions in a 30-second run: past the range of an int
   CarriedBounds bounds;  // of fo, for the cached evaluation
+  bool stopped;          // the output asked the search to stop
 };
 
-// A new best: it becomes fomin and best, is printed and logged.
-[[gnu::noinline]] void record_new_best(Carried& carried, std::span<const int> current, std::span<int> best,
-                                       ClockTicks start_clock) {
+// The run a level belongs to: where new bests go and the clock they are timed on.
+struct Reporting {
+  SearchOutput& output;
+  ClockTicks start_clock;
+};
+
+// A new best: it becomes fomin and best, and the output is told, with the
+// time read now. False when the output asks the search to stop.
+[[gnu::noinline]] bool record_new_best(Carried& carried, std::span<const int> current, std::span<int> best,
+                                       const Reporting& reporting) {
   carried.fomin = carried.fo;
-  std::printf("Fomin = %f\n", static_cast<double>(carried.fomin));
-  std::fflush(stdout);
-  const ClockTicks reading = clock_ms();
-  log_progress(kLogPath, static_cast<float>(seconds_between(start_clock, reading)), carried.fo, carried.move_count);
   copy_route(static_cast<int>(current.size()), current, best);
+  const ClockTicks reading = clock_ms();
+  carried.stopped = !reporting.output.annealing_new_best(seconds_between(reporting.start_clock, reading),
+                                                         carried.fomin, carried.move_count);
+  return !carried.stopped;
 }
 
 // Two interior positions holding different values, drawn as the search draws them.
@@ -261,7 +267,7 @@ struct Carried {
 // One level of moves at one temperature, each evaluated over the whole Route.
 void whole_route_level(Carried& carried, std::span<int> current, std::span<int> best, int moves, float temperature,
                        const DistanceMatrix& matrix, int penalty_weight, int vehicle_capacity,
-                       std::span<const int> demand, const DrawBound& interior, ClockTicks start_clock) {
+                       std::span<const int> demand, const DrawBound& interior, const Reporting& reporting) {
   const int route_length = static_cast<int>(current.size());
   for (int level_move = 0; level_move < moves; ++level_move) {
     ++carried.move_count;
@@ -275,7 +281,7 @@ void whole_route_level(Carried& carried, std::span<int> current, std::span<int> 
       continue;
     }
     carried.fo = carried.fo + delta;
-    if (delta < 0.0f && carried.fo < carried.fomin) record_new_best(carried, current, best, start_clock);
+    if (delta < 0.0f && carried.fo < carried.fomin && !record_new_best(carried, current, best, reporting)) return;
   }
 }
 
@@ -285,7 +291,7 @@ void whole_route_level(Carried& carried, std::span<int> current, std::span<int> 
 template <bool intervals>
 [[gnu::noinline]] void cached_level(Carried& carried, RouteCache& cache, std::span<int> current, std::span<int> best,
                                     int moves, float temperature, int penalty_weight, const MetropolisTable& table,
-                                    const DrawBound& bound, ClockTicks start_clock) {
+                                    const DrawBound& bound, const Reporting& reporting) {
   float fo = carried.fo;
   CarriedBounds bounds = carried.bounds;
   const DrawBound interior = bound;
@@ -304,7 +310,10 @@ template <bool intervals>
     if (delta < 0.0f && fo < carried.fomin) {
       carried.fo = fo;
       carried.move_count += level_move + 1;
-      record_new_best(carried, current, best, start_clock);
+      if (!record_new_best(carried, current, best, reporting)) {
+        carried.bounds = bounds;
+        return;
+      }
       carried.move_count -= level_move + 1;
     }
   }
@@ -315,53 +324,69 @@ template <bool intervals>
 
 }  // namespace
 
-void simulated_annealing(float time_limit, float initial_temperature, float cooling_factor,
-                         int moves_per_temperature, int route_length, std::span<int> current,
-                         float& fo, const DistanceMatrix& matrix, int /*customer_count*/,
-                         int penalty_weight, int vehicle_capacity, std::span<const int> demand,
-                         float& fomin, std::span<int> best, ClockTicks start_clock,
-                         Evaluation evaluation, long long moves_made) {
+SearchEnd simulated_annealing(const Instance& instance, const Settings& settings, SearchState& state,
+                              SearchOutput& output, Evaluation evaluation) {
+  const DistanceMatrix& matrix = instance.matrix;
+  const std::span<const int> demand = instance.demand;
+  const int route_length = static_cast<int>(state.current.size());
+  const std::span<int> route = state.current;
+  const std::span<int> best = state.best;
+  const int penalty_weight = settings.penalty_weight;
+  const Reporting reporting{output, state.start_clock};
   int schedule_index = 1;
-  log_reset(kLogPath);
-  log_progress(kLogPath, 0.0f, fo, moves_made);
 
-  const std::span<int> route = current.first(static_cast<std::size_t>(route_length));
-  const int moves = has_two_interior_values(route_length, current) ? moves_per_temperature : 0;
+  if (!output.annealing_started(state.fo, state.moves)) return SearchEnd::stopped;
+  const int moves = has_two_interior_values(route_length, route) ? settings.moves_per_temperature : 0;
   RouteCache cache;
   MetropolisTable table;
-  if (evaluation == Evaluation::incremental) {
-    cache_prepare(cache, matrix, demand, route_length, vehicle_capacity, current);
-    table = metropolis_table();
-  }
+  if (evaluation == Evaluation::incremental &&
+      !(cache_prepare(cache, matrix, demand, route_length, instance.vehicle_capacity, route) &&
+        fill_metropolis_table(table)))
+    return SearchEnd::out_of_memory;
+
   const DrawBound interior = draw_bound(static_cast<std::uint32_t>(std::max(route_length - 2, 1)));
   // A Route's overload is at most the sum of the positive demands.
   double largest_excess = 0.0;
   for (std::size_t node = 1; node < demand.size(); ++node)
     largest_excess += std::max(0.0, static_cast<double>(demand[node]));
   const double largest_penalty = std::fabs(static_cast<double>(penalty_weight)) * largest_excess;
-  Carried carried{fo, fomin, moves_made,
-                  carried_bounds(static_cast<double>(fo), static_cast<double>(fo), cache, largest_penalty)};
+  Carried carried{state.fo, state.fomin, state.moves,
+                  carried_bounds(static_cast<double>(state.fo), static_cast<double>(state.fo), cache, largest_penalty),
+                  false};
+  // A move budget ends the run after exactly that many moves, within a level.
+  const long long budget = settings.move_limit;
+  const long long budget_end = carried.move_count + budget;
 
-  for (;;) {
-    float temperature = initial_temperature / static_cast<float>(schedule_index);
-    while (static_cast<double>(temperature) > kStopTemperature) {
+  for (bool going_on = true; going_on;) {
+    float temperature = settings.initial_temperature / static_cast<float>(schedule_index);
+    while (going_on && static_cast<double>(temperature) > kStopTemperature) {
+      int level_moves = moves;
+      if (budget > 0 && budget_end - carried.move_count < level_moves)
+        level_moves = static_cast<int>(budget_end - carried.move_count);
       if (evaluation == Evaluation::whole_route)
-        whole_route_level(carried, route, best, moves, temperature, matrix, penalty_weight, vehicle_capacity, demand,
-                          interior, start_clock);
+        whole_route_level(carried, route, best, level_moves, temperature, matrix, penalty_weight,
+                          instance.vehicle_capacity, demand, interior, reporting);
       else if (cache.intervals)
-        cached_level<true>(carried, cache, route, best, moves, temperature, penalty_weight, table, interior,
-                           start_clock);
+        cached_level<true>(carried, cache, route, best, level_moves, temperature, penalty_weight, table, interior,
+                           reporting);
       else
-        cached_level<false>(carried, cache, route, best, moves, temperature, penalty_weight, table, interior,
-                            start_clock);
-      temperature = temperature * cooling_factor;
+        cached_level<false>(carried, cache, route, best, level_moves, temperature, penalty_weight, table, interior,
+                            reporting);
+      if (carried.stopped) break;
+      temperature = temperature * settings.cooling_factor;
+      // Without a possible move the budget is never spent: the time limit alone ends the run.
+      going_on = !(budget > 0 && moves > 0 && carried.move_count >= budget_end) &&
+                 output.keep_searching({carried.fo, carried.fomin, carried.move_count});
     }
+    if (carried.stopped) break;
     ++schedule_index;
-    if (seconds_between(start_clock, clock_ms()) >= static_cast<double>(time_limit)) break;
+    if (going_on && seconds_between(state.start_clock, clock_ms()) >= static_cast<double>(settings.time_limit)) break;
   }
-  fo = carried.fo;
-  fomin = carried.fomin;
+  state.fo = carried.fo;
+  state.fomin = carried.fomin;
+  state.moves = carried.move_count;
+  if (carried.stopped) return SearchEnd::stopped;
 
-  std::printf("Tempo de execucao do Simulated Annealing = %15.7f\n\n",
-              seconds_between(start_clock, clock_ms()));
+  output.annealing_finished(seconds_between(state.start_clock, clock_ms()));
+  return SearchEnd::finished;
 }

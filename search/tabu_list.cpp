@@ -1,7 +1,5 @@
 #include "search/tabu_list.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <new>
 #include <utility>
 
@@ -21,9 +19,7 @@ std::unique_ptr<TabuMove> new_tabu_move(int no1, int no2) {
     move->no2 = no2;
     return move;
   } catch (const std::bad_alloc&) {
-    std::printf("Faltando memoria ...\n");
-    std::fflush(stdout);
-    std::exit(1);
+    return nullptr;
   }
 }
 

@@ -25,8 +25,8 @@ struct TabuList {
   ~TabuList();
 };
 
-// A new node holding (no1, no2), not yet linked. Out of memory ends the run
-// with "Faltando memoria ...\n" and status 1.
+// A new node holding (no1, no2), not yet linked; null when its memory
+// cannot be had.
 std::unique_ptr<TabuMove> new_tabu_move(int no1, int no2);
 
 // Links `move` after the newest node.

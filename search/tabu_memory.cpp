@@ -1,5 +1,7 @@
 #include "search/tabu_memory.h"
 
+#include <utility>
+
 #include "model/instance.h"
 
 namespace {
@@ -11,19 +13,22 @@ int& count_of(TabuMemory& memory, int i, int j) {
 }
 }  // namespace
 
-void memory_prepare(TabuMemory& memory, int route_length) {
+bool memory_prepare(TabuMemory& memory, int route_length) {
   while (memory.list.head) tabu_remove(memory.list.head.get(), memory.list);
   memory.length = 0;
   memory.positions = route_length;
-  with_working_memory([&] {
+  return with_working_memory([&] {
     memory.pair_count.assign(static_cast<std::size_t>(route_length) * static_cast<std::size_t>(route_length), 0);
   });
 }
 
-void memory_append(TabuMemory& memory, int no1, int no2) {
-  tabu_append(new_tabu_move(no1, no2), memory.list);
+bool memory_append(TabuMemory& memory, int no1, int no2) {
+  std::unique_ptr<TabuMove> move = new_tabu_move(no1, no2);
+  if (!move) return false;
+  tabu_append(std::move(move), memory.list);
   ++count_of(memory, no1, no2);
   ++memory.length;
+  return true;
 }
 
 void memory_remove_oldest(TabuMemory& memory) {

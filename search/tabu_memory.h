@@ -14,11 +14,13 @@ struct TabuMemory {
   std::vector<int> pair_count;  // moves held per unordered pair {i, j}
 };
 
-// An empty memory for Routes of route_length positions.
-void memory_prepare(TabuMemory& memory, int route_length);
+// An empty memory for Routes of route_length positions; false when the
+// counts' storage cannot be had.
+[[nodiscard]] bool memory_prepare(TabuMemory& memory, int route_length);
 
-// Appends the move (no1, no2) as a new node.
-void memory_append(TabuMemory& memory, int no1, int no2);
+// Appends the move (no1, no2) as a new node; false (and nothing appended)
+// when the node's memory cannot be had.
+[[nodiscard]] bool memory_append(TabuMemory& memory, int no1, int no2);
 
 // Removes the oldest move; nothing when empty.
 void memory_remove_oldest(TabuMemory& memory);

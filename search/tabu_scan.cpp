@@ -32,9 +32,9 @@ void best_admissible_swap(int& no1, int& no2, float& delta, int route_length, st
   }
 }
 
-void scan_prepare(ScanScratch& scratch, int route_length) {
+bool scan_prepare(ScanScratch& scratch, int route_length) {
   scratch.candidates.clear();
-  with_working_memory([&] {
+  return with_working_memory([&] {
     scratch.candidates.reserve(static_cast<std::size_t>(route_length) * static_cast<std::size_t>(route_length) / 2);
     scratch.removed.assign(static_cast<std::size_t>(route_length), 0.0);
   });

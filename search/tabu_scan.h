@@ -38,7 +38,7 @@ struct ScanScratch {
   std::vector<ScanCandidate> candidates;
   std::vector<double> removed;  // cost of the two edges around each position
 };
-void scan_prepare(ScanScratch& scratch, int route_length);
+[[nodiscard]] bool scan_prepare(ScanScratch& scratch, int route_length);  // false: no storage
 
 // The same choice as best_admissible_swap, bit for bit, through the cache of
 // the current Route and the pair counts of the tabu memory: every pair gets

@@ -1,84 +1,70 @@
 #include "search/tabu_search.h"
 
-#include <cstdio>
-
 #include "model/random.h"
 #include "model/route.h"
-#include "report/progress_log.h"
 #include "search/tabu_memory.h"
 #include "search/tabu_scan.h"
 
-namespace {
-
-constexpr const char* kLogPath = "fo_BT.out";
-
-// The search's last line: the time since the run started.
-void print_closing_line(ClockTicks start_clock) {
-  std::printf("Tempo de execucao da busca tabu = %7.2f segundos\n", elapsed_seconds(start_clock));
-}
-
-}  // namespace
-
-void tabu_search(float time_limit, int max_stall, int base_tenure, int route_length,
-                 std::span<int> current, float& fo, const DistanceMatrix& matrix,
-                 int customer_count, int penalty_weight, int vehicle_capacity,
-                 std::span<const int> demand, float& fomin, std::span<int> best,
-                 ClockTicks start_clock, int flat_move_limit, int tenure_step,
-                 Evaluation evaluation, std::vector<SwapChoice>* trace) {
+SearchEnd tabu_search(const Instance& instance, const Settings& settings, SearchState& state, SearchOutput& output,
+                      Evaluation evaluation) {
+  const int route_length = static_cast<int>(state.current.size());
+  const std::span<int> current = state.current;
+  const std::span<int> best = state.best;
+  const ClockTicks start_clock = state.start_clock;
+  const int penalty_weight = settings.penalty_weight;
+  const DerivedValues derived = derived_values(settings, instance);
+  float& fo = state.fo;
+  float& fomin = state.fomin;
   ClockTicks reading = clock_ms();
   // A 30-second run makes a few million iterations: far from the range of
   // an int, even on a machine ten times as fast.
   int iter = 0;
   int last_improvement = 0;
-  int tenure = base_tenure;
+  int tenure = settings.base_tenure;
   int flat_moves = 0;
-  // Both products are formed in double: 35 and 1600 with the fixed settings.
-  const int tenure_draw_bound = static_cast<int>(customer_count * 0.7);
-  const double trim_stall = max_stall * 0.8;
   int no1 = 0;
   int no2 = 0;
   float delta = 0.0f;
   TabuMemory memory;
-  memory_prepare(memory, route_length);
   RouteCache cache;
   ScanScratch scratch;
   const bool cached = evaluation == Evaluation::incremental;
-  if (cached) {
-    cache_prepare(cache, matrix, demand, route_length, vehicle_capacity, current);
-    scan_prepare(scratch, route_length);
-  }
+  if (!memory_prepare(memory, route_length) ||
+      (cached && !(cache_prepare(cache, instance.matrix, instance.demand, route_length, instance.vehicle_capacity,
+                                 current) &&
+                   scan_prepare(scratch, route_length))))
+    return SearchEnd::out_of_memory;
   const auto scan = [&] {
     if (cached)
-      best_admissible_swap_cached(no1, no2, delta, cache, current, fo, penalty_weight, fomin, memory,
-                                  scratch);
+      best_admissible_swap_cached(no1, no2, delta, cache, current, fo, penalty_weight, fomin, memory, scratch);
     else
-      best_admissible_swap(no1, no2, delta, route_length, current, fo, matrix, penalty_weight,
-                           vehicle_capacity, demand, fomin, memory.list);
+      best_admissible_swap(no1, no2, delta, route_length, current, fo, instance.matrix, penalty_weight,
+                           instance.vehicle_capacity, instance.demand, fomin, memory.list);
+  };
+  // Ends the search with the best Route as the current one.
+  const auto finish = [&] {
+    copy_route(route_length, best, current);
+    fo = fomin;
+    output.tabu_finished(elapsed_seconds(start_clock));
+    return SearchEnd::finished;
   };
 
-  log_reset(kLogPath);
-  log_progress(kLogPath, static_cast<float>(seconds_between(start_clock, reading)), fo, iter);
+  if (!output.tabu_started(seconds_between(start_clock, reading), fo)) return SearchEnd::stopped;
 
   for (;;) {
     ++iter;
+    ++state.iterations;
     scan();
     while (delta == kNothingAdmissible) {
       // With at most one move in the list a new scan would find nothing
       // again: end the search as a restart would.
-      if (memory.length <= 1) {
-        copy_route(route_length, best, current);
-        fo = fomin;
-        print_closing_line(start_clock);
-        return;
-      }
+      if (memory.length <= 1) return finish();
       memory_trim(memory);
       scan();
     }
-    if (trace != nullptr) trace->push_back({no1, no2, delta});
-    std::printf("melhor delta = %4f\n", static_cast<double>(delta));
-    std::printf("no1 = %2d no2 = %2d \n", no1, no2);
+    output.tabu_move_chosen(iter, delta, no1, no2);
 
-    memory_append(memory, no1, no2);
+    if (!memory_append(memory, no1, no2)) return SearchEnd::out_of_tabu_memory;
     if (memory.length > tenure) memory_remove_oldest(memory);
 
     swap_positions(no1, no2, current);
@@ -87,36 +73,36 @@ void tabu_search(float time_limit, int max_stall, int base_tenure, int route_len
 
     if (delta == 0.0f) {
       ++flat_moves;
-      if (flat_moves >= flat_move_limit) tenure += tenure_step;
+      if (flat_moves >= settings.flat_move_limit) tenure += settings.tenure_step;
     } else {
       flat_moves = 0;
     }
 
     if (fo < fomin) {
       reading = clock_ms();
-      log_progress(kLogPath, static_cast<float>(seconds_between(start_clock, reading)), fo, iter);
       fomin = fo;
       last_improvement = iter;
       copy_route(route_length, current, best);
-      tenure = base_tenure;
-      std::printf("iter = %3d  ***   fomin = %5f\n", iter, static_cast<double>(fomin));
-      std::fflush(stdout);
+      tenure = settings.base_tenure;
+      if (!output.tabu_new_best(seconds_between(start_clock, reading), fomin, iter)) return SearchEnd::stopped;
     }
 
     const int stall = iter - last_improvement;
-    std::printf("fo = %5f     iteracoes sem melhora = %5d\n", static_cast<double>(fo), stall);
-    if (static_cast<double>(stall) == trim_stall) memory_trim(memory);
-    if (stall < max_stall) continue;
+    output.tabu_iteration_done(fo, stall);
+    if (static_cast<double>(stall) == derived.trim_stall) memory_trim(memory);
+    if ((settings.iteration_limit > 0 && iter >= settings.iteration_limit) ||
+        !output.keep_searching({fo, fomin, state.iterations}))
+      return finish();
+    if (stall < settings.max_stall) continue;
 
     last_improvement = iter;
     memory_trim(memory);
     reading = clock_ms();
-    tenure = static_cast<int>(random_below(tenure_draw_bound) + customer_count * 0.2);
+    tenure = static_cast<int>(random_below(derived.tenure_draw_bound) + derived.tenure_floor);
     copy_route(route_length, best, current);
     if (cached) cache_describe(cache, current);
     fo = fomin;
-    if (!(seconds_between(start_clock, reading) < static_cast<double>(time_limit))) break;
+    if (!(seconds_between(start_clock, reading) < static_cast<double>(settings.time_limit))) break;
   }
-
-  print_closing_line(start_clock);
+  return finish();
 }

@@ -118,7 +118,7 @@ plot::RouteMap route_map(const RunInstance& instance, const ReportValues& report
 }
 
 void view(const Options& options) {
-  const RunParameters parameters;
+  const Settings settings = program_settings(kProgramCustomers);
   const fs::path& folder = options.folder;
   std::error_code error;
   if (!folder.empty() && !fs::is_directory(folder, error)) throw Refused{folder.string() + ": not a folder"};
@@ -135,7 +135,7 @@ void view(const Options& options) {
   }
 
   RunFolder run;
-  refuse_on(read_run_folder(folder, {parameters.customer_count, parameters.vehicle_capacity, parameters.penalty_weight},
+  refuse_on(read_run_folder(folder, {kProgramCustomers, kProgramCapacity, settings.penalty_weight},
                             run));
   const RunInstance& instance = run.instance;
   const ReportValues& report = run.report;
@@ -149,9 +149,9 @@ void view(const Options& options) {
   refuse_on(stage.open("cvrpview"));
   refuse_on(plot::write_text(stage.staged("solucao.sol"),
                              cvrplib_solution_text(routes, static_cast<double>(checked.distance))));
-  refuse_on(plot::draw_route_map(route_map(instance, report, checked, parameters.vehicle_capacity), stage.work(),
+  refuse_on(plot::draw_route_map(route_map(instance, report, checked, kProgramCapacity), stage.work(),
                                  stage.staged("rotas.svg"), stage.staged("rotas.png")));
-  const double time_limit = static_cast<double>(parameters.time_limit);
+  const double time_limit = static_cast<double>(settings.time_limit);
   refuse_on(plot::draw_progress(progress_plot(logs, report, time_limit, best, best_label), stage.work(),
                                 stage.staged("progresso.svg"), stage.staged("progresso.png")));
   refuse_on(stage.commit(kOutputs));

@@ -81,4 +81,12 @@ TEST_F(RunStreams, FullConsoleFailsTheRunAfterItsFiles) {
   expect_files_intact("fo_BT.out");
 }
 
+// A report file that cannot be opened fails the run with its message, after
+// the whole report on the console.
+TEST_F(RunStreams, UnopenableReportFileFailsTheRunAfterTheConsoleReport) {
+  fs::create_directory("solucao.dat");
+  EXPECT_EXIT(run_with("1\n\n\n", [] { dup2(STDERR_FILENO, STDOUT_FILENO); }), ::testing::ExitedWithCode(1),
+              "Carga\\[[0-9]+\\] = [0-9]+\n\\*{80}\n\nO arquivo solucao\\.dat nao pode ser aberto$");
+}
+
 }  // namespace

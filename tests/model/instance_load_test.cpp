@@ -1,5 +1,5 @@
-// The readers' cores, which return the failure message instead of printing
-// it, and the reader of coordenadas.dat.
+// What a reader keeps of a file it refuses, the program's instance read from
+// a folder, and the reader of coordenadas.dat.
 #include "model/instance.h"
 
 #include <gtest/gtest.h>
@@ -11,16 +11,32 @@ namespace {
 using testing_support::ScratchDir;
 using testing_support::write_file;
 
-TEST(InstanceLoad, CoresReturnTheMessageTheReadersPrint) {
+TEST(InstanceLoad, RecordsBeforeAFailureAreKept) {
   ScratchDir dir;
-  DistanceMatrix matrix = alloc_matrix(4, 4);
-  DemandVector demand = alloc_vector(4);
+  DistanceMatrix matrix{4, 4, std::vector<float>(16)};
+  DemandVector demand(4);
   EXPECT_EQ(load_distances("distancia.dat", matrix), "O Arquivo distancia.dat nao pode ser aberto.\n");
   write_file("distancia.dat", "1, 2, 3.5\n1, 7, 2\n");
   EXPECT_EQ(load_distances("distancia.dat", matrix), "No 7 fora do intervalo 0..3 no arquivo distancia.dat.\n");
   EXPECT_EQ(matrix.at(1, 2), 3.5f);  // the records before the failure are in
   write_file("demanda.dat", "1, 2000000\n2, 147484\n");
   EXPECT_EQ(load_demands("demanda.dat", demand, 1000), "Demanda total grande demais no arquivo demanda.dat.\n");
+  EXPECT_EQ(demand[2], 147484);
+}
+
+TEST(InstanceLoad, DatFolderNamesTheFileThatFails) {
+  ScratchDir dir;
+  Instance instance;
+  EXPECT_EQ(load_dat_instance("", 3, 160, 1000, instance), "O Arquivo distancia.dat nao pode ser aberto.\n");
+  std::filesystem::create_directory("folder");
+  write_file("folder/distancia.dat", "1, 2, 3.5\n");
+  EXPECT_EQ(load_dat_instance("folder", 3, 160, 1000, instance),
+            "O Arquivo folder/demanda.dat nao pode ser aberto.\n");
+  write_file("folder/demanda.dat", "3, 7\n");
+  ASSERT_EQ(load_dat_instance("folder", 3, 160, 1000, instance), std::nullopt);
+  EXPECT_EQ(instance.demand, (DemandVector{0, 0, 0, 7}));
+  EXPECT_EQ(instance.matrix.at(1, 2), 3.5f);
+  EXPECT_EQ(instance.vehicle_capacity, 160);
 }
 
 TEST(InstanceLoad, CoordinatesNeedEveryNodeOnceFinite) {

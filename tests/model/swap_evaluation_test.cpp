@@ -56,7 +56,7 @@ TEST_P(SwapEvaluation, MatchesWholeRouteOnEveryPair) {
     Route route = random_route(c.n, c.zeros, engine);
     const int length = static_cast<int>(route.size());
     RouteCache cache;
-    cache_prepare(cache, instance.matrix, instance.demand, length, capacity, route);
+    ASSERT_TRUE(cache_prepare(cache, instance.matrix, instance.demand, length, capacity, route));
     ASSERT_EQ(cache.distance, route_distance(length, instance.matrix, route));
     ASSERT_EQ(cache.excess, capacity_excess(length, capacity, route, instance.demand));
     // Each piece against the whole-Route evaluation of the swapped Route.

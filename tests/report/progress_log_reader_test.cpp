@@ -11,11 +11,11 @@ using namespace testing_support;
 
 TEST(ProgressLogReader, ReadsWhatLogProgressWritesAndRefusesOtherLines) {
   ScratchDir dir;
-  log_reset("fo_BT.out");
+  EXPECT_TRUE(log_reset("fo_BT.out"));
   int counter = 0;
-  log_progress("fo_BT.out", 1.5f, 181831.97f, counter);
+  EXPECT_TRUE(log_progress("fo_BT.out", 1.5f, 181831.97f, counter));
   counter = 123456;
-  log_progress("fo_BT.out", 30.25f, 524.61f, counter);
+  EXPECT_TRUE(log_progress("fo_BT.out", 30.25f, 524.61f, counter));
   std::vector<ProgressRecord> records;
   ASSERT_EQ(read_progress_log("fo_BT.out", records), std::nullopt);
   ASSERT_EQ(records.size(), 2u);

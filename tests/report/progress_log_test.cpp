@@ -10,14 +10,14 @@ using namespace testing_support;
 TEST(ProgressLog, RecordsUseMinimumWidthsAndAppend) {
   ScratchDir dir;
   int counter = 4321;
-  log_progress("fo_SA.out", 12.5f, 1234.5f, counter);
+  EXPECT_TRUE(log_progress("fo_SA.out", 12.5f, 1234.5f, counter));
   counter = 0;
-  log_progress("fo_SA.out", 0.0f, 7.0f, counter);
+  EXPECT_TRUE(log_progress("fo_SA.out", 0.0f, 7.0f, counter));
   counter = 123456;
-  log_progress("fo_SA.out", 30.25f, 123456.789f, counter);
+  EXPECT_TRUE(log_progress("fo_SA.out", 30.25f, 123456.789f, counter));
   // The annealing counts billions of moves: past the range of an int, in full.
-  log_progress("fo_SA.out", 26.0f, 530.0f, 2147483647LL);
-  log_progress("fo_SA.out", 29.5f, 529.5f, 25000000000LL);
+  EXPECT_TRUE(log_progress("fo_SA.out", 26.0f, 530.0f, 2147483647LL));
+  EXPECT_TRUE(log_progress("fo_SA.out", 29.5f, 529.5f, 25000000000LL));
   EXPECT_EQ(read_file("fo_SA.out"),
             "12.50\t  1234.50\t   4321\n"
             "0.00\t  7.00\t      0\n"
@@ -29,25 +29,21 @@ TEST(ProgressLog, RecordsUseMinimumWidthsAndAppend) {
 TEST(ProgressLog, ResetEmptiesOrCreatesAndLaterLinesAppend) {
   ScratchDir dir;
   write_file("fo_BT.out", "1.00\t  5.00\t      0\n");
-  log_reset("fo_BT.out");
+  EXPECT_TRUE(log_reset("fo_BT.out"));
   EXPECT_EQ(read_file("fo_BT.out"), "");
-  log_reset("fresh.out");
+  EXPECT_TRUE(log_reset("fresh.out"));
   ASSERT_TRUE(std::filesystem::exists("fresh.out"));
   EXPECT_EQ(std::filesystem::file_size("fresh.out"), 0u);
 
   write_file("fo_BT.out", "earlier\n");
   const int iter = 17;
-  log_progress("fo_BT.out", 2.5f, 99.0f, iter);
+  EXPECT_TRUE(log_progress("fo_BT.out", 2.5f, 99.0f, iter));
   EXPECT_EQ(read_file("fo_BT.out"), "earlier\n2.50\t  99.00\t     17\n");
 }
 
-TEST(ProgressLogDeathTest, UnopenableFileEndsRunWithStatusOne) {
+TEST(ProgressLog, UnopenableFileIsReported) {
   ScratchDir dir;
   std::filesystem::create_directory("a_folder");
-  const int counter = 1;
-  // The message has no line break: "$" only matches at the very end.
-  EXPECT_EXIT((stdout_to_stderr(), log_progress("missing/fo_SA.out", 1.0f, 2.0f, counter)),
-              ::testing::ExitedWithCode(1), "^O arquivo missing/fo_SA\\.out nao pode ser aberto$");
-  EXPECT_EXIT((stdout_to_stderr(), log_reset("a_folder")), ::testing::ExitedWithCode(1),
-              "^O arquivo a_folder nao pode ser aberto$");
+  EXPECT_FALSE(log_progress("missing/fo_SA.out", 1.0f, 2.0f, 1));
+  EXPECT_FALSE(log_reset("a_folder"));
 }

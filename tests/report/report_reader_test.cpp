@@ -131,10 +131,12 @@ TEST_F(ReportReader, EmptyTripsAddCellZeroZeroWhereTheyStood) {
 TEST(ReportReaderSearch, CarriedObjectiveOfARealRunPasses) {
   SearchProblem p = cmt1_problem();
   ScratchDir dir;
-  capture_stdout([&] {
-    simulated_annealing(0.0f, 100.0f, 0.97f, 2000, p.length(), p.current, p.fo, p.matrix, 50, 1000, 160, p.demand,
-                        p.fomin, p.best, 0);
-  });
+  Settings settings = program_settings(50);
+  settings.time_limit = 0.0f;
+  settings.initial_temperature = 100.0f;
+  settings.moves_per_temperature = 2000;
+  SearchOutput silent;
+  ASSERT_EQ(p.run(simulated_annealing, settings, silent), SearchEnd::finished);
   write_report(p.fomin, p.demand, p.best, p.matrix);
   ReportValues report;
   ASSERT_EQ(read_report("solucao.dat", report), std::nullopt);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/program_output.h"
 #include "model/random.h"
 #include "model/route.h"
 #include "support/test_support.h"
@@ -17,7 +18,6 @@ namespace {
 
 using namespace testing_support;
 
-constexpr int kPenalty = 1000;
 constexpr const char* kClosing = "Tempo de execucao do Simulated Annealing = ";
 
 using Problem = SearchProblem;
@@ -25,10 +25,13 @@ using Problem = SearchProblem;
 std::string anneal(Problem& p, float initial_temperature, int moves_per_temperature,
                    ClockTicks start_clock, float time_limit = 0.0f,
                    Evaluation evaluation = Evaluation::incremental, long long moves_made = 0) {
+  Settings settings = program_settings(p.customers());
+  settings.time_limit = time_limit;
+  settings.initial_temperature = initial_temperature;
+  settings.moves_per_temperature = moves_per_temperature;
+  ProgramOutput output;
   return capture_stdout([&] {
-    simulated_annealing(time_limit, initial_temperature, 0.97f, moves_per_temperature, p.length(),
-                        p.current, p.fo, p.matrix, p.matrix.rows - 1, kPenalty, p.capacity,
-                        p.demand, p.fomin, p.best, start_clock, evaluation, moves_made);
+    EXPECT_EQ(p.run(simulated_annealing, settings, output, start_clock, evaluation, moves_made), SearchEnd::finished);
   });
 }
 

@@ -21,27 +21,17 @@ using testing_support::capture_stdout;
 using testing_support::read_file;
 using testing_support::ScratchDir;
 
-constexpr int kCapacity = 160;
-constexpr int kPenalty = 1000;
-
-struct Instance {
-  std::string name;
-  DistanceMatrix matrix;
-  DemandVector demand;
-  int customers = 0;
-};
-
 // Distances rounded to whole numbers (many equal changes), a matrix of
 // zeros (every change is 0), demands that overload every Route, distances so
 // large that the cache gives no bounds (every move evaluated exactly), and
-// the bundled instance.
+// the bundled instance; trucks of 160.
 std::vector<Instance> instances() {
   std::vector<Instance> all;
   const auto add = [&all](std::string name, int n, unsigned seed, int max_demand, bool asymmetric,
                           bool rounded, bool zero, float scale = 1.0f) {
     auto random = testing_support::random_instance(n, seed, max_demand, asymmetric);
     for (float& cell : random.matrix.cells) cell = scale * (zero ? 0.0f : rounded ? std::round(cell) : cell);
-    all.push_back({std::move(name), std::move(random.matrix), std::move(random.demand), n});
+    all.push_back({std::move(name), n, 160, std::move(random.matrix), std::move(random.demand), std::nullopt});
   };
   add("symmetric", 20, 11, 40, false, false, false);
   add("asymmetric", 16, 12, 60, true, false, false);
@@ -49,33 +39,21 @@ std::vector<Instance> instances() {
   add("zero", 9, 14, 50, false, false, true);
   add("overloaded", 12, 15, 150, false, false, false);
   add("huge", 8, 16, 60, false, false, false, 1e34f);
-  Instance cmt1{"cmt1", alloc_matrix(51, 51), alloc_vector(51), 50};
-  read_distances(CVRP_EXAMPLES_DIR "/cmt1/distancia.dat", cmt1.matrix);
-  read_demands(CVRP_EXAMPLES_DIR "/cmt1/demanda.dat", cmt1.demand, kPenalty);
-  all.push_back(std::move(cmt1));
+  all.push_back(testing_support::cmt1_instance());
   return all;
 }
 
 // The program's start: a random initial Route and its objective.
 struct Start {
-  Route current;
-  Route best;
-  float fo = 0.0f;
-  float fomin = 0.0f;
+  SearchState state;
   RandomEngine engine;
 };
 
 Start initial(const Instance& instance, unsigned seed) {
-  seed_random(seed);
-  const int trucks = std::max(1, min_trucks(instance.demand, instance.customers + 1, kCapacity));
-  const int length = instance.customers + trucks + 1;
+  Settings settings = program_settings(instance.customer_count);
+  settings.random_seed = static_cast<int>(seed);
   Start start;
-  start.current.assign(static_cast<std::size_t>(length), 0);
-  start.best = start.current;
-  build_initial_route(instance.demand, length, start.current, instance.customers, start.best);
-  start.fo = objective_value(kPenalty * capacity_excess(length, kCapacity, start.current, instance.demand),
-                             route_distance(length, instance.matrix, start.current));
-  start.fomin = start.fo;
+  EXPECT_TRUE(start_search(instance, settings, derived_values(settings, instance), start.state));
   start.engine = random_engine();
   return start;
 }
@@ -124,32 +102,28 @@ class EvaluationIdentity : public ::testing::Test {
 };
 std::vector<Instance>* EvaluationIdentity::all_ = nullptr;
 
-// Runs `search(current, fo, best, fomin, trace)` from the start in a scratch
-// folder with `clock` in place, and keeps what it leaves behind, with the log.
-template <typename Search>
-Result run(const Start& start, ClockSource clock, const char* log, Search search) {
+// Runs `search` from the start in a scratch folder with `clock` in place,
+// through the program's output, and keeps what it leaves behind, with the log.
+Result run(const Instance& instance, const Start& start, ClockSource clock, const char* log,
+           testing_support::SearchProblem::SearchFunction search, const Settings& settings, Evaluation evaluation) {
   ScratchDir scratch;
-  Result result{start.current, start.best, 0, 0, {}, {}, {}, {}};
-  float fo = start.fo;
-  float fomin = start.fomin;
+  SearchState state = start.state;
   random_engine() = start.engine;
+  testing_support::TracingOutput output;
+  iterations_made = &output.trace;
   set_clock_source(clock);
-  result.console = capture_stdout([&] { search(result.current, fo, result.best, fomin, result.trace); });
+  const std::string console = capture_stdout([&] { search(instance, settings, state, output, evaluation); });
   set_clock_source(steady_clock_ms);
-  result.fo_bits = std::bit_cast<std::uint32_t>(fo);
-  result.fomin_bits = std::bit_cast<std::uint32_t>(fomin);
-  result.log = read_file(log);
-  result.engine = random_engine();
-  return result;
+  return {state.current,   state.best,     std::bit_cast<std::uint32_t>(state.fo),
+          std::bit_cast<std::uint32_t>(state.fomin), console, read_file(log), output.trace, random_engine()};
 }
 
 Result anneal(const Instance& instance, const Start& start, int moves_per_temperature, Evaluation evaluation) {
   readings = 0;
-  return run(start, counting_clock, "fo_SA.out", [&](Route& current, float& fo, Route& best, float& fomin, auto&) {
-    simulated_annealing(0.0f, 10000.0f, 0.97f, moves_per_temperature, static_cast<int>(current.size()), current,
-                        fo, instance.matrix, instance.customers, kPenalty, kCapacity, instance.demand, fomin, best,
-                        0, evaluation);
-  });
+  Settings settings = program_settings(instance.customer_count);
+  settings.time_limit = 0.0f;
+  settings.moves_per_temperature = moves_per_temperature;
+  return run(instance, start, counting_clock, "fo_SA.out", simulated_annealing, settings, evaluation);
 }
 
 TEST_F(EvaluationIdentity, AnnealingMakesTheSameMovesOverAWholeSchedule) {
@@ -168,13 +142,10 @@ TEST_F(EvaluationIdentity, AnnealingMakesTheSameMovesOverAWholeSchedule) {
 }
 
 Result tabu(const Instance& instance, const Start& start, float seconds, Evaluation evaluation) {
-  return run(start, iteration_clock, "fo_BT.out",
-             [&](Route& current, float& fo, Route& best, float& fomin, std::vector<SwapChoice>& trace) {
-               iterations_made = &trace;
-               tabu_search(seconds, 2000, 40, static_cast<int>(current.size()), current, fo, instance.matrix,
-                           instance.customers, kPenalty, kCapacity, instance.demand, fomin, best, 0, 5, 10,
-                           evaluation, &trace);
-             });
+  Settings settings = program_settings(instance.customer_count);
+  settings.time_limit = seconds;
+  settings.base_tenure = 40;
+  return run(instance, start, iteration_clock, "fo_BT.out", tabu_search, settings, evaluation);
 }
 
 TEST_F(EvaluationIdentity, TabuScansChooseTheSameSwapAtEveryIteration) {

@@ -24,7 +24,7 @@ struct Choice {
   float delta;
 };
 
-struct Instance {
+struct ScanInstance {
   DistanceMatrix matrix;
   DemandVector demand;
   int capacity;
@@ -33,15 +33,15 @@ struct Instance {
 
 // Runs both scans with the given tabu pairs (oldest first). Each must leave
 // the Route as it was and choose the same; the plain scan's choice is returned.
-Choice scan(Instance& instance, float fo, float fomin, const Pairs& tabu) {
+Choice scan(ScanInstance& instance, float fo, float fomin, const Pairs& tabu) {
   const Route entry = instance.route;
   const int length = static_cast<int>(instance.route.size());
   TabuList list;
   TabuMemory memory;
-  memory_prepare(memory, length);
+  EXPECT_TRUE(memory_prepare(memory, length));
   for (const auto& [no1, no2] : tabu) {
     tabu_append(new_tabu_move(no1, no2), list);
-    memory_append(memory, no1, no2);
+    EXPECT_TRUE(memory_append(memory, no1, no2));
   }
   Choice plain{kUntouched, kUntouched, 0.0f};
   best_admissible_swap(plain.no1, plain.no2, plain.delta, length, instance.route, fo,
@@ -49,9 +49,9 @@ Choice scan(Instance& instance, float fo, float fomin, const Pairs& tabu) {
   EXPECT_EQ(instance.route, entry);
 
   RouteCache cache;
-  cache_prepare(cache, instance.matrix, instance.demand, length, instance.capacity, instance.route);
+  EXPECT_TRUE(cache_prepare(cache, instance.matrix, instance.demand, length, instance.capacity, instance.route));
   ScanScratch scratch;
-  scan_prepare(scratch, length);
+  EXPECT_TRUE(scan_prepare(scratch, length));
   Choice cached{kUntouched, kUntouched, 0.0f};
   best_admissible_swap_cached(cached.no1, cached.no2, cached.delta, cache, instance.route, fo,
                               kPenalty, fomin, memory, scratch);
@@ -84,7 +84,7 @@ Choice scan(Instance& instance, float fo, float fomin, const Pairs& tabu) {
 //   (2,3) [0,1,0,2,3,0]: 2+5+3+1+2 = 13, 0            ->    -9
 //   (2,4) [0,1,3,0,2,0]: 2+7+2+3+8 = 22, 0            ->     0
 //   (3,4) [0,1,2,3,0,0]: 2+6+1+2+0 = 11, 2            -> +1989
-Instance two_trips() {
+ScanInstance two_trips() {
   return {make_matrix(3, {0, 2, 3, 4, 5, 0, 6, 7, 8, 9, 0, 1, 2, 3, 4, 0}),
           {0, 3, 4, 5}, 10, {0, 1, 2, 0, 3, 0}};
 }
@@ -92,7 +92,7 @@ Instance two_trips() {
 const Pairs kAllSix = {{1, 2}, {1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}};
 
 TEST(TabuScanChoice, SmallestAdmissibleChangeWins) {
-  Instance instance = two_trips();
+  ScanInstance instance = two_trips();
   // A depot entry and a customer: the trip boundary moves.
   EXPECT_CHOICE(scan(instance, 22.0f, 22.0f, {}), 2, 3, -9.0f);
   // Changes are measured against the fo handed in, not the Route's objective.
@@ -108,7 +108,7 @@ TEST(TabuScanChoice, SmallestAdmissibleChangeWins) {
 }
 
 TEST(TabuScanChoice, TabuInEitherOrderUnlessBelowTheBest) {
-  Instance instance = two_trips();
+  ScanInstance instance = two_trips();
   // (2,3) gives 13. Tabu, it is admissible only when 13 is strictly below fomin.
   EXPECT_CHOICE(scan(instance, 22.0f, 13.0f, {{2, 3}}), 2, 4, 0.0f);
   EXPECT_CHOICE(scan(instance, 22.0f, 13.0f, {{3, 2}}), 2, 4, 0.0f);
@@ -121,7 +121,7 @@ TEST(TabuScanChoice, TabuInEitherOrderUnlessBelowTheBest) {
 }
 
 TEST(TabuScanChoice, NothingAdmissibleGivesTheMarkAndKeepsThePositions) {
-  Instance instance = two_trips();
+  ScanInstance instance = two_trips();
   Pairs reversed;
   for (const auto& [i, j] : kAllSix) reversed.emplace_back(j, i);
   for (const Pairs& tabu : {kAllSix, reversed}) {
@@ -131,14 +131,14 @@ TEST(TabuScanChoice, NothingAdmissibleGivesTheMarkAndKeepsThePositions) {
     EXPECT_EQ(choice.no2, kUntouched);
   }
   // One customer: [0, 1, 0] has no pair of inner positions to examine.
-  Instance single{make_matrix(1, {0, 4, 4, 0}), {0, 1}, 10, {0, 1, 0}};
+  ScanInstance single{make_matrix(1, {0, 4, 4, 0}), {0, 1}, 10, {0, 1, 0}};
   const Choice choice = scan(single, 8.0f, 8.0f, {});
   EXPECT_EQ(choice.delta, 2147483648.0f);
   EXPECT_EQ(choice.no1, kUntouched);
   EXPECT_EQ(choice.no2, kUntouched);
   // Two customers: [0, 1, 2, 0] has exactly the pair (1,2); 0->2->1->0 is 2+3+4 = 9
   // against 1+5+6 = 12 for the Route.
-  Instance pair{make_matrix(2, {0, 1, 2, 4, 0, 5, 6, 3, 0}), {0, 1, 1}, 10, {0, 1, 2, 0}};
+  ScanInstance pair{make_matrix(2, {0, 1, 2, 4, 0, 5, 6, 3, 0}), {0, 1, 1}, 10, {0, 1, 2, 0}};
   EXPECT_CHOICE(scan(pair, 12.0f, 12.0f, {}), 1, 2, -3.0f);
   EXPECT_EQ(scan(pair, 12.0f, 9.0f, {{1, 2}}).delta, 2147483648.0f);
 }
@@ -148,7 +148,7 @@ TEST(TabuScanChoice, NothingAdmissibleGivesTheMarkAndKeepsThePositions) {
 // and 2 both hold the depot and are never examined (swapping them would
 // change nothing and, scanned first, would win).
 TEST(TabuScanChoice, TiesGoToTheSmallestFirstThenSecondPosition) {
-  Instance instance{make_matrix(3, {}), {0, 1, 1, 1}, 10, {0, 0, 0, 1, 2, 3, 0}};
+  ScanInstance instance{make_matrix(3, {}), {0, 1, 1, 1}, 10, {0, 0, 0, 1, 2, 3, 0}};
   EXPECT_CHOICE(scan(instance, 0.0f, 0.0f, {}), 1, 3, 0.0f);
   // After (1,3) comes (1,4), not (2,3).
   EXPECT_CHOICE(scan(instance, 0.0f, 0.0f, {{1, 3}}), 1, 4, 0.0f);

@@ -19,8 +19,6 @@ namespace {
 using namespace testing_support;
 using Pairs = std::vector<std::pair<int, int>>;
 
-constexpr int kPenalty = 1000;
-
 using Problem = SearchProblem;
 
 // n customers in one trip [0, 1, ..., n, 0], every distance 0, no overload:
@@ -37,7 +35,7 @@ Problem flat_problem(int n) {
   return p;
 }
 
-struct Settings {
+struct TabuRun {
   int max_stall = 2000;  // and the rest of the program's settings
   int base_tenure = 40;
   int flat_move_limit = 5;
@@ -52,14 +50,20 @@ struct Outcome {
   RandomEngine engine_before;
 };
 
-Outcome search(Problem& p, const Settings& s) {
+Outcome search(Problem& p, const TabuRun& s) {
   Outcome out{{}, {}, random_engine()};
   const ClockTicks start_clock = clock_ms() - s.started_ago;
+  Settings settings = program_settings(p.customers());
+  settings.time_limit = 0.0f;
+  settings.max_stall = s.max_stall;
+  settings.base_tenure = s.base_tenure;
+  settings.flat_move_limit = s.flat_move_limit;
+  settings.tenure_step = s.tenure_step;
+  TracingOutput output;
   out.console = split_lines(capture_stdout([&] {
-    tabu_search(0.0f, s.max_stall, s.base_tenure, p.length(), p.current, p.fo, p.matrix,
-                p.customers(), kPenalty, p.capacity, p.demand, p.fomin, p.best, start_clock,
-                s.flat_move_limit, s.tenure_step, s.evaluation, &out.trace);
+    EXPECT_EQ(p.run(tabu_search, settings, output, start_clock, s.evaluation), SearchEnd::finished);
   }));
+  out.trace = output.trace;
   return out;
 }
 
@@ -91,7 +95,7 @@ void expect_closing_line(const std::vector<std::string>& console, std::size_t at
 // prints its line between the move and the fo line), the stall column counts
 // from the last new best, and the run ends when it reaches max_stall (or
 // earlier, as told).
-void check_run(const Problem& entry, const Problem& after, const Outcome& out, const Settings& s,
+void check_run(const Problem& entry, const Problem& after, const Outcome& out, const TabuRun& s,
                bool ends_at_restart = true) {
   const std::vector<std::string>& console = out.console;
   const int length = entry.length();
@@ -164,7 +168,7 @@ TEST(TabuSearchRun, RandomInstanceRunsToItsFirstRestart) {
     ScratchDir dir;
     Problem p = random_problem(12, 2024, 60);
     const Problem entry = p;
-    Settings s;
+    TabuRun s;
     s.evaluation = evaluation;
     s.started_ago = 1500;  // the log's first line carries the time since the run's start
     const Outcome out = search(p, s);
@@ -177,7 +181,7 @@ TEST(TabuSearchRun, Cmt1FromTheInitialRoute) {
   ScratchDir dir;
   Problem p = cmt1_problem();
   const Problem entry = p;
-  const Settings s;
+  const TabuRun s;
   const Outcome out = search(p, s);
   check_run(entry, p, out, s);
   EXPECT_LT(p.fomin, entry.fo);
@@ -197,7 +201,7 @@ TEST(TabuSearchTenure, FlatMovesRaiseTheTenureFromTheFifthOn) {
     ScratchDir dir;
     Problem p = flat_problem(5);
     const Problem entry = p;
-    Settings s;
+    TabuRun s;
     s.max_stall = 10;
     s.base_tenure = 2;
     s.evaluation = evaluation;
@@ -224,7 +228,7 @@ TEST(TabuSearchTenure, NewBestSetsTheTenureBackToBase) {
   p.start_from({0, 1, 2, 3, 0});
   ASSERT_EQ(p.fo, 10.0f);
   const Problem entry = p;
-  Settings s;
+  TabuRun s;
   s.max_stall = 10;
   s.base_tenure = 2;
   s.flat_move_limit = 1;
@@ -251,7 +255,7 @@ TEST(TabuSearchTenure, StallTrimFiresAtFourFifthsOfMaxStall) {
     ScratchDir dir;
     Problem p = flat_problem(3);
     const Problem entry = p;
-    Settings s;
+    TabuRun s;
     s.max_stall = max_stall;
     const int trim = max_stall * 4 / 5;
     const Outcome out = search(p, s);
@@ -269,7 +273,7 @@ TEST(TabuSearchTenure, StallTrimFiresAtFourFifthsOfMaxStall) {
 // A scan that finds nothing admissible while the list holds at most one move
 // ends the search, with the best Route put back.
 TEST(TabuSearchEdges, NothingAdmissibleWithAtMostOneTabuMoveEndsTheSearch) {
-  const Settings s;
+  const TabuRun s;
   {  // [0, 1, 2, 0] is 1 + 5 + 6 = 12, [0, 2, 1, 0] is 2 + 3 + 4 = 9: the one
      // swap improves; then it is tabu and 9 + 3 is not below 9.
     ScratchDir dir;

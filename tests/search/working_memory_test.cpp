@@ -1,13 +1,18 @@
-// Working storage that cannot be had ends the run through the program's
-// out-of-memory message and status 1, never through an uncaught exception.
+// Working storage that cannot be had is reported as a result, never through
+// an uncaught exception; the program turns it into its out-of-memory message
+// and status 1.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
+#include "driver/run.h"
 #include "model/instance.h"
 #include "model/swap_evaluation.h"
 #include "search/annealing.h"
+#include "search/tabu_memory.h"
 #include "search/tabu_scan.h"
+#include "search/tabu_search.h"
 #include "support/allocation_limit.h"
 #include "support/test_support.h"
 
@@ -15,41 +20,65 @@ namespace {
 
 using namespace testing_support;
 
-const char* const kOutOfMemory =
-    "^\n \\*{6} Falta memoria para alocar as estruturas de trabalho \\*{6}\n\\.\\.\\. Saindo do sistema \\.\\.\\.\n$";
-
-// Runs `body` with standard output on standard error (which the death test
-// matches) and no request of `limit` bytes or more granted.
+// `body()` with no request of `limit` bytes or more granted.
 template <class Body>
-void without_memory(std::size_t limit, Body body) {
-  stdout_to_stderr();
+auto without_memory(std::size_t limit, Body body) {
   set_allocation_limit(limit);
-  body();
+  const auto result = body();
+  set_allocation_limit(std::numeric_limits<std::size_t>::max());
+  return result;
 }
 
-TEST(WorkingMemoryDeathTest, EachStructureEndsTheRunWithTheOutOfMemoryMessage) {
+TEST(WorkingMemory, EachStructureReportsStorageItCannotHave) {
   ScratchDir dir;
   SearchProblem p = random_problem(12, 3, 60);
   const int length = p.length();
   RouteCache cache;
   ScanScratch scratch;
-  EXPECT_EXIT(without_memory(1, [&] { cache_prepare(cache, p.matrix, p.demand, length, 160, p.current); }),
-              ::testing::ExitedWithCode(1), kOutOfMemory);
-  EXPECT_EXIT(without_memory(1, [&] { scan_prepare(scratch, length); }), ::testing::ExitedWithCode(1),
-              kOutOfMemory);
+  TabuMemory memory;
+  EXPECT_FALSE(without_memory(1, [&] { return cache_prepare(cache, p.matrix, p.demand, length, 160, p.current); }));
+  EXPECT_FALSE(without_memory(1, [&] { return scan_prepare(scratch, length); }));
+  EXPECT_FALSE(without_memory(1, [&] { return memory_prepare(memory, length); }));
+  ASSERT_TRUE(memory_prepare(memory, length));
+  EXPECT_FALSE(without_memory(1, [&] { return memory_append(memory, 1, 2); }));
+  EXPECT_EQ(memory.length, 0);
+
   // The cache of so small an instance fits; the annealing's table of
-  // thresholds (10000 floats) does not.
-  EXPECT_EXIT(without_memory(40000,
-                             [&] {
-                               simulated_annealing(0.0f, 10000.0f, 0.97f, 1, length, p.current, p.fo, p.matrix, 12,
-                                                   1000, 160, p.demand, p.fomin, p.best, 0);
-                             }),
-              ::testing::ExitedWithCode(1), kOutOfMemory);
-  // The input text, read whole.
-  write_file("distancia.dat", std::string(100, '\n') + "0, 1, 2.5\n");
-  DistanceMatrix matrix = alloc_matrix(13, 13);
-  EXPECT_EXIT(without_memory(1, [&] { read_distances("distancia.dat", matrix); }), ::testing::ExitedWithCode(1),
-              kOutOfMemory);
+  // thresholds (10000 floats) does not, nor the tabu search's counts of pairs 100 bytes.
+  SearchOutput silent;
+  Settings settings = program_settings(12);
+  settings.time_limit = 0.0f;
+  const Instance instance = p.instance();
+  SearchState state{0, p.current, p.best, p.fo, p.fomin, 0, 0};
+  EXPECT_EQ(without_memory(40000, [&] { return simulated_annealing(instance, settings, state, silent); }),
+            SearchEnd::out_of_memory);
+  EXPECT_EQ(without_memory(100, [&] { return tabu_search(instance, settings, state, silent); }),
+            SearchEnd::out_of_memory);
+
+  // The input text, read whole (its message itself still fits).
+  write_file("distancia.dat", std::string(100000, '\n') + "0, 1, 2.5\n");
+  DistanceMatrix matrix = make_matrix(12, {});
+  EXPECT_EQ(without_memory(10000, [&] { return load_distances("distancia.dat", matrix); }),
+            shortage_message(kWorkingShortage));
+}
+
+TEST(WorkingMemoryDeathTest, TheProgramEndsWithItsOutOfMemoryMessage) {
+  ScratchDir dir;
+  for (const char* name : {"distancia.dat", "demanda.dat"})
+    std::filesystem::copy_file(std::filesystem::path(CVRP_EXAMPLES_DIR) / "cmt1" / name, name);
+  EXPECT_EXIT(
+      {
+        stdout_to_stderr();
+        RunState run;
+        set_up_run(run);
+        ProgramOutput output;
+        set_allocation_limit(40000);  // the annealing's table of thresholds does not fit
+        run_search(1, run, output);
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(1),
+      "Tecle enter para entrar no SIMULATED ANNEALING\n\n \\*{6} Falta memoria para alocar as estruturas de "
+      "trabalho \\*{6}\n\\.\\.\\. Saindo do sistema \\.\\.\\.\n$");
 }
 
 }  // namespace

@@ -7,7 +7,8 @@
 namespace testing_support {
 
 // From now on every operator new request of `bytes` or more throws
-// std::bad_alloc. Only death tests set it, in their child process.
+// std::bad_alloc. A test that sets it sets it back before anything else
+// (the test framework itself) allocates.
 void set_allocation_limit(std::size_t bytes);
 
 }  // namespace testing_support

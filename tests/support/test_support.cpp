@@ -78,8 +78,7 @@ std::vector<std::string> split_lines(const std::string& text) {
 }
 
 DistanceMatrix make_matrix(int n, const std::vector<float>& cells) {
-  DistanceMatrix matrix = alloc_matrix(n + 1, n + 1);
-  matrix.cells = cells;
+  DistanceMatrix matrix{n + 1, n + 1, cells};
   matrix.cells.resize(static_cast<std::size_t>(n + 1) * static_cast<std::size_t>(n + 1), 0.0f);
   return matrix;
 }
@@ -87,7 +86,7 @@ DistanceMatrix make_matrix(int n, const std::vector<float>& cells) {
 RandomInstance random_instance(int n, unsigned seed, int max_demand, bool asymmetric) {
   std::mt19937 engine(seed);
   RandomInstance instance;
-  instance.matrix = alloc_matrix(n + 1, n + 1);
+  instance.matrix = make_matrix(n, {});
   std::vector<double> x(static_cast<std::size_t>(n + 1));
   std::vector<double> y(static_cast<std::size_t>(n + 1));
   for (int node = 0; node <= n; ++node) {
@@ -119,13 +118,39 @@ void SearchProblem::start_from(Route route) {
   fo = fomin = objective(current);
 }
 
+Instance cmt1_instance() {
+  Instance cmt1;
+  if (const auto failure = load_dat_instance(CVRP_EXAMPLES_DIR "/cmt1", 50, 160, 1000, cmt1)) ADD_FAILURE() << *failure;
+  cmt1.name = "cmt1";
+  return cmt1;
+}
+
+Instance SearchProblem::instance() const {
+  Instance instance;
+  instance.customer_count = customers();
+  instance.vehicle_capacity = capacity;
+  instance.matrix = matrix;
+  instance.demand = demand;
+  return instance;
+}
+
+SearchEnd SearchProblem::run(SearchFunction search, const Settings& settings, SearchOutput& output,
+                             ClockTicks start_clock, Evaluation evaluation, long long moves) {
+  SearchState state{start_clock, current, best, fo, fomin, moves, 0};
+  const SearchEnd end = search(instance(), settings, state, output, evaluation);
+  current = state.current;
+  best = state.best;
+  fo = state.fo;
+  fomin = state.fomin;
+  return end;
+}
+
 SearchProblem cmt1_problem() {
   SearchProblem p;
   seed_random(19000);
-  p.matrix = alloc_matrix(51, 51);
-  read_distances(CVRP_EXAMPLES_DIR "/cmt1/distancia.dat", p.matrix);
-  p.demand = alloc_vector(51);
-  read_demands(CVRP_EXAMPLES_DIR "/cmt1/demanda.dat", p.demand, 1000);
+  Instance cmt1 = cmt1_instance();
+  p.matrix = std::move(cmt1.matrix);
+  p.demand = std::move(cmt1.demand);
   p.current.assign(56, 0);  // 50 customers and 5 trucks
   p.best.assign(56, 0);
   build_initial_route(p.demand, 56, p.current, 50, p.best);
@@ -156,7 +181,8 @@ void write_report(float fomin, const DemandVector& demand, const Route& best, co
   close(empty);
   clearerr(stdin);
   capture_stdout([&] {
-    final_report(fomin, demand, matrix.rows - 1, capacity, best, matrix, static_cast<int>(best.size()));
+    EXPECT_EQ(final_report(fomin, demand, matrix.rows - 1, capacity, best, matrix, static_cast<int>(best.size())),
+              ReportFile::written);
   });
   dup2(saved, STDIN_FILENO);
   close(saved);

@@ -7,8 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "driver/program_output.h"
+#include "model/clock.h"
 #include "model/instance.h"
 #include "model/route.h"
+#include "model/swap_evaluation.h"
+#include "search/search_output.h"
+#include "search/search_state.h"
+#include "search/settings.h"
+#include "search/tabu_search.h"
 
 namespace testing_support {
 
@@ -68,7 +75,28 @@ struct SearchProblem {
   float objective(const Route& route) const;
   // Makes `route` both the current and the best Route.
   void start_from(Route route);
+  // The instance the searches take (a copy).
+  Instance instance() const;
+  // Runs `search` (simulated_annealing, tabu_search, hybrid_search) on the
+  // current and best Routes from state.moves = `moves`, and carries the
+  // Routes and objectives back.
+  using SearchFunction = SearchEnd (*)(const Instance&, const Settings&, SearchState&, SearchOutput&, Evaluation);
+  SearchEnd run(SearchFunction search, const Settings& settings, SearchOutput& output, ClockTicks start_clock = 0,
+                Evaluation evaluation = Evaluation::incremental, long long moves = 0);
 };
+
+// The program's output, which also keeps every swap the tabu search makes.
+class TracingOutput : public ProgramOutput {
+ public:
+  std::vector<SwapChoice> trace;
+  void tabu_move_chosen(int iter, float delta, int no1, int no2) override {
+    trace.push_back({no1, no2, delta});
+    ProgramOutput::tabu_move_chosen(iter, delta, no1, no2);
+  }
+};
+
+// examples/cmt1 as the program reads it.
+Instance cmt1_instance();
 
 // examples/cmt1 with the program's initial Route (seed 19000).
 SearchProblem cmt1_problem();

@@ -95,14 +95,16 @@ class CvrpBatch : public ::testing::Test {
       write_file("solucao.dat", report.replace(load, report.find('\n', load) - load, "Carga[1] = 99"));
     }
     if (choice != 2) {
-      log_reset("fo_SA.out");
-      log_progress("fo_SA.out", 0.0f, cmt1.fo, 0);
-      log_progress("fo_SA.out", 1.2f, choice == 1 ? fomin : 530.5f, 90000);
+      ASSERT_TRUE(log_reset("fo_SA.out"));
+      ASSERT_TRUE(log_progress("fo_SA.out", 0.0f, cmt1.fo, 0));
+      ASSERT_TRUE(log_progress("fo_SA.out", 1.2f, choice == 1 ? fomin : 530.5f, 90000));
     }
     if (choice != 1) {
-      log_reset("fo_BT.out");
-      log_progress("fo_BT.out", choice == 3 ? 1.51f : 0.0f, choice == 3 ? 530.5f : fomin, 0);
-      if (choice == 3) log_progress("fo_BT.out", 7.25f, fomin, 4321);
+      ASSERT_TRUE(log_reset("fo_BT.out"));
+      ASSERT_TRUE(log_progress("fo_BT.out", choice == 3 ? 1.51f : 0.0f, choice == 3 ? 530.5f : fomin, 0));
+      if (choice == 3) {
+        ASSERT_TRUE(log_progress("fo_BT.out", 7.25f, fomin, 4321));
+      }
     }
     fs::current_path(scratch);
   }

@@ -44,12 +44,12 @@ class CvrpView : public ::testing::Test {
     const float fomin = objective_value(1000 * excess, route_distance(56, cmt1.matrix, best));
     fs::current_path("run");
     write_report(fomin, cmt1.demand, best, cmt1.matrix);
-    log_reset("fo_SA.out");
-    log_progress("fo_SA.out", 0.0f, 181831.97f, 0);
-    log_progress("fo_SA.out", 0.9f, 600.25f, 120000);
-    log_reset("fo_BT.out");
-    log_progress("fo_BT.out", 1.51f, 600.25f, 0);
-    log_progress("fo_BT.out", 4.2f, fomin, 25000);
+    ASSERT_TRUE(log_reset("fo_SA.out"));
+    ASSERT_TRUE(log_progress("fo_SA.out", 0.0f, 181831.97f, 0));
+    ASSERT_TRUE(log_progress("fo_SA.out", 0.9f, 600.25f, 120000));
+    ASSERT_TRUE(log_reset("fo_BT.out"));
+    ASSERT_TRUE(log_progress("fo_BT.out", 1.51f, 600.25f, 0));
+    ASSERT_TRUE(log_progress("fo_BT.out", 4.2f, fomin, 25000));
     fs::current_path("..");
   }
 };

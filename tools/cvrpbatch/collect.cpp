@@ -226,7 +226,7 @@ std::string summary(const Collected& b, const std::string& results) {
 }
 
 plot::ProgressPlot instance_plot(const Collected& b, const std::string& instance) {
-  const double time_limit = static_cast<double>(RunParameters().time_limit);
+  const double time_limit = static_cast<double>(program_settings(kProgramCustomers).time_limit);
   plot::ProgressPlot plot;
   plot.title = instance + ": the best objective over time, one run per choice";
   plot.layered = true;  // the hybrid's annealing makes the annealing run's moves

@@ -30,8 +30,7 @@ std::string fixed(const char* format, double value) {
 }
 
 RunSizes run_sizes() {
-  const RunParameters parameters;
-  return {parameters.customer_count, parameters.vehicle_capacity, parameters.penalty_weight};
+  return {kProgramCustomers, kProgramCapacity, program_settings(kProgramCustomers).penalty_weight};
 }
 
 std::string search_name(int choice) {

@@ -1,0 +1,47 @@
+// Every setting of a search run, and the values worked out from them. The
+// program runs with program_settings(); other callers change what they study
+// and let derived_values() work out the rest, so no value can disagree with
+// the settings it comes from.
+#pragma once
+
+#include "model/instance.h"
+
+struct Settings {
+  int random_seed = 0;        // seeds the generator once, before the initial Route
+  float time_limit = 0.0f;    // seconds since the run's start (the searches' own clock rule)
+  long long move_limit = 0;   // annealing moves in all; 0: no limit but the time
+  int iteration_limit = 0;    // tabu iterations; 0: no limit but the time
+  int penalty_weight = 0;     // the objective's cost of one unit of overload
+  int vehicles = 0;           // trucks in the Route; 0: the minimum the demands need
+  // Simulated annealing.
+  float initial_temperature = 0.0f;
+  float cooling_factor = 0.0f;
+  int moves_per_temperature = 0;
+  // Tabu search.
+  int max_stall = 0;          // iterations without a new best before a restart
+  int base_tenure = 0;        // the tabu list's length after a new best
+  int flat_move_limit = 0;    // flat moves in a row after which the tenure grows
+  int tenure_step = 0;        // by this much
+  // The hybrid: the share of time_limit its annealing phase gets.
+  double hybrid_share = 0.0;
+};
+
+// The program's fixed settings for an instance of `customer_count`
+// customers: seed 19000, 30 s, penalty 1000, annealing from 10000 cooled by
+// 0.97 with 10000 moves per temperature, tabu stall 2000, base tenure
+// customer_count x 0.8 (40 for 50 customers), flat-move limit 5, tenure step
+// 10, the hybrid's annealing 5% of the time.
+Settings program_settings(int customer_count);
+
+// The values a run works out from its settings and its instance, in one place.
+struct DerivedValues {
+  int min_trucks = 0;         // the total demand over the capacity, rounded up
+  int trucks = 0;             // the Route's trucks: vehicles, or min_trucks (at least 1)
+  int route_length = 0;       // customers + trucks + 1
+  float annealing_limit = 0;  // the hybrid's annealing phase: time_limit x hybrid_share, as a float
+  int tenure_draw_bound = 0;  // a restart draws the tenure below customers x 0.7 ...
+  double tenure_floor = 0.0;  // ... and adds customers x 0.2
+  double trim_stall = 0.0;    // the stall at which the tabu list is trimmed: max_stall x 0.8
+};
+
+DerivedValues derived_values(const Settings& settings, const Instance& instance);
