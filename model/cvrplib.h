@@ -1,0 +1,61 @@
+// CVRPLIB instance files (".vrp"), the form the field's benchmark sets come
+// in: the one reader every program of this project uses, and the writer of
+// the instances vrpgen makes.
+//
+// The depot becomes node 0 and the other nodes become customers 1..n in the
+// order of their ids in the file. Distances are the file's EUC_2D distances
+// (the Euclidean distance worked out in double and rounded once to float,
+// or first rounded to the nearest integer as CVRPLIB's X set is used) or its
+// EXPLICIT weights (each read as the float nearest its text): the very floats
+// the program reads back from the .dat files vrp2dat writes of the file.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/instance.h"
+
+// A file with more nodes is refused: its distance matrix alone would take
+// 400 MB, and a search's working storage several times that.
+inline constexpr long long kMaxCvrplibNodes = 10001;
+
+// What the file says beyond the instance it gives.
+struct CvrplibFile {
+  std::string name;                 // NAME, or the path when there is none
+  std::string comment;              // COMMENT, as given
+  std::string edge_weight_type;     // EUC_2D or EXPLICIT
+  bool has_capacity = false;        // CAPACITY given (otherwise the instance's capacity is 0)
+  std::optional<int> vehicles;      // VEHICLES, when given
+  std::vector<long long> node_ids;  // the file's id of each node: node_ids[0] is the depot's
+};
+
+// Reads CVRPLIB text: a header of "KEY : value" lines (NAME, COMMENT, TYPE,
+// DIMENSION, EDGE_WEIGHT_TYPE, EDGE_WEIGHT_FORMAT, CAPACITY, VEHICLES, ...),
+// then NODE_COORD_SECTION ("id x y"), EDGE_WEIGHT_SECTION (the weights in
+// the order of EDGE_WEIGHT_FORMAT: FULL_MATRIX, LOWER_ROW, UPPER_ROW,
+// LOWER_DIAG_ROW or UPPER_DIAG_ROW), DEMAND_SECTION ("id demand") and
+// DEPOT_SECTION (one id, then -1; without it the depot is node 1), up to EOF;
+// "\r\n" line ends and tabs are allowed. `round`: EUC_2D distances rounded to
+// the nearest integer. Refuses, with "NAME:LINE: ..." or "NAME: ...": a
+// malformed line, a node id outside 1..DIMENSION or given twice, a node
+// without coordinates or demand, coordinates or weights that are not finite
+// or a distance beyond the float range, a negative demand, several depots,
+// a route length limit (DISTANCE) or service time (SERVICE_TIME), a TYPE
+// other than CVRP, an edge weight type or format it cannot honour, a missing
+// section, more than kMaxCvrplibNodes nodes or a matrix that cannot be had.
+// Returns the message, or nothing; `file` (when given) gets the rest.
+std::optional<std::string> parse_cvrplib(std::string_view text, const std::string& name, bool round,
+                                         Instance& instance, CvrplibFile* file = nullptr);
+
+// parse_cvrplib on a file, named by its path; one that cannot be read gives
+// "cannot open PATH: reason" or "cannot read PATH: reason".
+std::optional<std::string> read_cvrplib(const std::string& path, bool round, Instance& instance,
+                                        CvrplibFile* file = nullptr);
+
+// The text of an EUC_2D instance file: NAME, COMMENT, TYPE CVRP, DIMENSION,
+// EDGE_WEIGHT_TYPE, CAPACITY, then each node's coordinates (the shortest
+// text that reads back as the same double), each node's demand (the depot's
+// as 0) and the depot, node i written as id i + 1.
+std::string cvrplib_text(const Instance& instance, const std::string& comment);
