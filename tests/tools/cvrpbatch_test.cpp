@@ -149,9 +149,10 @@ TEST_F(CvrpBatch, RunsEachInstanceAndChoiceAndCollectsRowsThatAgreeWithTheReport
       << console.substr(0, 400);
   EXPECT_TRUE(console.ends_with(read_file("standin/report.txt")));
   const std::vector<std::string> record = split_lines(read_file("results/beta-2/run.txt"));
-  ASSERT_EQ(record.size(), 9u);
-  EXPECT_EQ(record[0] + record[1] + record[6] + record[7] + record[8],
-            "instance=betachoice=2exit_status=0status=okmessage=");
+  ASSERT_EQ(record.size(), 11u);
+  EXPECT_EQ(record[0] + record[1] + record[6] + record[7] + record[8] + record[9],
+            "instance=betachoice=2exit_status=0status=okmessage=instance_folder=" + fs::absolute("beta").string());
+  EXPECT_EQ(record[10], split_lines(read_file("results/alpha-1/run.txt"))[10]);  // the same instance files
 
   const ToolOutcome collected = batch("collect --best beta=600 results");
   EXPECT_EQ(collected.status, 0) << collected.errors;
