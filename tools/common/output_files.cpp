@@ -23,14 +23,7 @@ std::string cannot_write(const fs::path& target, const std::string& reason) {
 std::string error_text() { return std::strerror(errno); }
 
 // The mode of a new file: what open(..., 0666) would give under the umask.
-mode_t new_file_mode() {
-  static const mode_t mode = [] {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return static_cast<mode_t>(0666 & ~mask);
-  }();
-  return mode;
-}
+mode_t new_file_mode() { return static_cast<mode_t>(0666 & ~current_umask()); }
 
 fs::path folder_of(const fs::path& target) {
   return target.has_parent_path() ? target.parent_path() : fs::path(".");
@@ -59,6 +52,12 @@ bool write_all(int fd, std::string_view bytes) {
 }
 
 }  // namespace
+
+unsigned current_umask() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return mask;
+}
 
 Failure check_target(const fs::path& target) {
   struct stat status {};

@@ -22,6 +22,9 @@ namespace companion {
 // Failures are returned as one-line messages naming the file; nothing here prints.
 using Failure = std::optional<std::string>;
 
+// The process's umask (read by setting it: the companions run one thread).
+unsigned current_umask();
+
 // Nothing when `target` is absent or a regular file (not a symbolic link);
 // otherwise the message that refuses it.
 Failure check_target(const std::filesystem::path& target);

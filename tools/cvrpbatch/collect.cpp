@@ -309,14 +309,16 @@ int collect(const CollectArguments& arguments) {
   std::vector<std::string> names;
   for (const fs::directory_entry& entry : fs::directory_iterator(results)) {
     const std::string name = entry.path().filename().string();
-    if (!entry.is_directory() || name.front() == '.' || name == "plots") continue;
-    if (fs::exists(fs::symlink_status(entry.path() / "run.txt", error)))
-      names.push_back(name);
-    else
-      std::fprintf(stderr, "cvrpbatch: note: %s: not a run folder (no run.txt), left out\n", entry.path().c_str());
+    if (entry.is_directory() && name.front() != '.' && name != "plots") names.push_back(name);
   }
   std::sort(names.begin(), names.end());
-  for (const std::string& name : names) b.rows.push_back(read_row(results, name));
+  for (const std::string& name : names) {
+    if (fs::exists(fs::symlink_status(results / name / "run.txt", error)))
+      b.rows.push_back(read_row(results, name));
+    else
+      std::fprintf(stderr, "cvrpbatch: note: %s: not a run folder (no run.txt), left out\n",
+                   (results / name).c_str());
+  }
   if (b.rows.empty()) throw Refused{arguments.results + ": holds no run folder"};
   drop_second_runs(results, b.rows);
   std::stable_sort(b.rows.begin(), b.rows.end(), [](const Row& x, const Row& y) {

@@ -253,12 +253,6 @@ class TemporaryFolder {
   fs::path path_;
 };
 
-mode_t current_umask() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return mask;
-}
-
 // An instance file copied into a run folder; a file that cannot be copied
 // stops the batch with a message naming it.
 void copy_input(const fs::path& from, const fs::path& to) {
@@ -287,7 +281,7 @@ Outcome run_one(const Batch& batch, const InstanceFolder& instance, int choice, 
     throw Refused{"cannot make a folder in " + batch.results.string() + ": " + std::strerror(errno)};
   TemporaryFolder folder(pattern);
   // mkdtemp makes the folder private; a run folder is shared as any other.
-  if (chmod(folder.path().c_str(), 0777 & ~current_umask()) != 0)
+  if (chmod(folder.path().c_str(), 0777 & ~companion::current_umask()) != 0)
     throw Refused{"cannot set the mode of " + folder.path().string() + ": " + std::strerror(errno)};
   for (const char* file : {"distancia.dat", "demanda.dat", "coordenadas.dat"})
     if (path_taken(instance.folder / file)) copy_input(instance.folder / file, folder.path() / file);
