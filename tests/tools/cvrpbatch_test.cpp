@@ -303,6 +303,14 @@ TEST_F(CvrpBatch, RunsKnowTheirInstanceAndTheirTimeLimit) {
                                       fs::absolute("other/alpha").string()))
       << refused.errors;
   EXPECT_TRUE(has(batch("run" + runs + "alpha").output, "alpha-1: exists, skipped"));
+  // Copied in from elsewhere, its run is refused by collect.
+  ASSERT_EQ(batch("run --program " + program + " --choices 2 --out elsewhere other/alpha").status, 0);
+  fs::create_directory("mixed");
+  fs::copy("elsewhere/alpha-2", "mixed/alpha-2", fs::copy_options::recursive);
+  fs::copy("results/alpha-1", "mixed/alpha-1", fs::copy_options::recursive);
+  const ToolOutcome mixed = batch("collect mixed");
+  EXPECT_EQ(mixed.status, 1);
+  EXPECT_TRUE(has(mixed.errors, "mixed/alpha-1 and mixed/alpha-2 hold runs of two different instances named alpha"));
 
   // collect names a copied run folder and a folder that is no run, and counts neither.
   fs::copy("results/alpha-1", "results/alpha-1.bak", fs::copy_options::recursive);
