@@ -43,6 +43,8 @@ struct RunFolder {
 
 // Every function below returns the message of the first failure (one line,
 // naming the file), or nothing. An empty folder path is the working directory.
+// A folder, FIFO, device or oversized file in place of an input is refused
+// before it is read (report/text_file.h).
 
 // Reads the instance files with the program's own readers.
 std::optional<std::string> read_run_instance(const std::filesystem::path& folder, const RunSizes& sizes,
@@ -52,7 +54,10 @@ std::optional<std::string> read_run_instance(const std::filesystem::path& folder
 // it starts and at every new best, so the run's last log ends at the report's
 // objective (to the log's two decimals). A log of an earlier run may be left
 // beside them (choice 1 leaves fo_BT.out alone, choice 2 fo_SA.out); the
-// hybrid's tabu log starts where its annealing log ends.
+// hybrid's tabu log starts where its annealing log ends. When both logs end
+// at the report's objective and are not a hybrid's pair, their first records
+// or, failing those, their modification times tell the run's log; when
+// nothing does, the folder is refused naming both logs.
 std::optional<std::string> match_logs(const std::filesystem::path& folder, const ReportValues& report, RunLogs& logs);
 
 // The whole folder: the instance, the report read and checked against it,

@@ -9,7 +9,7 @@
 // instance with the program's own evaluation, and writes solucao.sol, the
 // route map rotas.svg/.png and the progress plot progresso.svg/.png. Any
 // inconsistency is reported with exit status 1 and nothing is written: the
-// five files are made in a private folder and moved into place together.
+// five files replace those of an earlier view together, or not at all.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +25,7 @@
 #include "report/cvrplib_solution.h"
 #include "report/report_reader.h"
 #include "report/run_folder.h"
+#include "tools/common/output_files.h"
 #include "tools/plot/layout.h"
 #include "tools/plot/output.h"
 #include "tools/plot/progress_plot.h"
@@ -122,6 +123,11 @@ void view(const Options& options) {
   const fs::path& folder = options.folder;
   std::error_code error;
   if (!folder.empty() && !fs::is_directory(folder, error)) throw Refused{folder.string() + ": not a folder"};
+  // An output name taken by a folder, a FIFO, a device or a link is refused first.
+  const fs::path out = folder.empty() ? fs::path(".") : folder;
+  std::vector<fs::path> targets;
+  for (const std::string& name : kOutputs) targets.push_back(out / name);
+  refuse_on(companion::check_targets(targets));
 
   // The best known value first: a wrong option is refused before any reading.
   std::optional<double> best;
@@ -145,16 +151,16 @@ void view(const Options& options) {
   std::vector<std::vector<int>> routes;
   for (const ReportTrip& trip : report.trips) routes.push_back(trip.customers);
 
-  plot::OutputStage stage(folder.empty() ? fs::path(".") : folder);
-  refuse_on(stage.open("cvrpview"));
-  refuse_on(plot::write_text(stage.staged("solucao.sol"),
-                             cvrplib_solution_text(routes, static_cast<double>(checked.distance))));
-  refuse_on(plot::draw_route_map(route_map(instance, report, checked, kProgramCapacity), stage.work(),
-                                 stage.staged("rotas.svg"), stage.staged("rotas.png")));
+  companion::OutputSet outputs;
+  plot::WorkFolder work;
+  refuse_on(work.open(out, "cvrpview"));
+  refuse_on(outputs.add(out / "solucao.sol", cvrplib_solution_text(routes, static_cast<double>(checked.distance))));
+  refuse_on(plot::draw_route_map(route_map(instance, report, checked, kProgramCapacity),
+                                 {work, "rotas", outputs, out / "rotas.svg", out / "rotas.png"}));
   const double time_limit = static_cast<double>(settings.time_limit);
-  refuse_on(plot::draw_progress(progress_plot(logs, report, time_limit, best, best_label), stage.work(),
-                                stage.staged("progresso.svg"), stage.staged("progresso.png")));
-  refuse_on(stage.commit(kOutputs));
+  refuse_on(plot::draw_progress(progress_plot(logs, report, time_limit, best, best_label),
+                                {work, "progresso", outputs, out / "progresso.svg", out / "progresso.png"}));
+  refuse_on(outputs.commit());
 
   if (checked.excess > 0)
     std::fprintf(stderr,

@@ -11,9 +11,10 @@
 // records "i, x, y" in the same numbering, in the shortest text that reads
 // back to the same double.
 //
+// The program takes at most 50 customers: a larger instance is refused.
 // Nothing is written unless the whole input is valid: a refused file leaves
-// the output folder untouched, and each output file is written under a
-// temporary name and moved into place only once complete.
+// the output folder untouched, and the three files replace those of an
+// earlier conversion together or not at all (tools/common/output_files.h).
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -33,16 +34,16 @@
 #include <system_error>
 #include <vector>
 
+#include "tools/common/output_files.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-// The solver's settings are fixed for this size of instance.
+// The solver's settings are fixed for this size of instance: it reads nodes
+// 0..50 and nothing beyond, so a larger instance is refused.
 constexpr long long kExpectedDimension = 51;  // the depot and 50 customers
 constexpr long long kExpectedCapacity = 160;
-// distancia.dat grows with the square of the node count; beyond this the
-// output would be hundreds of gigabytes.
-constexpr long long kMaxDimension = 100000;
 
 const char* const kUsage = "usage: vrp2dat [--round] INPUT.vrp OUTPUT_FOLDER";
 
@@ -51,6 +52,10 @@ const char* const kUsage = "usage: vrp2dat [--round] INPUT.vrp OUTPUT_FOLDER";
 struct Refused : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
+
+void refuse_on(const companion::Failure& failure) {
+  if (failure) throw Refused(*failure);
+}
 
 struct Point {
   double x = 0.0;
@@ -272,9 +277,12 @@ Instance check_instance(const std::string& path, const RawInstance& raw) {
   const HeaderValue* dimension = header("DIMENSION");
   if (dimension == nullptr) throw Refused(path + ": no DIMENSION");
   const auto nodes = parse_integer(dimension->text);
-  if (!nodes || *nodes < 2 || *nodes > kMaxDimension)
+  if (!nodes || *nodes < 2)
+    throw Refused(located(path, dimension->line, "DIMENSION must be an integer of at least 2"));
+  if (*nodes > kExpectedDimension)
     throw Refused(located(path, dimension->line,
-                          "DIMENSION must be an integer from 2 to " + std::to_string(kMaxDimension)));
+                          "DIMENSION " + std::to_string(*nodes) + " gives " + std::to_string(*nodes - 1) +
+                              " customers; the program takes 50 customers (it reads nodes 0..50 only)"));
   instance.dimension = *nodes;
 
   if (const HeaderValue* capacity = header("CAPACITY")) {
@@ -337,52 +345,16 @@ std::vector<std::size_t> node_order(const Instance& instance) {
   return order;
 }
 
-// A file written under a temporary name in its folder. commit() moves it into
-// place; a file dropped without commit() is removed.
-class StagedFile {
- public:
-  explicit StagedFile(fs::path target) : target_(std::move(target)), temp_(target_) {
-    temp_ += ".tmp";
-    file_.reset(std::fopen(temp_.c_str(), "w"));
-    if (!file_) throw Refused("cannot write " + temp_.string() + ": " + std::strerror(errno));
-  }
-  StagedFile(const StagedFile&) = delete;
-  StagedFile& operator=(const StagedFile&) = delete;
-  ~StagedFile() {
-    file_.reset();
-    std::error_code ignored;
-    if (!committed_) fs::remove(temp_, ignored);
-  }
+// printf into a growing text.
+template <typename... Values>
+void append(std::string& text, const char* format, Values... values) {
+  char line[128];
+  const int length = std::snprintf(line, sizeof line, format, values...);
+  text.append(line, static_cast<std::size_t>(std::clamp(length, 0, static_cast<int>(sizeof line) - 1)));
+}
 
-  std::FILE* get() const { return file_.get(); }
-
-  void check_write(int printed) const {
-    if (printed < 0) throw Refused("cannot write " + temp_.string() + ": " + std::strerror(errno));
-  }
-
-  // Closes the file; an error while flushing (a full disk) is reported here.
-  void close() {
-    const bool failed = std::ferror(file_.get()) != 0;
-    if (std::fclose(file_.release()) != 0 || failed)
-      throw Refused("cannot write " + temp_.string() + ": " + std::strerror(errno));
-  }
-
-  void commit() {
-    std::error_code error;
-    fs::rename(temp_, target_, error);
-    if (error) throw Refused("cannot write " + target_.string() + ": " + error.message());
-    committed_ = true;
-  }
-
- private:
-  fs::path target_;
-  fs::path temp_;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_{nullptr, &std::fclose};
-  bool committed_ = false;
-};
-
-void write_distances(const Instance& instance, const std::vector<std::size_t>& order, bool round,
-                     StagedFile& out) {
+std::string distances_text(const Instance& instance, const std::vector<std::size_t>& order, bool round) {
+  std::string text;
   const int last = static_cast<int>(order.size()) - 1;
   for (int i = 0; i <= last; ++i) {
     for (int j = 0; j <= last; ++j) {
@@ -398,17 +370,18 @@ void write_distances(const Instance& instance, const std::vector<std::size_t>& o
         throw Refused("distance between nodes " + std::to_string(i) + " and " + std::to_string(j) +
                       " is too large for a float");
       if (round)
-        out.check_write(std::fprintf(out.get(), "%d, %d, %.0f\n", i, j, distance));
+        append(text, "%d, %d, %.0f\n", i, j, distance);
       else  // 9 significant digits read back to the very same float
-        out.check_write(std::fprintf(out.get(), "%d, %d, %.9g\n", i, j,
-                                     static_cast<double>(static_cast<float>(distance))));
+        append(text, "%d, %d, %.9g\n", i, j, static_cast<double>(static_cast<float>(distance)));
     }
   }
+  return text;
 }
 
-void write_demands(const Instance& instance, const std::vector<std::size_t>& order, StagedFile& out) {
-  for (std::size_t i = 1; i < order.size(); ++i)
-    out.check_write(std::fprintf(out.get(), "%zu, %lld\n", i, instance.demand[order[i]]));
+std::string demands_text(const Instance& instance, const std::vector<std::size_t>& order) {
+  std::string text;
+  for (std::size_t i = 1; i < order.size(); ++i) append(text, "%zu, %lld\n", i, instance.demand[order[i]]);
+  return text;
 }
 
 std::string shortest(double value) {
@@ -417,11 +390,13 @@ std::string shortest(double value) {
   return std::string(text, result.ptr);
 }
 
-void write_coordinates(const Instance& instance, const std::vector<std::size_t>& order, StagedFile& out) {
+std::string coordinates_text(const Instance& instance, const std::vector<std::size_t>& order) {
+  std::string text;
   for (std::size_t i = 0; i < order.size(); ++i) {
     const Point& at = instance.coords[order[i]];
-    out.check_write(std::fprintf(out.get(), "%zu, %s, %s\n", i, shortest(at.x).c_str(), shortest(at.y).c_str()));
+    text += std::to_string(i) + ", " + shortest(at.x) + ", " + shortest(at.y) + "\n";
   }
+  return text;
 }
 
 void prepare_folder(const fs::path& folder) {
@@ -452,27 +427,16 @@ void convert(const std::string& input, const fs::path& folder, bool round) {
   warn_about_settings(instance);
   const std::vector<std::size_t> order = node_order(instance);
 
+  // The three files replace those of an earlier conversion together, or not at all.
+  const fs::path distances = folder / "distancia.dat", demands = folder / "demanda.dat",
+                 coordinates = folder / "coordenadas.dat";
+  refuse_on(companion::check_targets({distances, demands, coordinates}));
   prepare_folder(folder);
-  StagedFile distances(folder / "distancia.dat");
-  StagedFile demands(folder / "demanda.dat");
-  StagedFile coordinates(folder / "coordenadas.dat");
-  write_distances(instance, order, round, distances);
-  write_demands(instance, order, demands);
-  write_coordinates(instance, order, coordinates);
-  distances.close();
-  demands.close();
-  coordinates.close();
-  distances.commit();
-  try {
-    demands.commit();
-    coordinates.commit();
-  } catch (const Refused&) {
-    // Do not leave the new files next to those of another instance.
-    std::error_code ignored;
-    fs::remove(folder / "distancia.dat", ignored);
-    fs::remove(folder / "demanda.dat", ignored);
-    throw;
-  }
+  companion::OutputSet outputs;
+  refuse_on(outputs.add(distances, distances_text(instance, order, round)));
+  refuse_on(outputs.add(demands, demands_text(instance, order)));
+  refuse_on(outputs.add(coordinates, coordinates_text(instance, order)));
+  refuse_on(outputs.commit());
 }
 
 }  // namespace

@@ -16,21 +16,19 @@
 // floating-point steps marked below.
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
+
+#include "tools/common/output_files.h"
 
 namespace fs = std::filesystem;
 
@@ -331,26 +329,6 @@ std::string instance_name(const fs::path& out) {
   return name;
 }
 
-// Writes the whole text under a temporary name beside the target, then moves
-// it into place: an interrupted or failed write leaves no partial file. Binary
-// mode keeps the line ends "\n" on every platform.
-void write_whole(const fs::path& target, const std::string& text) {
-  fs::path temp = target;
-  temp += ".tmp";
-  const auto fail = [&](const std::string& reason) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    return Refused("cannot write " + target.string() + ": " + reason);
-  };
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(temp.c_str(), "wb"), &std::fclose);
-  if (!file) throw Refused("cannot write " + target.string() + ": " + std::strerror(errno));
-  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-  if (std::fclose(file.release()) != 0 || !written) throw fail(std::strerror(errno));
-  std::error_code error;
-  fs::rename(temp, target, error);
-  if (error) throw fail(error.message());
-}
-
 // A whole token of decimal digits, at most `max`.
 std::optional<unsigned long long> parse_count(std::string_view text, unsigned long long max) {
   unsigned long long value = 0;
@@ -437,7 +415,9 @@ int main(int argc, char** argv) {
     Draws draws(options.seed);
     const Recipe recipe = choose(options, draws);
     const Instance instance = generate(recipe, draws);
-    write_whole(out, vrp_text(instance_name(out), comment(recipe, instance), instance));
+    // Written whole or not at all; a folder, FIFO, device or link named OUT is refused.
+    if (auto failure = companion::write_file(out, vrp_text(instance_name(out), comment(recipe, instance), instance)))
+      throw Refused(*failure);
   } catch (const std::exception& error) {  // Refused, out of memory, file system errors
     std::fprintf(stderr, "vrpgen: %s\n", error.what());
     return 1;

@@ -4,6 +4,7 @@
 // a console with a head, a long middle and a final report; one test runs the
 // real program once (30 seconds).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -151,9 +152,10 @@ TEST_F(CvrpBatch, RunsEachInstanceAndChoiceAndCollectsRowsThatAgreeWithTheReport
       << console.substr(0, 400);
   EXPECT_TRUE(console.ends_with(read_file("standin/report.txt")));
   const std::vector<std::string> record = split_lines(read_file("results/beta-2/run.txt"));
-  ASSERT_EQ(record.size(), 9u);
-  EXPECT_EQ(record[0] + record[1] + record[6] + record[7] + record[8],
-            "instance=betachoice=2exit_status=0status=okmessage=");
+  ASSERT_EQ(record.size(), 11u);
+  EXPECT_EQ(record[0] + record[1] + record[6] + record[7] + record[8] + record[9],
+            "instance=betachoice=2exit_status=0status=okmessage=instance_folder=" + fs::absolute("beta").string());
+  EXPECT_EQ(record[10], split_lines(read_file("results/alpha-1/run.txt"))[10]);  // the same instance files
 
   const ToolOutcome collected = batch("collect --best beta=600 results");
   EXPECT_EQ(collected.status, 0) << collected.errors;
@@ -254,7 +256,15 @@ TEST_F(CvrpBatch, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
       {"--choices 1,4 --out results alpha", "cvrpbatch: --choices 1,4: \"4\" is not a menu choice"},
       {"--choices 1 --out file/results alpha", "cvrpbatch: --out file/results: cannot be made:"},
       {"--choices 1 --out results alpha other/alpha", "cvrpbatch: two instance folders named alpha"},
+      {"--choices 1 --out results dangling", "dangling/coordenadas.dat: cannot read: No such file or directory"},
+      {"--choices 1 --out results \"$NEWLINE\"", "/new?line: a path holding a control character"},
+      {"--choices 1 --out \"$NEWLINE\" alpha", "--out " + fs::current_path().string() + "/new?line: a path holding"},
+      {"--choices 1 --timeout 0 --out results alpha", "--timeout 0: not a whole number of seconds"},
   };
+  fs::copy("beta", "dangling", fs::copy_options::recursive);
+  fs::remove("dangling/coordenadas.dat");
+  fs::create_symlink("nowhere", "dangling/coordenadas.dat");
+  setenv("NEWLINE", "new\nline", 1);
   for (const auto& [args, message] : cases)
     for (const std::string subcommand : {"run ", "jobs "}) {
       SCOPED_TRACE(subcommand + args);
@@ -274,6 +284,59 @@ TEST_F(CvrpBatch, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
   const ToolOutcome help = batch("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(has(help.output, "wall-clock")) << help.output;
+}
+
+TEST_F(CvrpBatch, RunsKnowTheirInstanceAndTheirTimeLimit) {
+  const std::string program = standin();
+  const std::string runs = " --program " + program + " --choices 1 --out results ";
+  ASSERT_EQ(batch("run" + runs + "alpha").status, 0);
+  const mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(fs::status("results/alpha-1").permissions(), static_cast<fs::perms>(0777 & ~mask));
+
+  // Another instance under a done run's name is refused before anything
+  // runs, naming both folders; the same instance is skipped.
+  fs::create_directory("other");
+  fs::copy("alpha", "other/alpha", fs::copy_options::recursive);
+  fs::remove("other/alpha/coordenadas.dat");
+  const ToolOutcome refused = batch("run" + runs + "other/alpha");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(has(refused.errors, "results/alpha-1 holds a run of " + fs::absolute("alpha").string() + ", not of " +
+                                      fs::absolute("other/alpha").string()))
+      << refused.errors;
+  EXPECT_TRUE(has(batch("run" + runs + "alpha").output, "alpha-1: exists, skipped"));
+  // Copied in from elsewhere, its run is refused by collect.
+  ASSERT_EQ(batch("run --program " + program + " --choices 2 --out elsewhere other/alpha").status, 0);
+  fs::create_directory("mixed");
+  fs::copy("elsewhere/alpha-2", "mixed/alpha-2", fs::copy_options::recursive);
+  fs::copy("results/alpha-1", "mixed/alpha-1", fs::copy_options::recursive);
+  const ToolOutcome mixed = batch("collect mixed");
+  EXPECT_EQ(mixed.status, 1);
+  EXPECT_TRUE(has(mixed.errors, "mixed/alpha-1 and mixed/alpha-2 hold runs of two different instances named alpha"));
+
+  // collect names a copied run folder and a folder that is no run, and counts neither.
+  fs::copy("results/alpha-1", "results/alpha-1.bak", fs::copy_options::recursive);
+  fs::create_directory("results/notes");
+  const ToolOutcome collected = batch("collect results");
+  EXPECT_TRUE(has(collected.output, "cvrpbatch: 1 run (0 failed) of 1 instance")) << collected.output;
+  EXPECT_EQ(collected.errors,
+            "cvrpbatch: note: results/notes: not a run folder (no run.txt), left out\ncvrpbatch: note: "
+            "results/alpha-1.bak: a second run of instance alpha, choice 1 (beside results/alpha-1), left out\n");
+
+  // --best splits at the last '=': a name may hold one.
+  fs::rename("beta", "a=b");
+  ASSERT_EQ(batch("run" + runs + "a=b").status, 0);
+  ASSERT_EQ(batch("collect --best a=b=600 results").status, 0);
+  EXPECT_TRUE(has(read_file("results/results.csv"), "\na=b,1,ok,524.611206,524.611206,0,5,5,1.20,90000,moves,600,"));
+
+  // A run past its limit is ended and recorded as failed; a process left
+  // holding the console does not hold up the batch.
+  write_file("hang", "#!/bin/sh\nexec sleep 600\n");
+  write_file("leave", "#!/bin/sh\nsleep 600 &\nexec '" + program + "'\n");
+  for (const char* script : {"hang", "leave"}) fs::permissions(script, fs::perms::owner_exec, fs::perm_options::add);
+  EXPECT_EQ(batch("run --choices 1 --timeout 1 --out limited --program hang alpha").status, 1);
+  EXPECT_TRUE(has(read_file("limited/alpha-1/run.txt"), "status=failed\nmessage=timed out after 1 s\n"));
+  EXPECT_EQ(batch("run --choices 1 --out left --program leave alpha").status, 0);
 }
 
 // The real program, once: choice 1 on the bundled instance (30 seconds).

@@ -3,6 +3,9 @@
 // 30-second solver run is needed.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -22,6 +25,8 @@ const char* const kOutputs[] = {"solucao.sol", "rotas.svg", "rotas.png", "progre
 
 // Runs cvrpview from the scratch folder (its console kept outside "run").
 ToolOutcome view(const std::string& args) { return run_tool(CVRPVIEW_BINARY, args); }
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // CMT1's best known routes (examples/cmt1/CMT1.sol), 524.61, as a hybrid run
 // would leave them in folder "run": the instance, the report and both logs,
@@ -129,6 +134,89 @@ TEST_F(CvrpView, RefusedFoldersGetAMessageAndNoFile) {
     EXPECT_NE(outcome.errors.find("usage: cvrpview"), std::string::npos) << wrong;
   }
   EXPECT_EQ(listing("run"), before);
+}
+
+// Hostile names and inputs, each on a copy of a viewed run: a picture and no
+// command run, or a message naming the file with the earlier outputs kept.
+TEST_F(CvrpView, HostileNamesAndInputsGiveAPictureOrAMessageNeverACommand) {
+  leave_run(route_of(routes));
+  ASSERT_EQ(view("run").status, 0);
+  const std::string scratch = fs::current_path().string();
+  const std::string odd_sol = "b\xff\x01\n'q.sol";
+  fs::copy_file(kInstance / "CMT1.sol", odd_sol);
+  setenv("SOL", odd_sol.c_str(), 1);
+  fs::create_directory("fake");
+  write_file("fake/gnuplot", "#!/bin/sh\nexit 0\n");  // writes no picture
+  fs::permissions("fake/gnuplot", fs::perms::owner_exec, fs::perm_options::add);
+  const std::string path = getenv("PATH");
+  const auto coordinates = [](const std::function<double(double)>& moved) {
+    std::string text;
+    for (const std::string& line : split_lines(read_file(kInstance / "coordenadas.dat"))) {
+      double x = 0.0, y = 0.0;
+      int node = 0;
+      std::sscanf(line.c_str(), "%d, %lf, %lf", &node, &x, &y);
+      text += std::to_string(node) + ", " + std::to_string(moved(x)) + ", " + std::to_string(moved(y)) + "\n";
+    }
+    write_file("case/coordenadas.dat", text);
+  };
+  // The run's annealing log and a tabu log of an earlier run, both ending at
+  // the report's objective, the tabu log older by `age`.
+  const auto stale_tabu_log = [&](std::chrono::seconds age) {
+    for (const char* log : {"case/fo_SA.out", "case/fo_BT.out"}) {
+      log_reset(log);
+      log_progress(log, 0.0f, 181831.97f, 0);
+      log_progress(log, 2.5f, cmt1.objective(route_of(routes)), 900);
+    }
+    fs::last_write_time("case/fo_BT.out", fs::last_write_time("case/fo_SA.out") - age);
+  };
+  const struct {
+    std::string folder;
+    std::function<void()> change;
+    std::string args;  // before the folder
+    int status;
+    std::string expected;  // in the message, or in the picture
+    const char* picture;
+  } cases[] = {
+      {"r\n!touch " + scratch + "/PWNED\nx", [] {}, "", 0, "Truck 5: 9 customers", "rotas.svg"},
+      {"case", [] {}, "--best \"$SOL\"", 0, "best known 524.61 (b\xef\xbf\xbd\\x01\\n'q.sol)", "progresso.svg"},
+      {"case", [] {}, "--best 5e-324", 0, "gap inf% to best known", "progresso.svg"},
+      {"case", [&] { coordinates([](double v) { return v + 1e12; }); }, "", 0, "Drawn as x - 1e+12 and y - 1e+12",
+       "rotas.svg"},
+      {"case", [&] { coordinates([](double v) { return v > 35 ? 1.7e308 : -1.7e308; }); }, "", 0,
+       "Drawn as (x + 1.7e+308) / 1e306 and (y + 1.7e+308) / 1e306", "rotas.svg"},
+      {"case", [&] { stale_tabu_log(std::chrono::hours(1)); }, "", 0, "Simulated annealing run", "progresso.svg"},
+      {"case", [&] { stale_tabu_log(std::chrono::seconds(0)); }, "", 1,
+       "case/fo_SA.out and case/fo_BT.out both end at the report's objective and neither tells", nullptr},
+      {"case", [] {}, "--best .", 1, "cvrpview: .: cannot read: a folder, not a file", nullptr},
+      {"case", [] { fs::remove("case/fo_BT.out"), fs::create_symlink("/dev/zero", "case/fo_BT.out"); }, "", 1,
+       "case/fo_BT.out: cannot read: not a regular file", nullptr},
+      {"case", [] { fs::remove("case/progresso.png"), fs::create_directory("case/progresso.png"); }, "", 1,
+       "cannot write case/progresso.png: it is a folder", nullptr},
+      {"case", [&] { setenv("PATH", (scratch + "/fake:" + path).c_str(), 1); }, "", 1,
+       "gnuplot wrote no picture for case/rotas.svg", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args + " " + c.expected);
+    fs::remove_all(c.folder);
+    fs::create_directories(c.folder);
+    fs::copy("run", c.folder, fs::copy_options::recursive);
+    c.change();
+    setenv("CASE", c.folder.c_str(), 1);
+    const ToolOutcome outcome = view(c.args + " \"$CASE\"");
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(outcome.status, c.status) << outcome.errors;
+    if (c.picture != nullptr)
+      EXPECT_TRUE(has(read_file(fs::path(c.folder) / c.picture), c.expected));
+    else
+      EXPECT_TRUE(has(outcome.errors, c.expected)) << outcome.errors;
+    for (const char* output : kOutputs) {  // a refused view keeps the earlier files
+      if (c.status != 0 && fs::is_regular_file(fs::path(c.folder) / output)) {
+        EXPECT_EQ(read_file(fs::path(c.folder) / output), read_file(fs::path("run") / output)) << output;
+      }
+    }
+    for (const std::string& name : listing(c.folder)) EXPECT_FALSE(name.starts_with(".")) << name;
+  }
+  EXPECT_FALSE(fs::exists("PWNED"));
 }
 
 }  // namespace

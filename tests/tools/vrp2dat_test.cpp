@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,7 @@ TEST(vrp2dat, RefusesBadInputWithoutWritingAnything) {
       {replaced(kTiny, "3 0 4", "3 0 -inf"), "not finite"},
       {replaced(kTiny, " 2\n -1", " 2\n 3\n -1"), "more than one depot"},
       {replaced(kTiny, " 2\n -1", " 9\n -1"), "DEPOT_SECTION names node 9"},
+      {replaced(kTiny, "DIMENSION: 4", "DIMENSION: 52"), ":3: DIMENSION 52 gives 51 customers; the program takes 50"},
   };
   fs::create_directory("out");
   for (const auto& c : cases) {
@@ -182,6 +184,24 @@ TEST(vrp2dat, RefusesBadInputWithoutWritingAnything) {
     EXPECT_EQ(run_tool(std::string("tiny.vrp ") + folder).status, 1) << folder;
     EXPECT_EQ(read_file("blocker"), "keep");
   }
+
+  // A folder in the way of one output refuses all three, the earlier ones
+  // kept; a file of the user's with a temporary-looking name is not touched.
+  ASSERT_EQ(run_tool("tiny.vrp kept").status, 0);
+  write_file("kept/distancia.dat.tmp", "mine");
+  fs::remove("kept/coordenadas.dat");
+  fs::create_directory("kept/coordenadas.dat");
+  write_file("other.vrp", replaced(kTiny, "3 9", "3 8"));
+  const Outcome refused = run_tool("other.vrp kept");
+  EXPECT_TRUE(refused.errors.ends_with("\nvrp2dat: cannot write kept/coordenadas.dat: it is a folder, which is never "
+                                      "replaced\n"))
+      << refused.errors;
+  EXPECT_EQ(read_file("kept/demanda.dat"), "1, 7\n2, 9\n3, 11\n");
+  fs::remove("kept/coordenadas.dat");
+  ASSERT_EQ(run_tool("other.vrp kept").status, 0);
+  EXPECT_EQ(read_file("kept/demanda.dat") + read_file("kept/distancia.dat.tmp"), "1, 7\n2, 8\n3, 11\nmine");
+  EXPECT_EQ(testing_support::listing("kept"),
+            (std::set<std::string>{"distancia.dat", "demanda.dat", "coordenadas.dat", "distancia.dat.tmp"}));
 
   // Wrong usage.
   for (const char* args : {"", "tiny.vrp", "tiny.vrp out extra", "--bogus tiny.vrp out"}) {

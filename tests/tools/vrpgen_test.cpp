@@ -2,6 +2,7 @@
 // option visible in what it writes, refused command lines, and its instances
 // through vrp2dat into the program's own readers.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -161,6 +162,19 @@ TEST(vrpgen, RefusesBadOptionsAndUnwritableOutput) {
   }
   EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 3);  // taken.vrp, std*.txt
   EXPECT_TRUE(fs::is_empty("taken.vrp"));
+
+  // A FIFO or a link named as the output stays what it is; a file of the
+  // user's with a temporary-looking name is not touched.
+  ASSERT_EQ(mkfifo("fifo.vrp", 0644), 0);
+  fs::create_symlink("taken.vrp", "link.vrp");
+  for (const char* out : {"fifo.vrp", "link.vrp"}) {
+    EXPECT_EQ(run(VRPGEN_BINARY, std::string("--seed 1 ") + out), 1) << out;
+    EXPECT_TRUE(has(read_file("stderr.txt"), "which is never replaced")) << out;
+  }
+  EXPECT_TRUE(fs::is_fifo("fifo.vrp") && fs::is_symlink("link.vrp"));
+  testing_support::write_file("g.vrp.tmp", "mine");
+  generate("--seed 1");
+  EXPECT_EQ(read_file("g.vrp.tmp"), "mine");
 }
 
 TEST(vrpgen, EveryKindOfInstanceConvertsAndTheProgramReadsIt) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,19 +44,27 @@ std::string counted(std::size_t count, const std::string& noun);
 // first inconsistency, or nothing.
 std::optional<std::string> read_checked_run(const std::filesystem::path& folder, int choice, RunFolder& run);
 
-// The two arguments run and jobs share, as given on the command line.
+// run.txt's key=value lines; an unreadable file gives the message.
+std::optional<std::string> read_run_record(const std::filesystem::path& path, std::map<std::string, std::string>& values);
+
+// The arguments run and jobs share, as given on the command line.
 struct BatchArguments {
   std::string choices;                 // "1,2,3"
   std::string results;                 // RESULTS
   std::optional<std::string> program;  // --program, when given
+  std::optional<std::string> timeout;  // --timeout, when given
   std::vector<std::string> folders;    // the instance folders
 };
 
 struct InstanceFolder {
   std::filesystem::path folder;                     // absolute
   std::string name;                                 // the folder's own name: runs are RESULTS/NAME-CHOICE
+  std::string identity;                             // a hash of its instance files, as run.txt records it
   std::optional<std::filesystem::path> best_known;  // its one .sol file, when it has exactly one
 };
+
+// The default limit of one run's time, well above the program's 30 seconds.
+inline constexpr int kDefaultTimeout = 120;
 
 // A batch whose every argument has been checked; all paths are absolute.
 struct Batch {
@@ -63,13 +72,16 @@ struct Batch {
   std::filesystem::path results;
   std::filesystem::path program;
   bool program_given = false;
+  int timeout = kDefaultTimeout;  // seconds
+  bool timeout_given = false;
   std::vector<InstanceFolder> instances;
 };
 
-// Checks every argument (the instance files readable and read by the
-// program's own readers, the choices, the folder names, RESULTS creatable and
-// writable, the program executable) without writing anything; throws Refused
-// on the first problem.
+// Checks every argument (no path with a control character, the instance
+// files readable and read by the program's own readers, the choices, the
+// folder names, RESULTS creatable and writable, each run folder already there
+// a run of the same instance, the program executable, the time limit)
+// without writing anything; throws Refused on the first problem.
 Batch checked_batch(const BatchArguments& arguments);
 
 // Runs the batch, one run at a time; returns the exit status (1 when a run

@@ -12,6 +12,7 @@
 #include "report/cvrplib_solution.h"
 #include "report/text_file.h"
 #include "tools/cvrpbatch/batch.h"
+#include "tools/common/output_files.h"
 #include "tools/plot/output.h"
 #include "tools/plot/run_progress.h"
 
@@ -23,6 +24,8 @@ namespace {
 
 // One run folder as results.csv shows it.
 struct Row {
+  std::string folder;       // the run folder's name under RESULTS
+  std::string instance_id;  // run.txt's identity of the instance files; empty from an older batch
   std::string instance;
   int choice = 0;  // 0: unknown
   bool ok = false;
@@ -55,18 +58,6 @@ std::string csv_field(const std::string& text) {
   return quoted + "\"";
 }
 
-// run.txt's key=value lines; an unreadable file gives the message.
-std::optional<std::string> read_record(const fs::path& path, std::map<std::string, std::string>& values) {
-  std::string text;
-  if (auto failure = read_text_file(path.string(), text)) return failure;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    const std::size_t equals = line.find('=');
-    if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
-  }
-  return std::nullopt;
-}
-
 // The newest record of the run's last search to find a new best: the tabu
 // log's when the tabu search found one or ran alone (the hybrid's tabu log
 // starts with the annealing's best), otherwise the annealing log's.
@@ -78,16 +69,18 @@ void set_last_best(Row& row) {
 
 Row read_row(const fs::path& results, const std::string& name) {
   Row row;
+  row.folder = name;
   const fs::path folder = results / name;
   // Instance and choice from the folder's name NAME-CHOICE, unless run.txt gives them.
   const std::size_t dash = name.rfind('-');
   row.instance = dash == std::string::npos ? name : name.substr(0, dash);
   const std::string choice_text = dash == std::string::npos ? "" : name.substr(dash + 1);
   std::map<std::string, std::string> record;
-  const auto unreadable = read_record(folder / "run.txt", record);
+  const auto unreadable = read_run_record(folder / "run.txt", record);
   if (!record["instance"].empty()) row.instance = record["instance"];
   const std::string choice = record.count("choice") ? record["choice"] : choice_text;
   if (choice == "1" || choice == "2" || choice == "3") row.choice = choice[0] - '0';
+  row.instance_id = record["instance_id"];
   row.host = record["host"];
   row.wall_seconds = record["wall_seconds"];
 
@@ -250,12 +243,57 @@ plot::ProgressPlot instance_plot(const Collected& b, const std::string& instance
   return plot;
 }
 
+// Refuses runs of two different instances under one name, and leaves out
+// (with a note) a second run of the same instance and choice, such as a
+// copied run folder: the one named NAME-CHOICE is kept, else the first.
+void drop_second_runs(const fs::path& results, std::vector<Row>& rows) {
+  std::map<std::string, const Row*> identified;  // by instance
+  for (const Row& row : rows) {
+    if (row.instance_id.empty()) continue;
+    const auto [first, fresh] = identified.emplace(row.instance, &row);
+    if (!fresh && first->second->instance_id != row.instance_id)
+      throw Refused{(results / first->second->folder).string() + " and " + (results / row.folder).string() +
+                    " hold runs of two different instances named " + row.instance +
+                    " (their instance files differ): move one of them out of " + results.string()};
+  }
+  const auto canonical = [](const Row& row) { return row.folder == row.instance + "-" + std::to_string(row.choice); };
+  std::map<std::pair<std::string, int>, std::size_t> kept;  // by instance and choice: the row kept
+  std::vector<bool> dropped(rows.size(), false);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].choice == 0) continue;
+    const auto [first, fresh] = kept.emplace(std::pair{rows[i].instance, rows[i].choice}, i);
+    if (fresh) continue;
+    std::size_t drop = i;
+    if (canonical(rows[i]) && !canonical(rows[first->second])) std::swap(drop, first->second);
+    dropped[drop] = true;
+    std::fprintf(stderr, "cvrpbatch: note: %s: a second run of instance %s, choice %d (beside %s), left out\n",
+                 (results / rows[drop].folder).c_str(), rows[drop].instance.c_str(), rows[drop].choice,
+                 (results / rows[first->second].folder).c_str());
+  }
+  std::vector<Row> kept_rows;
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if (!dropped[i]) kept_rows.push_back(std::move(rows[i]));
+  rows = std::move(kept_rows);
+}
+
 }  // namespace
+
+std::optional<std::string> read_run_record(const fs::path& path, std::map<std::string, std::string>& values) {
+  std::string text;
+  if (auto failure = read_text_file(path.string(), text)) return failure;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t equals = line.find('=');
+    if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return std::nullopt;
+}
 
 int collect(const CollectArguments& arguments) {
   std::map<std::string, double> given_best;
   for (const std::string& argument : arguments.best) {
-    const std::size_t equals = argument.find('=');
+    // The name is all before the last '=': an instance's name may hold one.
+    const std::size_t equals = argument.rfind('=');
     if (equals == std::string::npos || equals == 0)
       throw Refused{"--best " + argument + ": expected NAME=VALUE or NAME=FILE.sol"};
     BestKnown best;
@@ -274,8 +312,15 @@ int collect(const CollectArguments& arguments) {
     if (entry.is_directory() && name.front() != '.' && name != "plots") names.push_back(name);
   }
   std::sort(names.begin(), names.end());
-  for (const std::string& name : names) b.rows.push_back(read_row(results, name));
+  for (const std::string& name : names) {
+    if (fs::exists(fs::symlink_status(results / name / "run.txt", error)))
+      b.rows.push_back(read_row(results, name));
+    else
+      std::fprintf(stderr, "cvrpbatch: note: %s: not a run folder (no run.txt), left out\n",
+                   (results / name).c_str());
+  }
   if (b.rows.empty()) throw Refused{arguments.results + ": holds no run folder"};
+  drop_second_runs(results, b.rows);
   std::stable_sort(b.rows.begin(), b.rows.end(), [](const Row& x, const Row& y) {
     return std::tie(x.instance, x.choice) < std::tie(y.instance, y.choice);
   });
@@ -303,27 +348,42 @@ int collect(const CollectArguments& arguments) {
     csv += csv_row(row, known == b.best_known.end() ? std::nullopt : std::optional<double>(known->second));
   }
 
-  plot::OutputStage stage(results);
-  refuse_on(stage.open("cvrpbatch"));
-  fs::create_directory(stage.work() / "plots");
-  std::vector<std::string> outputs{"results.csv", "summary.md"};
-  refuse_on(plot::write_text(stage.staged("results.csv"), csv));
-  refuse_on(plot::write_text(stage.staged("summary.md"), summary(b, arguments.results)));
+  // The plots' names are the instances': each is checked, with the tables,
+  // before anything is drawn.
+  const fs::path plots = results / "plots";
+  std::vector<std::pair<std::string, fs::path>> drawn;  // instance, picture without its extension
   for (const std::string& instance : b.instances) {
     if (!b.batch_best.count(instance)) continue;  // no run of it is ok: nothing to draw
-    std::string file = "plots/" + instance;
-    std::replace(file.begin() + 6, file.end(), '/', '_');
-    refuse_on(plot::draw_progress(instance_plot(b, instance), stage.work(), stage.staged(file + ".svg"),
-                                  stage.staged(file + ".png")));
-    outputs.insert(outputs.end(), {file + ".svg", file + ".png"});
+    std::string file = instance;
+    std::replace(file.begin(), file.end(), '/', '_');
+    drawn.emplace_back(instance, plots / file);
   }
-  fs::create_directories(results / "plots");
-  refuse_on(stage.commit(outputs));
+  std::vector<fs::path> targets{results / "results.csv", results / "summary.md"};
+  for (const auto& [instance, picture] : drawn)
+    targets.insert(targets.end(), {picture.string() + ".svg", picture.string() + ".png"});
+  const fs::file_status plots_status = fs::symlink_status(plots, error);
+  if (fs::exists(plots_status) && !fs::is_directory(plots_status))
+    throw Refused{"cannot write into " + plots.string() + ": not a folder"};
+  refuse_on(companion::check_targets(targets));
+
+  companion::OutputSet outputs;
+  plot::WorkFolder work;
+  refuse_on(work.open(results, "cvrpbatch"));
+  refuse_on(outputs.add(results / "results.csv", csv));
+  refuse_on(outputs.add(results / "summary.md", summary(b, arguments.results)));
+  fs::create_directory(plots, error);
+  if (error) throw Refused{"cannot make " + plots.string() + ": " + error.message()};
+  for (std::size_t i = 0; i < drawn.size(); ++i) {
+    const auto& [instance, picture] = drawn[i];
+    refuse_on(plot::draw_progress(instance_plot(b, instance), {work, "plot-" + std::to_string(i + 1), outputs,
+                                                               picture.string() + ".svg", picture.string() + ".png"}));
+  }
+  refuse_on(outputs.commit());
 
   const auto failed = std::count_if(b.rows.begin(), b.rows.end(), [](const Row& row) { return !row.ok; });
   std::printf("cvrpbatch: %s (%ld failed) of %s: results.csv, summary.md and %s in %s\n",
               counted(b.rows.size(), "run").c_str(), static_cast<long>(failed),
-              counted(b.instances.size(), "instance").c_str(), counted((outputs.size() - 2) / 2, "plot").c_str(),
+              counted(b.instances.size(), "instance").c_str(), counted(drawn.size(), "plot").c_str(),
               arguments.results.c_str());
   return 0;
 }

@@ -1,10 +1,12 @@
 #include "tools/cvrpbatch/console.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -112,22 +114,25 @@ std::string ConsoleCapture::last_line() const {
 }
 
 ChildEnd run_child(const std::filesystem::path& program, const std::filesystem::path& folder, std::string_view input,
-                   ConsoleCapture& console) {
+                   double time_limit, ConsoleCapture& console) {
+  using Clock = std::chrono::steady_clock;
   Pipe in, out, exec_error;
   for (Pipe* pipe : {&in, &out, &exec_error})
-    if (auto failure = open_pipe(*pipe)) return {failure, 0};
+    if (auto failure = open_pipe(*pipe)) return {failure};
   std::string path = program.string();
   const std::string directory = folder.string();
   char* const argv[] = {path.data(), nullptr};
 
+  const auto started = Clock::now();
   const pid_t child = fork();
-  if (child < 0) return {std::string("cannot start a process: ") + std::strerror(errno), 0};
+  if (child < 0) return {std::string("cannot start a process: ") + std::strerror(errno)};
   if (child == 0) {
     // Only async-signal-safe calls until exec. SIGPIPE, which the batch
     // ignores, is the program's default again.
     struct sigaction default_action {};
     default_action.sa_handler = SIG_DFL;
     sigaction(SIGPIPE, &default_action, nullptr);
+    setpgid(0, 0);
     int step = 0;  // which call failed: 0 chdir, 1 dup2, 2 exec
     if (chdir(directory.c_str()) == 0) {
       step = 1;
@@ -141,6 +146,7 @@ ChildEnd run_child(const std::filesystem::path& program, const std::filesystem::
     [[maybe_unused]] const ssize_t told = write(exec_error.write.get(), failed, sizeof failed);
     _exit(127);
   }
+  setpgid(child, child);  // either call may come first; the other then fails harmlessly
   in.read.reset();
   out.write.reset();
   exec_error.write.reset();
@@ -150,23 +156,44 @@ ChildEnd run_child(const std::filesystem::path& program, const std::filesystem::
   [[maybe_unused]] const ssize_t given = write(in.write.get(), input.data(), input.size());
   in.write.reset();
 
+  ChildEnd end;
+  const auto deadline = started + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(time_limit));
+  constexpr auto kDrain = std::chrono::milliseconds(500);  // the console read after the child's end
+  std::optional<Clock::time_point> ended;
+  bool stopped = false, open = true;
   std::vector<char> buffer(1 << 16);
-  bool stopped = false;
-  for (;;) {
+  while (!ended || (open && Clock::now() < *ended + kDrain)) {
     if (stop_signal != 0 && !stopped) {
-      kill(child, SIGTERM);
+      kill(-child, SIGTERM);
       stopped = true;
     }
-    const ssize_t got = read(out.read.get(), buffer.data(), buffer.size());
-    if (got > 0) {
-      console.add(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
-    } else if (got == 0 || errno != EINTR) {
-      break;
+    if (!ended) {
+      const pid_t waited = waitpid(child, &end.status, WNOHANG);
+      if (waited == child || (waited < 0 && errno != EINTR)) {
+        if (waited < 0) end.failure = std::string("cannot wait for ") + path + ": " + std::strerror(errno);
+        ended = Clock::now();
+        continue;
+      }
+      if (Clock::now() >= deadline && !end.timed_out) {
+        kill(-child, SIGKILL);
+        end.timed_out = true;
+      }
     }
+    // Wake at least every 50 ms to see whether the child has ended.
+    const auto until = ended ? *ended + kDrain : std::min(deadline, Clock::now() + std::chrono::milliseconds(50));
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    pollfd watched{out.read.get(), POLLIN, 0};
+    const int ready = poll(&watched, open ? 1 : 0, static_cast<int>(std::clamp<long long>(wait, 0, 50)));
+    if (ready <= 0 || !open) continue;
+    const ssize_t got = read(out.read.get(), buffer.data(), buffer.size());
+    if (got > 0)
+      console.add(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+    else if (got == 0 || errno != EINTR)
+      open = false;
   }
-  out.read.reset();
+  kill(-child, SIGKILL);  // whatever the run left behind in its group
+  end.seconds = std::chrono::duration<double>(*ended - started).count();
 
-  ChildEnd end;
   int failed[2] = {0, 0};
   ssize_t told = 0;
   while ((told = read(exec_error.read.get(), failed, sizeof failed)) < 0 && errno == EINTR) {
@@ -175,16 +202,6 @@ ChildEnd run_child(const std::filesystem::path& program, const std::filesystem::
     static const char* const kStep[] = {"cannot enter ", "cannot connect the console of ", "cannot run "};
     const std::string subject = failed[0] == 0 ? directory : path;
     end.failure = kStep[std::clamp(failed[0], 0, 2)] + subject + ": " + std::strerror(failed[1]);
-  }
-  while (waitpid(child, &end.status, 0) < 0) {
-    if (errno != EINTR) {
-      end.failure = std::string("cannot wait for ") + path + ": " + std::strerror(errno);
-      break;
-    }
-    if (stop_signal != 0 && !stopped) {
-      kill(child, SIGTERM);
-      stopped = true;
-    }
   }
   return end;
 }

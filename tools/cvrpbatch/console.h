@@ -42,16 +42,21 @@ class ConsoleCapture {
 struct ChildEnd {
   std::optional<std::string> failure;  // it could not be started: why
   int status = 0;                      // as waitpid gives it
+  bool timed_out = false;              // ended at the time limit
+  double seconds = 0.0;                // from its start until it ended
 };
 
 // Set by the batch's handler of SIGINT, SIGTERM and SIGHUP: the signal.
 extern volatile std::sig_atomic_t stop_signal;
 
-// Runs PROGRAM (no arguments, no shell) with FOLDER as its working
-// directory, `input` on its standard input, and its standard output and
-// error into `console`; waits for it. When stop_signal is set meanwhile, the
-// child is sent SIGTERM and waited for.
+// Runs PROGRAM (no arguments, no shell) in a process group of its own with
+// FOLDER as its working directory, `input` on its standard input, and its
+// standard output and error into `console`; waits for it at most
+// `time_limit` seconds, then kills its group. Once it has ended, what its
+// console still holds is read for a moment and the rest of its group is
+// killed, so that a process it left behind holding the console cannot hold up
+// the batch. When stop_signal is set meanwhile, the group is sent SIGTERM.
 ChildEnd run_child(const std::filesystem::path& program, const std::filesystem::path& folder, std::string_view input,
-                   ConsoleCapture& console);
+                   double time_limit, ConsoleCapture& console);
 
 }  // namespace batch

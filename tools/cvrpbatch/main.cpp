@@ -9,8 +9,8 @@
 namespace {
 
 const char* const kUsage =
-    "usage: cvrpbatch run --choices 1,2,3 --out RESULTS [--program PATH] FOLDER...\n"
-    "       cvrpbatch jobs --choices 1,2,3 --out RESULTS [--program PATH] FOLDER...\n"
+    "usage: cvrpbatch run --choices 1,2,3 --out RESULTS [--program PATH] [--timeout SECONDS] FOLDER...\n"
+    "       cvrpbatch jobs --choices 1,2,3 --out RESULTS [--program PATH] [--timeout SECONDS] FOLDER...\n"
     "       cvrpbatch collect [--best NAME=VALUE|NAME=FILE.sol]... RESULTS\n"
     "       cvrpbatch [SUBCOMMAND] --help\n";
 
@@ -37,15 +37,20 @@ const char* const kRunOptions =
     "                   2 tabu search, 3 hybrid\n"
     "  --out RESULTS    the results folder (made when missing)\n"
     "  --program PATH   the program to run (default: the cvrp built beside cvrpbatch)\n"
+    "  --timeout SECONDS  the longest a run may take (default 120): a run still going\n"
+    "                   then is ended, with every process it started, and recorded as failed\n"
     "  FOLDER...        instance folders, each with distancia.dat and demanda.dat (and\n"
-    "                   coordenadas.dat, a best known .sol); NAME is the folder's name\n";
+    "                   coordenadas.dat, a best known .sol); NAME is the folder's name.\n"
+    "                   Paths holding a control character (a line break) are refused\n";
 
 const char* const kCollectOptions =
     "Options of collect:\n"
     "  --best NAME=VALUE      the best known total distance of instance NAME, a positive\n"
     "                         number (one --best per instance)\n"
     "  --best NAME=FILE.sol   the same, from the Cost line of a CVRPLIB solution file\n"
-    "                         (without --best: the run folder's best-known.sol, if any)\n";
+    "                         (without --best: the run folder's best-known.sol, if any)\n"
+    "                         NAME is all before the last '=', so it may hold '=';\n"
+    "                         VALUE and FILE.sol may not\n";
 
 const char* const kRunHelp =
     "run: checks every argument first (nothing is written if one is wrong), then runs\n"
@@ -54,11 +59,14 @@ const char* const kRunHelp =
     "best known .sol (as best-known.sol), the logs and solucao.dat the program writes,\n"
     "console.txt (the console's first lines and final report; never the whole console)\n"
     "and run.txt (instance, choice, program, host, start, wall_seconds, exit_status,\n"
-    "status ok|failed, message). A run folder is made under a temporary name\n"
-    "(RESULTS/.NAME-CHOICE.*) and renamed when the run is over. A run that fails (exit\n"
-    "status not 0, a signal, or a report refused by the check) is recorded as failed\n"
-    "and the batch goes on; the exit status is then 1. A run folder that exists is\n"
-    "skipped, so an interrupted batch resumes: remove a run folder to redo its run.\n"
+    "status ok|failed, message, instance_folder, instance_id: a hash of the instance's\n"
+    ".dat files). A run folder is made under a temporary name (RESULTS/.NAME-CHOICE.*)\n"
+    "and renamed when the run is over. A run that fails (exit status not 0, a signal,\n"
+    "the time limit, or a report refused by the check) is recorded as failed and the\n"
+    "batch goes on; the exit status is then 1. A run folder that exists is skipped\n"
+    "when it holds a run of the same instance (the same instance_id), so an interrupted\n"
+    "batch resumes: remove a run folder to redo its run. One of another instance under\n"
+    "the same name is refused before anything runs.\n"
     "\n"
     "jobs: checks the same arguments and prints one command per run, each a cvrpbatch\n"
     "run of one instance and one choice with absolute paths, for example\n"
@@ -77,8 +85,11 @@ const char* const kCollectHelp =
     "                     to the best known and to the batch's best\n"
     "  plots/NAME.svg     the runs of each instance together, one curve per choice\n"
     "  plots/NAME.png\n"
-    "A run folder that fails the check becomes a failed row. The exit status is 0\n"
-    "when the files are written, failed rows or not.\n"
+    "A run folder that fails the check becomes a failed row. Folders without run.txt\n"
+    "are not runs, and a second run of the same instance and choice (a copied run\n"
+    "folder) is not counted: both are named on standard error. Runs of two different\n"
+    "instances under one name are refused. The exit status is 0 when the files are\n"
+    "written, failed rows or not.\n"
     "\n";
 
 struct Usage {
@@ -144,6 +155,8 @@ batch::BatchArguments batch_arguments(Arguments& args) {
       have_out = true;
     } else if (args.option("--program", value)) {
       arguments.program = value;
+    } else if (args.option("--timeout", value)) {
+      arguments.timeout = value;
     } else {
       arguments.folders.push_back(args.operand());
     }

@@ -1,19 +1,22 @@
 // cvrpbatch run and jobs: the batch's arguments checked, its runs made one at
 // a time or printed as shell commands.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <charconv>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <map>
 
 #include "report/cvrplib_solution.h"
+#include "report/text_file.h"
+#include "tools/common/output_files.h"
 #include "tools/cvrpbatch/batch.h"
 #include "tools/cvrpbatch/console.h"
-#include "tools/plot/output.h"
 
 namespace batch {
 
@@ -76,6 +79,63 @@ fs::path absolute_path(const std::string& given) {
   return path;
 }
 
+// A path that would span lines in jobs' commands, run.txt or a message is
+// refused: POSIX shells have no quoting for it that every one of them reads.
+void refuse_control_characters(const std::string& what, const std::string& path) {
+  std::string shown = path;
+  bool control = false;
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?', control = true;
+  if (control)
+    throw Refused{what + " " + shown + ": a path holding a control character (such as a line break, shown as ?) " +
+                  "cannot be used in a batch: rename it"};
+}
+
+// FNV-1a, 64 bits: the same value on every platform.
+void hash_bytes(std::uint64_t& hash, std::string_view bytes) {
+  for (const char c : bytes) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 0x100000001b3ULL;
+  }
+}
+
+// The identity of an instance as run.txt records it: FNV-1a 64 over each of
+// its files (the name, a NUL, the size as 8 bytes little-endian, the bytes),
+// in hexadecimal.
+std::string instance_identity(const fs::path& folder) {
+  std::uint64_t hash = 0xcbf29ce484222325ULL;
+  for (const char* name : {"distancia.dat", "demanda.dat", "coordenadas.dat"}) {
+    if (name == std::string_view("coordenadas.dat") && !path_taken(folder / name)) continue;
+    std::string bytes;
+    refuse_on(read_text_file((folder / name).string(), bytes));
+    hash_bytes(hash, std::string_view(name, std::strlen(name) + 1));
+    char size[8];
+    for (int i = 0; i < 8; ++i) size[i] = static_cast<char>((static_cast<std::uint64_t>(bytes.size()) >> (8 * i)) & 0xff);
+    hash_bytes(hash, std::string_view(size, 8));
+    hash_bytes(hash, bytes);
+  }
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  return text;
+}
+
+// Whether RESULTS/NAME-CHOICE holds a run already: one of the same instance
+// is done; anything else there is refused, naming both instance folders.
+bool done_run(const fs::path& target, const InstanceFolder& instance) {
+  if (!path_taken(target)) return false;
+  std::map<std::string, std::string> record;
+  if (!path_taken(target / "run.txt") || read_run_record(target / "run.txt", record) ||
+      record["instance_id"].empty())
+    throw Refused{target.string() + " exists but records no instance identity (no run of this cvrpbatch): " +
+                  "move it away to make the run"};
+  if (record["instance_id"] != instance.identity)
+    throw Refused{target.string() + " holds a run of " +
+                  (record["instance_folder"].empty() ? "another instance" : record["instance_folder"]) +
+                  ", not of " + instance.folder.string() +
+                  " (their instance files differ): rename the instance folder or use another --out"};
+  return true;
+}
+
 std::vector<int> checked_choices(const std::string& text) {
   std::vector<int> choices;
   std::size_t at = 0;
@@ -100,6 +160,7 @@ std::vector<int> checked_choices(const std::string& text) {
 InstanceFolder checked_instance(const std::string& given) {
   InstanceFolder instance;
   instance.folder = absolute_path(given);
+  refuse_control_characters("instance folder", instance.folder.string());
   instance.name = instance.folder.filename().string();
   std::error_code error;
   if (!fs::is_directory(instance.folder, error)) throw Refused{given + ": not a folder"};
@@ -112,6 +173,7 @@ InstanceFolder checked_instance(const std::string& given) {
     throw Refused{given + ": the folder's name must not start with '.' (RESULTS/.NAME-CHOICE.* are unfinished runs)"};
   RunInstance read;
   refuse_on(read_run_instance(instance.folder, run_sizes(), read));
+  instance.identity = instance_identity(instance.folder);
 
   // The best known solution: the folder's one .sol file. solucao.sol, which
   // cvrpview writes beside a run, is a run's own result.
@@ -132,6 +194,7 @@ InstanceFolder checked_instance(const std::string& given) {
 
 fs::path checked_results(const std::string& given) {
   const fs::path results = absolute_path(given);
+  refuse_control_characters("--out", results.string());
   std::error_code error;
   if (path_taken(results)) {
     if (!fs::is_directory(results, error)) throw Refused{"--out " + given + ": not a folder"};
@@ -189,6 +252,14 @@ class TemporaryFolder {
   fs::path path_;
 };
 
+// An instance file copied into a run folder; a file that cannot be copied
+// stops the batch with a message naming it.
+void copy_input(const fs::path& from, const fs::path& to) {
+  std::error_code error;
+  fs::copy_file(from, to, error);
+  if (error) throw Refused{"cannot copy " + from.string() + " into " + to.parent_path().string() + ": " + error.message()};
+}
+
 enum class Outcome { ok, failed, skipped };
 
 void on_stop(int signal) { stop_signal = signal; }
@@ -199,7 +270,7 @@ void on_stop(int signal) { stop_signal = signal; }
 Outcome run_one(const Batch& batch, const InstanceFolder& instance, int choice, const std::string& counter) {
   const std::string name = instance.name + "-" + std::to_string(choice);
   const fs::path target = batch.results / name;
-  if (path_taken(target)) {
+  if (done_run(target, instance)) {
     std::printf("cvrpbatch: %s %s: exists, skipped (remove the folder to redo the run)\n", counter.c_str(),
                 name.c_str());
     return Outcome::skipped;
@@ -208,19 +279,20 @@ Outcome run_one(const Batch& batch, const InstanceFolder& instance, int choice, 
   if (mkdtemp(pattern.data()) == nullptr)
     throw Refused{"cannot make a folder in " + batch.results.string() + ": " + std::strerror(errno)};
   TemporaryFolder folder(pattern);
-  fs::copy_file(instance.folder / "distancia.dat", folder.path() / "distancia.dat");
-  fs::copy_file(instance.folder / "demanda.dat", folder.path() / "demanda.dat");
-  if (path_taken(instance.folder / "coordenadas.dat"))
-    fs::copy_file(instance.folder / "coordenadas.dat", folder.path() / "coordenadas.dat");
-  if (instance.best_known) fs::copy_file(*instance.best_known, folder.path() / "best-known.sol");
+  // mkdtemp makes the folder private; a run folder is shared as any other.
+  if (chmod(folder.path().c_str(), 0777 & ~companion::current_umask()) != 0)
+    throw Refused{"cannot set the mode of " + folder.path().string() + ": " + std::strerror(errno)};
+  for (const char* file : {"distancia.dat", "demanda.dat", "coordenadas.dat"})
+    if (path_taken(instance.folder / file)) copy_input(instance.folder / file, folder.path() / file);
+  if (instance.best_known) copy_input(*instance.best_known, folder.path() / "best-known.sol");
 
   std::printf("cvrpbatch: %s %s: %s ...\n", counter.c_str(), name.c_str(), search_name(choice).c_str());
   std::fflush(stdout);
   const std::string start = utc_now();
-  const auto started = std::chrono::steady_clock::now();
   ConsoleCapture console;
-  const ChildEnd end = run_child(batch.program, folder.path(), std::to_string(choice) + "\n\n\n", console);
-  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  const ChildEnd end =
+      run_child(batch.program, folder.path(), std::to_string(choice) + "\n\n\n", batch.timeout, console);
+  const double wall = end.seconds;
   if (stop_signal != 0) return Outcome::failed;  // the folder goes; the batch stops
 
   std::string exit_status = "none";
@@ -228,6 +300,9 @@ Outcome run_one(const Batch& batch, const InstanceFolder& instance, int choice, 
   std::string objective;
   if (end.failure) {
     message = *end.failure;
+  } else if (end.timed_out) {
+    exit_status = "signal " + std::to_string(SIGKILL);
+    message = "timed out after " + std::to_string(batch.timeout) + " s";
   } else if (WIFSIGNALED(end.status)) {
     exit_status = "signal " + std::to_string(WTERMSIG(end.status));
     message = "ended by signal " + std::to_string(WTERMSIG(end.status)) + " (" + strsignal(WTERMSIG(end.status)) + ")";
@@ -249,8 +324,8 @@ Outcome run_one(const Batch& batch, const InstanceFolder& instance, int choice, 
     }
   }
   const bool ok = message.empty();
-  refuse_on(plot::write_text(folder.path() / "console.txt", console.kept()));
-  refuse_on(plot::write_text(folder.path() / "run.txt", run_record({{"instance", instance.name},
+  refuse_on(companion::write_file(folder.path() / "console.txt", console.kept()));
+  refuse_on(companion::write_file(folder.path() / "run.txt", run_record({{"instance", instance.name},
                                                                     {"choice", std::to_string(choice)},
                                                                     {"program", batch.program.string()},
                                                                     {"host", host_name()},
@@ -258,7 +333,9 @@ Outcome run_one(const Batch& batch, const InstanceFolder& instance, int choice, 
                                                                     {"wall_seconds", fixed("%.3f", wall)},
                                                                     {"exit_status", exit_status},
                                                                     {"status", ok ? "ok" : "failed"},
-                                                                    {"message", message}})));
+                                                                    {"message", message},
+                                                                    {"instance_folder", instance.folder.string()},
+                                                                    {"instance_id", instance.identity}})));
   std::error_code error;
   fs::rename(folder.path(), target, error);
   if (error) {
@@ -299,8 +376,20 @@ Batch checked_batch(const BatchArguments& arguments) {
     batch.instances.push_back(std::move(instance));
   }
   batch.results = checked_results(arguments.results);
+  for (const InstanceFolder& instance : batch.instances)
+    for (const int choice : batch.choices) done_run(batch.results / (instance.name + "-" + std::to_string(choice)), instance);
   batch.program_given = arguments.program.has_value();
   batch.program = batch.program_given ? absolute_path(*arguments.program) : own_path().parent_path() / "cvrp";
+  refuse_control_characters("--program", batch.program.string());
+  if (arguments.timeout) {
+    const std::string& text = *arguments.timeout;
+    int seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || seconds < 1 || seconds > 1000000)
+      throw Refused{"--timeout " + text + ": not a whole number of seconds from 1 to 1000000"};
+    batch.timeout = seconds;
+    batch.timeout_given = true;
+  }
   std::error_code error;
   if (!fs::is_regular_file(batch.program, error) || access(batch.program.c_str(), X_OK) != 0)
     throw Refused{batch.program.string() + ": not an executable file" +
@@ -344,6 +433,7 @@ void print_jobs(const Batch& batch) {
       std::string line =
           self + " run --choices " + std::to_string(choice) + " --out " + shell_word(batch.results.string());
       if (batch.program_given) line += " --program " + shell_word(batch.program.string());
+      if (batch.timeout_given) line += " --timeout " + std::to_string(batch.timeout);
       std::printf("%s %s\n", line.c_str(), shell_word(instance.folder.string()).c_str());
     }
 }

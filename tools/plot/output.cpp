@@ -1,6 +1,7 @@
 #include "tools/plot/output.h"
 
-#include <spawn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,107 +9,127 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <fstream>
-#include <iterator>
-#include <memory>
-
-extern char** environ;
 
 namespace plot {
 
 namespace fs = std::filesystem;
 
-OutputStage::~OutputStage() {
-  if (work_.empty()) return;
-  std::error_code ignored;
-  fs::remove_all(work_, ignored);
+namespace {
+
+// The length of the valid UTF-8 sequence at text[at] (a lead byte of 0x80 or
+// more), or 0. U+FFFE and U+FFFF, which XML does not allow, count as invalid.
+std::size_t utf8_length(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
+  const unsigned lead = byte(at);
+  std::size_t length = 0;
+  unsigned low = 0x80, high = 0xbf;  // the range of the second byte
+  if (lead >= 0xc2 && lead <= 0xdf) length = 2;
+  else if (lead >= 0xe0 && lead <= 0xef) length = 3, low = lead == 0xe0 ? 0xa0 : 0x80, high = lead == 0xed ? 0x9f : 0xbf;
+  else if (lead >= 0xf0 && lead <= 0xf4) length = 4, low = lead == 0xf0 ? 0x90 : 0x80, high = lead == 0xf4 ? 0x8f : 0xbf;
+  else return 0;
+  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i)
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xbf) return 0;
+  if (lead == 0xef && byte(at + 1) == 0xbf && byte(at + 2) >= 0xbe) return 0;
+  return length;
 }
 
-Failure OutputStage::open(const std::string& name) {
-  std::string pattern = (folder_ / ("." + name + "-XXXXXX")).string();
-  if (mkdtemp(pattern.data()) == nullptr)
-    return "cannot write into " + folder_.string() + ": " + std::strerror(errno);
-  work_ = pattern;
-  return std::nullopt;
-}
-
-Failure OutputStage::commit(const std::vector<std::string>& files) {
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    std::error_code error;
-    fs::rename(work_ / files[i], folder_ / files[i], error);
-    if (error) {
-      for (std::size_t moved = 0; moved < i; ++moved) {
-        std::error_code ignored;
-        fs::remove(folder_ / files[moved], ignored);
-      }
-      return "cannot write " + (folder_ / files[i]).string() + ": " + error.message();
-    }
+// Runs `gnuplot SCRIPT` in the work folder, its messages kept in a file
+// there and returned on failure.
+Failure run_gnuplot(const fs::path& work, const std::string& script) {
+  const fs::path messages = work / (script + ".messages");
+  const int sink = open(messages.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (sink < 0) return "cannot write " + messages.string() + ": " + std::strerror(errno);
+  const pid_t child = fork();
+  if (child == 0) {
+    const int input = open("/dev/null", O_RDONLY);
+    if (chdir(work.c_str()) == 0 && input >= 0 && dup2(input, STDIN_FILENO) >= 0 &&
+        dup2(sink, STDOUT_FILENO) >= 0 && dup2(sink, STDERR_FILENO) >= 0)
+      execlp("gnuplot", "gnuplot", script.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
   }
-  return std::nullopt;
+  const int fork_errno = errno;
+  close(sink);
+  if (child < 0) return std::string("cannot run gnuplot: ") + std::strerror(fork_errno);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0)
+    if (errno != EINTR) return std::string("cannot wait for gnuplot: ") + std::strerror(errno);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return std::nullopt;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 127) return std::string("cannot run gnuplot: not found");
+  std::string said;
+  if (std::FILE* file = std::fopen(messages.c_str(), "rb")) {
+    char text[4096];
+    said.assign(text, std::fread(text, 1, sizeof text, file));
+    std::fclose(file);
+  }
+  while (!said.empty() && (said.back() == '\n' || said.back() == ' ')) said.pop_back();
+  return "gnuplot failed" + (said.empty() ? std::string() : ":\n" + said);
 }
 
-Failure write_text(const fs::path& path, std::string_view text) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
-  if (!file) return "cannot write " + path.string() + ": " + std::strerror(errno);
-  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-  if (std::fclose(file.release()) != 0 || !written)
-    return "cannot write " + path.string() + ": " + std::strerror(errno);
+}  // namespace
+
+WorkFolder::~WorkFolder() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+Failure WorkFolder::open(const fs::path& folder, const std::string& name) {
+  std::string pattern = (folder / ("." + name + "-XXXXXX")).string();
+  if (mkdtemp(pattern.data()) == nullptr)
+    return "cannot write into " + folder.string() + ": " + std::strerror(errno);
+  path_ = pattern;
   return std::nullopt;
 }
 
 std::string gnuplot_text(std::string_view text) {
   std::string result = "'";
-  for (const char c : text) {
-    if (c == '\'') result += '\'';
-    result += c;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    const std::size_t length = c < 0x80 ? 1 : utf8_length(text, at);
+    // C1 controls are U+0080..U+009F, in UTF-8 0xc2 0x80..0x9f.
+    const bool c1 = length == 2 && c == 0xc2 && static_cast<unsigned char>(text[at + 1]) < 0xa0;
+    char escape[16] = "";
+    if (c == '\n') std::snprintf(escape, sizeof escape, "\\n");
+    else if (c == '\t') std::snprintf(escape, sizeof escape, "\\t");
+    else if (c < 0x20 || c == 0x7f) std::snprintf(escape, sizeof escape, "\\x%02x", c);
+    else if (c1) std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(text[at + 1]));
+    if (escape[0] != '\0') result += escape;
+    else if (c == '\'') result += "''";
+    else if (length == 0) result += "\xef\xbf\xbd";  // U+FFFD for a byte that is not UTF-8
+    else result.append(text.substr(at, length));
+    at += length == 0 ? 1 : length;
   }
   return result + "'";
 }
 
-std::string two_pictures(const fs::path& body, const fs::path& svg, const fs::path& png, int width, int height) {
+Failure draw_pictures(const Pictures& pictures, const std::string& body, int width, int height) {
+  const std::string& stem = pictures.stem;
   const std::string size = std::to_string(width) + "," + std::to_string(height);
+  const std::string load = "load '" + stem + "-body.gp'\nunset output\n";
   std::string script;
   script += "set encoding utf8\n";
   script += "set terminal svg size " + size + " dynamic font 'Sans,12' fontscale 1.15 background rgb 'white'\n";
-  script += "set output " + gnuplot_text(svg.string()) + "\n";
-  script += "load " + gnuplot_text(body.string()) + "\n";
-  script += "unset output\n";
+  script += "set output '" + stem + ".svg'\n" + load;
   script += "if (strstrt(GPVAL_TERMINALS, 'pngcairo') > 0) {\n";
   script += "  set terminal pngcairo size " + size + " font 'Sans,10' background rgb 'white'\n";
   script += "} else {\n";
   script += "  set terminal png size " + size + " background rgb 'white'\n";
   script += "}\n";
-  script += "set output " + gnuplot_text(png.string()) + "\n";
-  script += "load " + gnuplot_text(body.string()) + "\n";
-  script += "unset output\n";
-  return script;
-}
+  script += "set output '" + stem + ".png'\n" + load;
 
-Failure run_gnuplot(const fs::path& script) {
-  const fs::path messages = script.string() + ".messages";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, messages.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  std::string program = "gnuplot";
-  std::string argument = script.string();
-  char* argv[] = {program.data(), argument.data(), nullptr};
-  pid_t child = 0;
-  const int spawned = posix_spawnp(&child, "gnuplot", &actions, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return std::string("cannot run gnuplot: ") + std::strerror(spawned);
-
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0)
-    if (errno != EINTR) return std::string("cannot wait for gnuplot: ") + std::strerror(errno);
-  std::ifstream in(messages);
-  std::string said{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return std::nullopt;
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 127) return std::string("cannot run gnuplot: not found");
-  while (!said.empty() && (said.back() == '\n' || said.back() == ' ')) said.pop_back();
-  return "gnuplot failed" + (said.empty() ? std::string() : ":\n" + said);
+  const fs::path& work = pictures.work.path();
+  if (Failure failure = companion::write_file(work / (stem + "-body.gp"), body)) return failure;
+  if (Failure failure = companion::write_file(work / (stem + ".gp"), script)) return failure;
+  if (Failure failure = run_gnuplot(work, stem + ".gp")) return failure;
+  for (const auto& [made, target] : {std::pair{work / (stem + ".svg"), pictures.svg},
+                                     std::pair{work / (stem + ".png"), pictures.png}}) {
+    struct stat status {};
+    if (stat(made.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size == 0)
+      return "gnuplot wrote no picture for " + target.string();
+    if (Failure failure = pictures.outputs.add_copy(target, made)) return failure;
+  }
+  return std::nullopt;
 }
 
 }  // namespace plot

@@ -1,56 +1,58 @@
-// Writing a set of output files whole or not at all, and running gnuplot.
-// Every file is first written in a private work folder inside the target
-// folder (so that the final move is a rename on the same file system); when
-// all of them are complete they are moved into place together.
+// Running gnuplot on pictures that join a set of outputs. gnuplot works in a
+// private folder with fixed names of its own (rotas.gp, rotas.svg, ...): no
+// path reaches a script, and every text a script shows goes through
+// gnuplot_text, so no name can become a gnuplot command. The pictures are
+// then copied into the caller's set of outputs under the user's names
+// (tools/common/output_files.h).
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "tools/common/output_files.h"
 
 namespace plot {
 
 // Failures are returned as messages; nothing here prints.
-using Failure = std::optional<std::string>;
+using companion::Failure;
 
-class OutputStage {
+// A private work folder FOLDER/.NAME-XXXXXX, removed with whatever is in it.
+class WorkFolder {
  public:
-  explicit OutputStage(std::filesystem::path folder) : folder_(std::move(folder)) {}
-  ~OutputStage();  // removes the work folder and whatever is still in it
-  OutputStage(const OutputStage&) = delete;
-  OutputStage& operator=(const OutputStage&) = delete;
+  WorkFolder() = default;
+  ~WorkFolder();
+  WorkFolder(const WorkFolder&) = delete;
+  WorkFolder& operator=(const WorkFolder&) = delete;
 
-  // Creates the work folder FOLDER/.NAME-XXXXXX.
-  Failure open(const std::string& name);
-  const std::filesystem::path& work() const { return work_; }
-  std::filesystem::path staged(const std::string& file) const { return work_ / file; }
-
-  // Moves work/FILE to FOLDER/FILE for each file, in order. If one cannot
-  // be moved, the files already moved are removed again, so the folder never
-  // holds part of a set.
-  Failure commit(const std::vector<std::string>& files);
+  Failure open(const std::filesystem::path& folder, const std::string& name);
+  const std::filesystem::path& path() const { return path_; }
 
  private:
-  std::filesystem::path folder_;
-  std::filesystem::path work_;
+  std::filesystem::path path_;
 };
 
-// Writes `text` to a file, checking every write and the close.
-Failure write_text(const std::filesystem::path& path, std::string_view text);
+// Where a drawing goes: gnuplot writes STEM.svg and STEM.png in the work
+// folder (STEM a fixed name of letters, digits and '-'), and the two
+// pictures join `outputs` as `svg` and `png`.
+struct Pictures {
+  const WorkFolder& work;
+  std::string stem;
+  companion::OutputSet& outputs;
+  std::filesystem::path svg;
+  std::filesystem::path png;
+};
 
-// `text` as a gnuplot single-quoted string (a quote is doubled).
+// `text` as a gnuplot single-quoted string that shows it and nothing else:
+// the quote doubled, control characters shown as escapes ("\n", "\x1b",
+// "\u0085"), bytes that are not UTF-8 replaced by U+FFFD, so the text can
+// neither end the string or the line nor make the SVG ill-formed.
 std::string gnuplot_text(std::string_view text);
 
-// A gnuplot script that draws the plot of `body` (a script of its own, loaded
-// once per picture) as SVG and then as PNG (pngcairo where gnuplot has it,
-// otherwise png), both width x height pixels.
-std::string two_pictures(const std::filesystem::path& body, const std::filesystem::path& svg,
-                         const std::filesystem::path& png, int width, int height);
-
-// Runs `gnuplot SCRIPT` (found on the PATH) and waits for it. Its messages are
-// kept in a file beside the script and returned on failure.
-Failure run_gnuplot(const std::filesystem::path& script);
+// Writes the plot script `body` (drawn once per picture, as SVG and then as
+// PNG, width x height pixels) into the work folder, runs gnuplot there and
+// adds both pictures to the outputs. A picture gnuplot did not write is
+// reported naming the file it was for.
+Failure draw_pictures(const Pictures& pictures, const std::string& body, int width, int height);
 
 }  // namespace plot

@@ -11,8 +11,6 @@ namespace plot {
 
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr int kWidth = 1100;
 constexpr int kHeight = 900;
 // The close-up shows the objective up to this share above the lowest final
@@ -79,16 +77,18 @@ std::string markers(const ProgressPlot& plot, bool label_left) {
 // leaves a span of one or two of them with a single number.
 std::string log_ticks(double low, double high) {
   std::string list;
-  for (double decade = std::pow(10.0, std::floor(std::log10(low))); decade <= high; decade *= 10.0)
+  const int first = static_cast<int>(std::floor(std::log10(low)));
+  const int last = static_cast<int>(std::ceil(std::log10(high)));
+  for (int power = first; power <= last; ++power)
     for (const double step : {1.0, 2.0, 5.0})
-      if (const double tick = step * decade; tick >= low && tick <= high)
+      if (const double tick = step * std::pow(10.0, power); tick >= low && tick <= high)
         list += (list.empty() ? "" : ", ") + number(tick);
   return "set ytics (" + list + ")\n";
 }
 
 }  // namespace
 
-Failure draw_progress(const ProgressPlot& plot, const fs::path& work, const fs::path& svg, const fs::path& png) {
+Failure draw_progress(const ProgressPlot& plot, const Pictures& pictures) {
   double end = 0.0;
   double lowest = std::numeric_limits<double>::infinity();
   double highest = -std::numeric_limits<double>::infinity();
@@ -121,6 +121,12 @@ Failure draw_progress(const ProgressPlot& plot, const fs::path& work, const fs::
   const double share = std::max(std::fabs(lowest), 1e-9) * kCloseUpShare;
   const double close_low = lowest - 0.1 * share;
   const double close_high = std::max(highest_final, lowest) + share;
+  if (!std::isfinite(close_low) || !std::isfinite(close_high) || !std::isfinite(highest * 1.2) ||
+      !std::isfinite(lowest * 1.2))
+    return "objectives up to " + number(std::max(std::fabs(lowest), std::fabs(highest))) +
+           " are too large to draw";
+  // A log scale over more powers of ten than this shows nothing useful.
+  positive = positive && lowest >= 1e-300 && highest <= 1e15 * lowest;
 
   body += "set multiplot title " + gnuplot_text(plot.title) + " noenhanced font ',14'\n";
   body += "set grid xtics ytics mytics lc rgb '#e4e4e4', lc rgb '#f0f0f0'\n";
@@ -161,11 +167,7 @@ Failure draw_progress(const ProgressPlot& plot, const fs::path& work, const fs::
   body += plot_command(plot, false);
   body += "unset multiplot\n";
 
-  const fs::path body_path = work / "progresso-body.gp";
-  const fs::path script_path = work / "progresso.gp";
-  if (Failure failure = write_text(body_path, body)) return failure;
-  if (Failure failure = write_text(script_path, two_pictures(body_path, svg, png, kWidth, kHeight))) return failure;
-  return run_gnuplot(script_path);
+  return draw_pictures(pictures, body, kWidth, kHeight);
 }
 
 }  // namespace plot

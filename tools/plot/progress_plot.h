@@ -42,10 +42,10 @@ struct ProgressPlot {
   bool layered = false;
 };
 
-// Writes the gnuplot script into `work` and runs it; the pictures go to `svg`
-// and `png`. The log scale needs positive objectives: with any objective at
-// or below 0 the whole-run panel is linear.
-Failure draw_progress(const ProgressPlot& plot, const std::filesystem::path& work, const std::filesystem::path& svg,
-                      const std::filesystem::path& png);
+// Draws the plot into `pictures`. The log scale needs positive objectives
+// within 15 powers of ten of one another (from 1e-300 up): otherwise the
+// whole-run panel is linear. Objectives too large to leave room around them
+// are refused with a message.
+Failure draw_progress(const ProgressPlot& plot, const Pictures& pictures);
 
 }  // namespace plot

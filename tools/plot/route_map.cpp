@@ -4,14 +4,13 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "tools/plot/palette.h"
 
 namespace plot {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // The picture, in pixels, and the plot area inside it (fractions of the
 // picture, as gnuplot's "at screen" margins take them).
@@ -158,6 +157,51 @@ std::vector<NodePoint> place_labels(const RouteMap& map, const Frame& frame, dou
   return centres;
 }
 
+// The points as gnuplot is given them, and a caption line saying how they
+// were moved, when they were.
+struct DrawnPoints {
+  std::vector<NodePoint> points;
+  std::string note;
+};
+
+std::optional<DrawnPoints> drawn_points(const std::vector<NodePoint>& points) {
+  double min_x = points[0].x, max_x = min_x, min_y = points[0].y, max_y = min_y, size = 0.0;
+  for (const NodePoint& p : points) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return std::nullopt;
+    min_x = std::min(min_x, p.x);
+    max_x = std::max(max_x, p.x);
+    min_y = std::min(min_y, p.y);
+    max_y = std::max(max_y, p.y);
+    size = std::max({size, std::fabs(p.x), std::fabs(p.y)});
+  }
+  // Halves, so that the spread of points at -DBL_MAX and DBL_MAX is finite.
+  const double half_span = std::max(max_x / 2 - min_x / 2, max_y / 2 - min_y / 2);
+  if (size <= 1e7 && (half_span == 0.0 || 2 * half_span >= 1e-6 * size)) return DrawnPoints{points, ""};
+  // A spread outside [1, 1e6] is drawn in the unit 10^k that puts it in [100, 1000).
+  const double span_power = std::log10(half_span) + std::log10(2.0);
+  const int power = half_span > 0.0 && (span_power < 0.0 || span_power > 6.0) ? static_cast<int>(std::floor(span_power)) - 2 : 0;
+  const double unit = std::pow(10.0, power);
+  const auto moved = [&](double value, double origin) {
+    return unit >= 1.0 ? value / unit - origin / unit : (value - origin) / unit;
+  };
+  DrawnPoints drawn;
+  for (const NodePoint& p : points) drawn.points.push_back({moved(p.x, min_x), moved(p.y, min_y)});
+  const auto shown = [&](const char* axis, double origin) {
+    char text[80];
+    const char sign = origin < 0.0 ? '+' : '-';
+    if (power == 0)
+      std::snprintf(text, sizeof text, "%s %c %.10g", axis, sign, std::fabs(origin));
+    else
+      std::snprintf(text, sizeof text, "(%s %c %.10g) / 1e%d", axis, sign, std::fabs(origin), power);
+    return std::string(text);
+  };
+  char note[200];
+  std::snprintf(note, sizeof note, "Drawn as %s and %s: the coordinates as given are too %s for the plot",
+                shown("x", min_x).c_str(), shown("y", min_y).c_str(), size > 1e7 ? "large" : "close together");
+  drawn.note = note;
+  return drawn;
+}
+
 void add_point(std::string& text, const NodePoint& p) {
   char line[96];
   std::snprintf(line, sizeof line, "%.10g %.10g\n", p.x, p.y);
@@ -166,8 +210,13 @@ void add_point(std::string& text, const NodePoint& p) {
 
 }  // namespace
 
-Failure draw_route_map(const RouteMap& map, const fs::path& work, const fs::path& svg, const fs::path& png) {
-  if (map.points.empty()) return std::string("no nodes to draw");
+Failure draw_route_map(const RouteMap& given, const Pictures& pictures) {
+  if (given.points.empty()) return std::string("no nodes to draw");
+  const std::optional<DrawnPoints> drawn = drawn_points(given.points);
+  if (!drawn) return std::string("coordinates that are not finite numbers cannot be drawn");
+  RouteMap map = given;
+  map.points = drawn->points;
+  if (!drawn->note.empty()) map.caption += (map.caption.empty() ? "" : " ") + drawn->note + ".";
   const double bottom = map.caption.empty() ? kBottom : kBottomWithCaption;
   const double width = (kRight - kLeft) * kWidth;
   const double height = (kTop - bottom) * kHeight;
@@ -215,11 +264,7 @@ Failure draw_route_map(const RouteMap& map, const fs::path& work, const fs::path
   body += "  $depot using 1:2 with points pt 5 ps 2.6 lc rgb 'black' title 'depot (node 0)', \\\n";
   body += "  $labels using 1:2:3 with labels center font ',8' textcolor rgb '#202020' notitle\n";
 
-  const fs::path body_path = work / "rotas-body.gp";
-  const fs::path script_path = work / "rotas.gp";
-  if (Failure failure = write_text(body_path, body)) return failure;
-  if (Failure failure = write_text(script_path, two_pictures(body_path, svg, png, kWidth, kHeight))) return failure;
-  return run_gnuplot(script_path);
+  return draw_pictures(pictures, body, kWidth, kHeight);
 }
 
 }  // namespace plot

@@ -20,10 +20,12 @@ struct RouteMap {
   std::string caption;                    // a line under the map; empty for none
 };
 
-// Writes the gnuplot script into `work` and runs it; the pictures go to `svg`
-// and `png`. Customer labels are placed beside their points where they cover
-// the fewest other labels, points and route lines.
-Failure draw_route_map(const RouteMap& map, const std::filesystem::path& work, const std::filesystem::path& svg,
-                       const std::filesystem::path& png);
+// Draws the map into `pictures`. Customer labels are placed beside their
+// points where they cover the fewest other labels, points and route lines.
+// Coordinates too large or too close together for gnuplot to draw as they
+// are (beyond 1e7, or spread over less than a millionth of their size) are
+// drawn relative to their lowest values, in a power of ten as unit, which
+// the caption says.
+Failure draw_route_map(const RouteMap& map, const Pictures& pictures);
 
 }  // namespace plot

@@ -1,0 +1,63 @@
+// How every companion program writes its outputs, so that writing a file
+// never destroys one the user had:
+// - each file is written under a unique temporary name (mkstemp) in its
+//   target's folder, every write and the close checked, and renamed into
+//   place only when complete;
+// - a target that exists and is not a regular file (a folder, a FIFO, a
+//   device, a symbolic link) is refused before anything is written;
+// - a set of outputs is committed together: the files it replaces are moved
+//   aside (unique names in the same folder) until every new file is in place,
+//   put back when the commit fails part-way, and removed after it succeeds.
+// New files get the mode the umask gives, as files the program writes do.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace companion {
+
+// Failures are returned as one-line messages naming the file; nothing here prints.
+using Failure = std::optional<std::string>;
+
+// The process's umask (read by setting it: the companions run one thread).
+unsigned current_umask();
+
+// Nothing when `target` is absent or a regular file (not a symbolic link);
+// otherwise the message that refuses it.
+Failure check_target(const std::filesystem::path& target);
+
+// The first refused target of a list, checked before any output is made.
+Failure check_targets(const std::vector<std::filesystem::path>& targets);
+
+class OutputSet {
+ public:
+  OutputSet() = default;
+  ~OutputSet();  // removes the temporary files of a set not committed
+  OutputSet(const OutputSet&) = delete;
+  OutputSet& operator=(const OutputSet&) = delete;
+
+  // Writes `bytes` under a temporary name beside `target`.
+  Failure add(const std::filesystem::path& target, std::string_view bytes);
+  // The same with the bytes of a finished file, such as a picture a helper
+  // program wrote in a work folder.
+  Failure add_copy(const std::filesystem::path& target, const std::filesystem::path& made);
+
+  // Moves every file into place. On a failure the targets hold what they
+  // held before, and the message names the file that could not be placed.
+  Failure commit();
+
+ private:
+  struct Staged {
+    std::filesystem::path target;
+    std::filesystem::path temporary;
+  };
+  std::vector<Staged> staged_;
+};
+
+// A set of one file.
+Failure write_file(const std::filesystem::path& target, std::string_view bytes);
+
+}  // namespace companion
