@@ -239,8 +239,7 @@ std::optional<std::string> check_truck_count(const char* path, int min_trucks, i
   return std::nullopt;
 }
 
-std::optional<std::string> check_distance_range(const char* path, const DistanceMatrix& matrix,
-                                                int route_length) {
+bool distances_fit(const DistanceMatrix& matrix, int route_length) {
   double largest = 0.0;
   bool negative = false;
   for (const float cell : matrix.cells) {
@@ -252,7 +251,11 @@ std::optional<std::string> check_distance_range(const char* path, const Distance
   const double edges = static_cast<double>(route_length - 1);
   const double k_u = edges / 16777216.0;
   const double reach = largest * edges * (1.0 + k_u / (1.0 - k_u)) * (negative ? 2.0 : 1.0);
-  if (reach > static_cast<double>(std::numeric_limits<float>::max()))
-    return formatted("Distancias grandes demais no arquivo %s.\n", path);
+  return reach <= static_cast<double>(std::numeric_limits<float>::max());
+}
+
+std::optional<std::string> check_distance_range(const char* path, const DistanceMatrix& matrix,
+                                                int route_length) {
+  if (!distances_fit(matrix, route_length)) return formatted("Distancias grandes demais no arquivo %s.\n", path);
   return std::nullopt;
 }

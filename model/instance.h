@@ -88,6 +88,7 @@ std::optional<std::string> check_truck_count(const char* path, int min_trucks, i
 // Distances so large that the float distance of some Route of route_length
 // entries could overflow (or, with negative distances, the difference of two
 // Routes' distances, which every objective change holds).
+bool distances_fit(const DistanceMatrix& matrix, int route_length);
 std::optional<std::string> check_distance_range(const char* path, const DistanceMatrix& matrix,
                                                 int route_length);
 

@@ -40,6 +40,16 @@ int trucks_used(int route_length, std::span<const int> route) {
   return trucks;
 }
 
+std::vector<std::vector<int>> trips_of(std::span<const int> route) {
+  std::vector<std::vector<int>> trips;
+  for (std::size_t i = 1; i + 1 < route.size(); ++i) {
+    if (route[i] == 0) continue;
+    if (route[i - 1] == 0) trips.emplace_back();
+    trips.back().push_back(route[i]);
+  }
+  return trips;
+}
+
 int min_trucks(std::span<const int> demand, int count, int vehicle_capacity) {
   int total = 0;
   for (int node = 1; node < count; ++node) total += demand[static_cast<std::size_t>(node)];

@@ -23,6 +23,9 @@ int capacity_excess(int route_length, int vehicle_capacity, std::span<const int>
 // Number of non-empty trips: positions 1..L-2 holding a customer right after a zero.
 int trucks_used(int route_length, std::span<const int> route);
 
+// The customers of each non-empty trip, in Route order.
+std::vector<std::vector<int>> trips_of(std::span<const int> route);
+
 // Lower bound on the trucks: the sum of demand[1..count-1] over the capacity,
 // rounded up (integer division plus one when there is a remainder).
 int min_trucks(std::span<const int> demand, int count, int vehicle_capacity);

@@ -25,6 +25,43 @@ std::string cvrplib_solution_text(const std::vector<std::vector<int>>& routes, d
   return text + line;
 }
 
+std::optional<std::string> check_cvrplib_solution(const CvrplibSolution& solution, const std::string& name,
+                                                  const Instance& instance) {
+  const int n = instance.customer_count;
+  std::vector<int> route_of(static_cast<std::size_t>(n) + 1, 0);
+  float distance = 0.0f;
+  for (std::size_t k = 0; k < solution.routes.size(); ++k) {
+    const std::string route = "Route #" + std::to_string(k + 1);
+    long long load = 0;
+    int from = 0;
+    for (const int customer : solution.routes[k]) {
+      if (customer < 1 || customer > n)
+        return name + ": " + route + " visits " + std::to_string(customer) + ", not a customer 1.." + std::to_string(n);
+      int& seen = route_of[static_cast<std::size_t>(customer)];
+      if (seen != 0)
+        return name + ": customer " + std::to_string(customer) + " is in Route #" + std::to_string(seen) + " and " +
+               route;
+      seen = static_cast<int>(k) + 1;
+      load += instance.demand[static_cast<std::size_t>(customer)];
+      distance += instance.matrix.at(from, customer);
+      from = customer;
+    }
+    distance += instance.matrix.at(from, 0);
+    if (load > instance.vehicle_capacity)
+      return name + ": " + route + " carries " + std::to_string(load) + ", above the capacity " +
+             std::to_string(instance.vehicle_capacity);
+  }
+  for (int customer = 1; customer <= n; ++customer)
+    if (route_of[static_cast<std::size_t>(customer)] == 0)
+      return name + ": customer " + std::to_string(customer) + " is in no route";
+  char costs[128];
+  std::snprintf(costs, sizeof costs, "Cost %.2f, but the routes cost %.2f", solution.cost,
+                static_cast<double>(distance));
+  if (std::fabs(solution.cost - static_cast<double>(distance)) > 0.005 + 1e-9 * std::fabs(solution.cost))
+    return name + ": " + costs;
+  return std::nullopt;
+}
+
 namespace {
 
 std::vector<std::string_view> words_of(std::string_view line) {

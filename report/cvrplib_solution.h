@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/instance.h"
+
 struct CvrplibSolution {
   std::vector<std::vector<int>> routes;
   double cost = 0.0;
@@ -27,6 +29,14 @@ std::optional<std::string> parse_cvrplib_solution(std::string_view text, const s
 
 // parse_cvrplib_solution on a file; one that cannot be read gives "PATH: cannot read: reason".
 std::optional<std::string> read_cvrplib_solution(const std::string& path, CvrplibSolution& solution);
+
+// Checks a solution of `instance`: every customer 1..n in exactly one route,
+// no route's load above the capacity, and the Cost, to its two decimals, the
+// float sum of the routes' distances in their order (each from the depot
+// and back), as a Route's distance is summed. Returns "NAME: ..." for the
+// first departure, or nothing.
+std::optional<std::string> check_cvrplib_solution(const CvrplibSolution& solution, const std::string& name,
+                                                  const Instance& instance);
 
 // A best known cost as a command line gives it: a positive number, or the path
 // of a CVRPLIB solution file whose Cost is read (and must be positive). A

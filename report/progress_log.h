@@ -3,6 +3,11 @@
 // counter). Each call opens the file by name, writes and closes it again.
 #pragma once
 
+#include <string>
+
+// One record, as the logs hold it.
+std::string log_record(float seconds, float objective, long long counter);
+
 // Creates the file empty (or cuts it to length 0); false when it cannot be opened.
 [[nodiscard]] bool log_reset(const char* path);
 

@@ -359,6 +359,7 @@ SearchEnd simulated_annealing(const Instance& instance, const Settings& settings
 
   for (bool going_on = true; going_on;) {
     float temperature = settings.initial_temperature / static_cast<float>(schedule_index);
+    const bool cools = static_cast<double>(temperature) > kStopTemperature;
     while (going_on && static_cast<double>(temperature) > kStopTemperature) {
       int level_moves = moves;
       if (budget > 0 && budget_end - carried.move_count < level_moves)
@@ -374,12 +375,15 @@ SearchEnd simulated_annealing(const Instance& instance, const Settings& settings
                             reporting);
       if (carried.stopped) break;
       temperature = temperature * settings.cooling_factor;
-      // Without a possible move the budget is never spent: the time limit alone ends the run.
-      going_on = !(budget > 0 && moves > 0 && carried.move_count >= budget_end) &&
+      going_on = !(budget > 0 && carried.move_count >= budget_end) &&
                  output.keep_searching({carried.fo, carried.fomin, carried.move_count});
     }
     if (carried.stopped) break;
     ++schedule_index;
+    // A budget that can no longer be spent ends the run: no two positions to
+    // swap, or schedules that start below the stopping temperature (as every
+    // later one will).
+    if (budget > 0 && (moves == 0 || !cools)) break;
     if (going_on && seconds_between(state.start_clock, clock_ms()) >= static_cast<double>(settings.time_limit)) break;
   }
   state.fo = carried.fo;

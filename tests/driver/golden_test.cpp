@@ -27,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing_support;
 
-const fs::path kExpected = fs::path(CVRP_TESTS_DIR) / "driver" / "golden";
+const fs::path kExpected = golden_folder();
 
 ClockTicks now = 0;
 ClockTicks step = 0;
@@ -51,18 +51,6 @@ int run_choice(int choice, ClockTicks ms) {
   int status = 0;
   waitpid(child, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// gzip's decompression of `path`; empty when it cannot be read.
-std::string gunzipped(const fs::path& path) {
-  std::string text;
-  std::FILE* pipe = popen(("gzip -dc '" + path.string() + "' 2>/dev/null").c_str(), "r");
-  if (pipe == nullptr) return text;
-  char buffer[1 << 16];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, got);
-  pclose(pipe);
-  return text;
 }
 
 struct Golden {

@@ -211,6 +211,19 @@ ToolOutcome run_tool(const std::string& binary, const std::string& args) {
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file("stderr.txt"), read_file("stdout.txt")};
 }
 
+std::filesystem::path golden_folder() { return std::filesystem::path(CVRP_TESTS_DIR) / "driver" / "golden"; }
+
+std::string gunzipped(const std::filesystem::path& path) {
+  std::string text;
+  std::FILE* pipe = popen(("gzip -dc '" + path.string() + "' 2>/dev/null").c_str(), "r");
+  if (pipe == nullptr) return text;
+  char buffer[1 << 16];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, got);
+  pclose(pipe);
+  return text;
+}
+
 std::set<std::string> listing(const std::filesystem::path& folder) {
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());

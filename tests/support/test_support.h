@@ -125,6 +125,13 @@ struct ToolOutcome {
 };
 ToolOutcome run_tool(const std::string& binary, const std::string& args);
 
+// The files the program wrote on the bundled instance for each menu choice
+// under a counting clock: golden_folder() / "annealing", "tabu", "hybrid".
+std::filesystem::path golden_folder();
+
+// gzip's decompression of a file; empty when it cannot be read.
+std::string gunzipped(const std::filesystem::path& path);
+
 // The names of the entries of a folder.
 std::set<std::string> listing(const std::filesystem::path& folder);
 

@@ -163,9 +163,8 @@ TEST_F(CvrpView, HostileNamesAndInputsGiveAPictureOrAMessageNeverACommand) {
   // the report's objective, the tabu log older by `age`.
   const auto stale_tabu_log = [&](std::chrono::seconds age) {
     for (const char* log : {"case/fo_SA.out", "case/fo_BT.out"}) {
-      log_reset(log);
-      log_progress(log, 0.0f, 181831.97f, 0);
-      log_progress(log, 2.5f, cmt1.objective(route_of(routes)), 900);
+      EXPECT_TRUE(log_reset(log) && log_progress(log, 0.0f, 181831.97f, 0) &&
+                  log_progress(log, 2.5f, cmt1.objective(route_of(routes)), 900));
     }
     fs::last_write_time("case/fo_BT.out", fs::last_write_time("case/fo_SA.out") - age);
   };

@@ -1,0 +1,161 @@
+// cvrpsolve's command line: the options, their checks and the help.
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "search/settings.h"
+#include "tools/common/command_line.h"
+#include "tools/cvrpsolve/solve.h"
+
+namespace {
+
+using companion::CommandLine;
+using companion::Usage;
+using companion::real_value;
+using companion::whole_value;
+
+const char* const kUsage =
+    "usage: cvrpsolve INSTANCE.vrp [--search annealing|tabu|hybrid] [--seed N]\n"
+    "                 [--time SECONDS] [--moves N] [--iterations N] [--round]\n"
+    "                 [--sol FILE] [--log FILE] [--best VALUE|FILE.sol] [SETTING VALUE]...\n"
+    "       cvrpsolve --help\n";
+
+const char* const kHelp =
+    "\n"
+    "Runs the program's simulated annealing, tabu search or hybrid on a CVRPLIB\n"
+    "instance of any size (EUC_2D or EXPLICIT weights, one depot, capacity only),\n"
+    "with the program's settings unless told otherwise, and writes the best\n"
+    "solution found as a CVRPLIB solution file.\n"
+    "\n"
+    "  --search NAME        annealing (default), tabu or hybrid (a short annealing,\n"
+    "                       then tabu search from its best solution)\n"
+    "  --seed N             seed of the generator (default 19000, the program's)\n"
+    "  --time SECONDS       time limit, counted from the start (default 30)\n"
+    "  --moves N            the annealing's budget: exactly N moves, whatever the\n"
+    "                       machine (the annealing and the hybrid)\n"
+    "  --iterations N       the tabu search's budget: exactly N iterations (tabu\n"
+    "                       and hybrid). The hybrid takes both budgets, or a time.\n"
+    "                       A budget without --time has no time limit.\n"
+    "  --round              distances rounded to the nearest integer: CVRPLIB's\n"
+    "                       convention for the X and E sets. The CMT set is used\n"
+    "                       unrounded (the default).\n"
+    "  --sol FILE           the best solution (default: INSTANCE's name + .sol in\n"
+    "                       the working directory); written only when it\n"
+    "                       overloads no truck, after a check against the instance\n"
+    "  --log FILE           the progress log, in the program's format: seconds,\n"
+    "                       objective, moves or iterations, one line at each\n"
+    "                       search's start and at every new best (the hybrid's tabu\n"
+    "                       lines follow its annealing's, counting from 0 again)\n"
+    "  --best VALUE|FILE    the best known cost, or a CVRPLIB .sol file whose Cost\n"
+    "                       it is: the summary gives the gap to it\n"
+    "\n"
+    "Settings (default: the program's value):\n"
+    "  --initial-temperature T   annealing: the first schedule's temperature (10000)\n"
+    "  --cooling F               annealing: cooling factor per level, 0 < F < 1 (0.97)\n"
+    "  --moves-per-temperature M annealing: moves per temperature level (10000)\n"
+    "  --max-stall S             tabu: iterations without a new best before a\n"
+    "                            restart from the best solution (2000)\n"
+    "  --tenure K                tabu: the tabu list's length after a new best\n"
+    "                            (0.8 n for n customers, as the program works it out)\n"
+    "  --flat-moves F            tabu: flat moves in a row after which the tenure\n"
+    "                            grows (5)\n"
+    "  --tenure-step S           tabu: by how much it grows (10)\n"
+    "  --hybrid-share X          hybrid: share of the time limit its annealing gets (0.05)\n"
+    "  --penalty W               objective: cost of one unit of overload (1000)\n"
+    "  --vehicles K              trucks a solution may use (default: the fewest the\n"
+    "                            demands need, as the program works it out)\n"
+    "\n"
+    "Standard output gets one summary at the end (search, seed, cost, distance,\n"
+    "overload, trucks, moves or iterations, time, gap); while the search runs on a\n"
+    "terminal, standard error shows one updating status line. Ctrl-C ends the\n"
+    "search early and writes what it found.\n"
+    "\n"
+    "Exit status: 0 a solution was written; 3 the best solution found still\n"
+    "overloads a truck (no .sol is written, the log is); 1 an input or output that\n"
+    "cannot be used (nothing is written); 2 a command line that cannot be used;\n"
+    "128 + the signal when interrupted.\n";
+
+constexpr long long kIntMax = 2147483647;
+
+int whole(std::string_view option, const std::string& text, long long low, long long high = kIntMax) {
+  return static_cast<int>(whole_value(option, text, low, high));
+}
+
+solve::Method method_named(const std::string& text) {
+  for (const solve::Method method : {solve::Method::annealing, solve::Method::tabu, solve::Method::hybrid})
+    if (text == solve::method_name(method)) return method;
+  throw Usage{"bad value '" + text + "' for --search (annealing, tabu or hybrid)"};
+}
+
+solve::Request parse(int argc, char** argv) {
+  solve::Request request;
+  bool have_instance = false;
+  CommandLine args(argc, argv);
+  std::string value;
+  while (!args.done()) {
+    if (args.flag("--round")) {
+      request.round = true;
+    } else if (args.option("--search", value)) {
+      request.method = method_named(value);
+    } else if (args.option("--seed", value)) {
+      request.seed = whole("--seed", value, 0);
+    } else if (args.option("--time", value)) {
+      request.time = real_value("--time", value, 0.0, 1e7);
+    } else if (args.option("--moves", value)) {
+      request.moves = whole_value("--moves", value, 1, 1'000'000'000'000'000LL);
+    } else if (args.option("--iterations", value)) {
+      request.iterations = whole("--iterations", value, 1);
+    } else if (args.option("--initial-temperature", value)) {
+      request.initial_temperature = static_cast<float>(real_value("--initial-temperature", value, 1e-30, 1e30));
+    } else if (args.option("--cooling", value)) {
+      request.cooling = static_cast<float>(real_value("--cooling", value, 0.0, 1.0));
+      if (!(*request.cooling > 0.0f && *request.cooling < 1.0f))
+        throw Usage{"bad value '" + value + "' for --cooling (a number above 0 and below 1)"};
+    } else if (args.option("--moves-per-temperature", value)) {
+      request.moves_per_temperature = whole("--moves-per-temperature", value, 1);
+    } else if (args.option("--max-stall", value)) {
+      request.max_stall = whole("--max-stall", value, 1);
+    } else if (args.option("--tenure", value)) {
+      request.tenure = whole("--tenure", value, 0);
+    } else if (args.option("--flat-moves", value)) {
+      request.flat_moves = whole("--flat-moves", value, 1);
+    } else if (args.option("--tenure-step", value)) {
+      request.tenure_step = whole("--tenure-step", value, 0, 1'000'000);
+    } else if (args.option("--hybrid-share", value)) {
+      request.hybrid_share = real_value("--hybrid-share", value, 0.0, 1.0);
+    } else if (args.option("--penalty", value)) {
+      request.penalty = whole("--penalty", value, 0, 1'000'000);
+    } else if (args.option("--vehicles", value)) {
+      request.vehicles = whole("--vehicles", value, 1);
+    } else if (args.option("--sol", value)) {
+      request.sol = value;
+    } else if (args.option("--log", value)) {
+      request.log = value;
+    } else if (args.option("--best", value)) {
+      request.best = value;
+    } else {
+      std::string operand = args.operand();
+      if (have_instance) throw Usage{"more than one instance given"};
+      request.instance = std::move(operand);
+      have_instance = true;
+    }
+  }
+  if (!have_instance) throw Usage{"no instance given"};
+  const bool annealing = request.method != solve::Method::tabu;
+  const bool tabu = request.method != solve::Method::annealing;
+  if (request.moves && !annealing) throw Usage{"--moves is the annealing's budget: use --iterations"};
+  if (request.iterations && !tabu) throw Usage{"--iterations is the tabu search's budget: use --moves"};
+  if (request.method == solve::Method::hybrid && !request.time && request.moves.has_value() != request.iterations.has_value())
+    throw Usage{"the hybrid takes both --moves and --iterations, or a --time"};
+  return request;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (companion::asks_help(argc, argv)) {
+    std::printf("%s%s", kUsage, kHelp);
+    return 0;
+  }
+  return companion::run_companion("cvrpsolve", kUsage, [&] { return solve::solve(parse(argc, argv)); });
+}

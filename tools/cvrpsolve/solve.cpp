@@ -1,0 +1,301 @@
+#include "tools/cvrpsolve/solve.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <vector>
+
+#include "model/cvrplib.h"
+#include "model/route.h"
+#include "report/cvrplib_solution.h"
+#include "report/progress_log.h"
+#include "search/annealing.h"
+#include "search/hybrid.h"
+#include "search/search_state.h"
+#include "search/tabu_search.h"
+#include "tools/common/command_line.h"
+#include "tools/common/output_files.h"
+
+namespace solve {
+
+namespace fs = std::filesystem;
+using companion::fixed;
+using companion::Refused;
+using companion::refuse_on;
+
+const char* method_name(Method method) {
+  return method == Method::tabu ? "tabu" : method == Method::hybrid ? "hybrid" : "annealing";
+}
+
+namespace {
+
+volatile std::sig_atomic_t stop_signal = 0;
+
+void on_stop(int signal) { stop_signal = signal; }
+
+// Seconds on the steady clock since its origin: the deadline and the status
+// line read it, never the run's clock, whose readings the searches' own
+// rules make.
+double steady_seconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// What the searches report: their log records (in the program's log
+// format), the hybrid's switch, a deadline that ends the search within a
+// temperature level or a tabu iteration of the time limit, and, on a
+// terminal, one status line on standard error.
+class SolveOutput : public SearchOutput {
+ public:
+  SolveOutput(double started, std::optional<double> limit, std::optional<double> best_known, bool status_line)
+      : started_(started), limit_(limit), best_known_(best_known), status_line_(status_line) {}
+
+  bool annealing_started(float fo, long long moves) override {
+    annealed_ = true;
+    // As the program does, the annealing's first record is at 0 s.
+    record(0.0, fo, moves);
+    return true;
+  }
+  bool annealing_new_best(double seconds, float fomin, long long moves) override {
+    record(seconds, fomin, moves);
+    return true;
+  }
+  bool tabu_started(double seconds, float fo) override {
+    if (annealed_) switch_seconds = seconds;
+    record(seconds, fo, 0);
+    return true;
+  }
+  bool tabu_new_best(double seconds, float fomin, int iter) override {
+    record(seconds, fomin, iter);
+    return true;
+  }
+  bool keep_searching(const SearchProgress& progress) override {
+    if (stop_signal != 0) return false;
+    const double now = steady_seconds();
+    if (limit_ && now - started_ >= *limit_) return false;
+    if (status_line_ && now - shown_ >= 0.25) show(now, progress.fomin);
+    return true;
+  }
+  // Clears the status line.
+  void finish() const {
+    if (status_line_ && shown_ > 0.0) std::fputs("\r\033[K", stderr);
+  }
+
+  std::string log;
+  std::optional<double> switch_seconds;
+
+ private:
+  void record(double seconds, float objective, long long counter) {
+    log += log_record(static_cast<float>(seconds), objective, counter);
+  }
+  void show(double now, float fomin) {
+    shown_ = now;
+    const double used = now - started_;
+    std::string text(1, '\r');
+    text += fixed("%.1f s", used);
+    if (limit_) text += fixed(" of %.1f s", *limit_) + fixed(" (%.1f s left)", std::max(0.0, *limit_ - used));
+    text += ", best " + fixed("%.2f", static_cast<double>(fomin));
+    if (best_known_) text += fixed(", gap %.2f%%", 100.0 * (static_cast<double>(fomin) - *best_known_) / *best_known_);
+    std::fputs((text + "\033[K").c_str(), stderr);
+    std::fflush(stderr);
+  }
+
+  double started_;
+  std::optional<double> limit_;
+  std::optional<double> best_known_;
+  bool status_line_;
+  bool annealed_ = false;
+  double shown_ = 0.0;
+};
+
+// The program's settings for the instance, with what the request changes.
+Settings settings_of(const Request& request, const Instance& instance) {
+  Settings settings = program_settings(instance.customer_count);
+  if (request.seed) settings.random_seed = *request.seed;
+  settings.time_limit = request.time                                    ? static_cast<float>(*request.time)
+                        : request.moves || request.iterations ? std::numeric_limits<float>::infinity()
+                                                                        : settings.time_limit;
+  if (request.moves) settings.move_limit = *request.moves;
+  if (request.iterations) settings.iteration_limit = *request.iterations;
+  if (request.initial_temperature) settings.initial_temperature = *request.initial_temperature;
+  if (request.cooling) settings.cooling_factor = *request.cooling;
+  if (request.moves_per_temperature) settings.moves_per_temperature = *request.moves_per_temperature;
+  if (request.max_stall) settings.max_stall = *request.max_stall;
+  if (request.tenure) settings.base_tenure = *request.tenure;
+  if (request.flat_moves) settings.flat_move_limit = *request.flat_moves;
+  if (request.tenure_step) settings.tenure_step = *request.tenure_step;
+  if (request.hybrid_share) settings.hybrid_share = *request.hybrid_share;
+  if (request.penalty) settings.penalty_weight = *request.penalty;
+  if (request.vehicles) settings.vehicles = *request.vehicles;
+  return settings;
+}
+
+// What a search needs of the instance beyond a readable file.
+void check_searchable(const std::string& path, const Instance& instance, const CvrplibFile& file,
+                      const Settings& settings, const DerivedValues& derived) {
+  if (!file.has_capacity) throw Refused{path + ": no CAPACITY"};
+  long long total = 0;
+  for (int customer = 1; customer <= instance.customer_count; ++customer) {
+    const int demand = instance.demand[static_cast<std::size_t>(customer)];
+    if (demand > instance.vehicle_capacity)
+      throw Refused{path + ": node " + std::to_string(file.node_ids[static_cast<std::size_t>(customer)]) +
+                    " has demand " + std::to_string(demand) + ", above the capacity " +
+                    std::to_string(instance.vehicle_capacity) + ": no solution can carry it"};
+    total += demand;
+  }
+  if (total * settings.penalty_weight > std::numeric_limits<int>::max())
+    throw Refused{path + ": total demand " + std::to_string(total) + " times the penalty " +
+                  std::to_string(settings.penalty_weight) + " is beyond the range of the objective's penalty"};
+  if (settings.vehicles > 0 && settings.vehicles < derived.min_trucks)
+    throw Refused{"--vehicles " + std::to_string(settings.vehicles) + ": the demands need at least " +
+                  std::to_string(derived.min_trucks) + " trucks of capacity " +
+                  std::to_string(instance.vehicle_capacity)};
+  if (!distances_fit(instance.matrix, derived.route_length))
+    throw Refused{path + ": distances so large that a solution's total could overflow"};
+}
+
+bool same_file(const fs::path& a, const fs::path& b) {
+  std::error_code error;
+  return fs::equivalent(a, b, error);
+}
+
+// The outputs, checked before the run: each a regular file or absent, in a
+// folder that can be written, and none the instance's own files.
+void check_outputs(const Request& request, const fs::path& sol, const std::optional<fs::path>& best_file) {
+  std::vector<fs::path> targets{sol};
+  if (request.log) targets.emplace_back(*request.log);
+  refuse_on(companion::check_targets(targets));
+  for (const fs::path& target : targets) {
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    std::error_code error;
+    if (!fs::is_directory(folder, error) || access(folder.c_str(), W_OK | X_OK) != 0)
+      throw Refused{"cannot write " + target.string() + ": " + folder.string() + " is not a writable folder"};
+    if (same_file(target, request.instance))
+      throw Refused{target.string() + " is the instance file itself"};
+    if (best_file && same_file(target, *best_file))
+      throw Refused{target.string() + " is the best known solution given with --best"};
+  }
+  if (request.log && (fs::path(*request.log).lexically_normal() == sol.lexically_normal() || same_file(*request.log, sol)))
+    throw Refused{"--log and --sol name the same file " + sol.string()};
+  // The default name must not replace CVRPLIB's solution file beside the instance.
+  fs::path beside = request.instance;
+  beside.replace_extension(".sol");
+  if (!request.sol && same_file(sol, beside))
+    throw Refused{sol.string() + " is the solution file beside the instance; give --sol FILE to write elsewhere"};
+}
+
+std::string limit_text(const Request& request) {
+  std::string text;
+  const auto add = [&](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
+  if (request.time || (!request.moves && !request.iterations))
+    add(fixed("%g s", request.time ? *request.time : 30.0));
+  if (request.moves) add(std::to_string(*request.moves) + " moves");
+  if (request.iterations) add(std::to_string(*request.iterations) + " iterations");
+  return text;
+}
+
+}  // namespace
+
+int solve(const Request& request) {
+  const ClockTicks start_clock = clock_ms();
+  const double started = steady_seconds();
+
+  std::optional<double> best_known;
+  std::optional<fs::path> best_file;
+  if (request.best) {
+    BestKnown known;
+    refuse_on(read_best_known(*request.best, "--best " + *request.best, known));
+    best_known = known.cost;
+    if (!known.file.empty()) best_file = known.file;
+  }
+
+  Instance instance;
+  CvrplibFile file;
+  refuse_on(read_cvrplib(request.instance, request.round, instance, &file));
+  const Settings settings = settings_of(request, instance);
+  const DerivedValues derived = derived_values(settings, instance);
+  check_searchable(request.instance, instance, file, settings, derived);
+
+  const fs::path sol = request.sol ? fs::path(*request.sol)
+                                   : fs::path(fs::path(request.instance).stem().string() + ".sol");
+  check_outputs(request, sol, best_file);
+
+  SearchState state;
+  state.start_clock = start_clock;
+  if (!start_search(instance, settings, derived, state))
+    throw Refused{request.instance + ": not enough memory for the solution"};
+
+  for (const int signal : {SIGINT, SIGTERM}) std::signal(signal, on_stop);
+  const std::optional<double> deadline =
+      request.time || (!request.moves && !request.iterations) ? std::optional(static_cast<double>(settings.time_limit))
+                                                              : std::nullopt;
+  SolveOutput output(started, deadline, best_known, isatty(STDERR_FILENO) != 0);
+  SearchEnd end = SearchEnd::finished;
+  switch (request.method) {
+    case Method::annealing:
+      end = simulated_annealing(instance, settings, state, output);
+      break;
+    case Method::tabu:
+      end = tabu_search(instance, settings, state, output);
+      break;
+    case Method::hybrid:
+      end = hybrid_search(instance, settings, state, output);
+      break;
+  }
+  const double seconds = steady_seconds() - started;
+  output.finish();
+  if (end != SearchEnd::finished)
+    throw Refused{request.instance + ": not enough memory for the search's working storage"};
+
+  const int length = static_cast<int>(state.best.size());
+  const float distance = route_distance(length, instance.matrix, state.best);
+  const int overload = capacity_excess(length, instance.vehicle_capacity, state.best, instance.demand);
+  const float cost = objective_value(overload * settings.penalty_weight, distance);
+
+  companion::OutputSet outputs;
+  if (request.log) refuse_on(outputs.add(*request.log, output.log));
+  std::string solution = "not written: the best solution overloads its trucks by " + std::to_string(overload);
+  if (overload == 0) {
+    const CvrplibSolution found{trips_of(state.best), static_cast<double>(distance)};
+    refuse_on(check_cvrplib_solution(found, "the best solution", instance));
+    refuse_on(outputs.add(sol, cvrplib_solution_text(found.routes, found.cost)));
+    solution = sol.string();
+  }
+  refuse_on(outputs.commit());
+
+  std::string summary = "instance: " + request.instance + " (" + std::to_string(instance.customer_count) +
+                        " customers, capacity " + std::to_string(instance.vehicle_capacity) + ", " +
+                        (file.edge_weight_type == "EXPLICIT" ? "explicit weights"
+                         : request.round                    ? "rounded distances"
+                                                             : "unrounded distances") +
+                        ")\n";
+  summary += "search: " + std::string(method_name(request.method)) + "\n";
+  summary += "seed: " + std::to_string(settings.random_seed) + "\n";
+  summary += "limit: " + limit_text(request) + "\n";
+  summary += "cost: " + fixed("%.2f", static_cast<double>(cost)) + "\n";
+  summary += "distance: " + fixed("%.2f", static_cast<double>(distance)) + "\n";
+  summary += "overload: " + std::to_string(overload) + "\n";
+  summary += "trucks: " + std::to_string(trucks_used(length, state.best)) + " of " + std::to_string(derived.trucks) +
+             "\n";
+  if (request.method != Method::tabu) summary += "moves: " + std::to_string(state.moves) + "\n";
+  if (request.method != Method::annealing) summary += "iterations: " + std::to_string(state.iterations) + "\n";
+  if (output.switch_seconds) summary += "switch: " + fixed("%.2f s", *output.switch_seconds) + "\n";
+  summary += "time: " + fixed("%.2f s", seconds) + "\n";
+  if (best_known)
+    summary += "gap: " + fixed("%.2f%%", 100.0 * (static_cast<double>(cost) - *best_known) / *best_known) +
+               " (best known " + fixed("%.2f", *best_known) + ")\n";
+  summary += "solution: " + solution + "\n";
+  if (request.log) summary += "log: " + *request.log + "\n";
+  if (stop_signal != 0) summary += "interrupted: by signal " + std::to_string(stop_signal) + "\n";
+  std::fputs(summary.c_str(), stdout);
+  std::fflush(stdout);
+
+  if (stop_signal != 0) return 128 + stop_signal;
+  return overload == 0 ? 0 : kOverloaded;
+}
+
+}  // namespace solve
