@@ -277,7 +277,8 @@ void refuse_unsupported(const RawFile& raw, const std::string& name) {
   }
 }
 
-void check_file(const std::string& name, const RawFile& raw, bool round, Instance& instance, CvrplibFile& file) {
+void check_file(const std::string& name, const RawFile& raw, bool round, const NodeLimit& limit, Instance& instance,
+                CvrplibFile& file) {
   refuse_unsupported(raw, name);
   const HeaderValue* named = header(raw, "NAME");
   file.name = named != nullptr && !named->text.empty() ? named->text : name;
@@ -312,6 +313,11 @@ void check_file(const std::string& name, const RawFile& raw, bool round, Instanc
                           "DIMENSION " + std::to_string(*nodes) + ": more than " + std::to_string(kMaxCvrplibNodes) +
                               " nodes (the distance matrix alone would take " +
                               std::to_string(*nodes * *nodes * 4 / 1000000) + " MB)")};
+  if (*nodes > limit.nodes)
+    throw Refused{located(name, dimension->line,
+                          "DIMENSION " + std::to_string(*nodes) + " gives " + std::to_string(*nodes - 1) +
+                              " customers, more than " + std::to_string(limit.nodes - 1) + " (" +
+                              std::string(limit.why) + ")")};
   const auto count = static_cast<std::size_t>(*nodes);
 
   instance.vehicle_capacity = 0;
@@ -434,11 +440,11 @@ void check_file(const std::string& name, const RawFile& raw, bool round, Instanc
 }  // namespace
 
 std::optional<std::string> parse_cvrplib(std::string_view text, const std::string& name, bool round,
-                                         Instance& instance, CvrplibFile* file) {
+                                         Instance& instance, CvrplibFile* file, NodeLimit limit) {
   CvrplibFile kept;
   try {
     const RawFile raw = read_raw(text, name);
-    check_file(name, raw, round, instance, kept);
+    check_file(name, raw, round, limit, instance, kept);
   } catch (const Refused& refused) {
     return refused.message;
   } catch (const std::bad_alloc&) {
@@ -448,7 +454,8 @@ std::optional<std::string> parse_cvrplib(std::string_view text, const std::strin
   return std::nullopt;
 }
 
-std::optional<std::string> read_cvrplib(const std::string& path, bool round, Instance& instance, CvrplibFile* file) {
+std::optional<std::string> read_cvrplib(const std::string& path, bool round, Instance& instance, CvrplibFile* file,
+                                        NodeLimit limit) {
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!stream) return "cannot open " + path + ": " + std::strerror(errno);
   std::string text;
@@ -459,7 +466,7 @@ std::optional<std::string> read_cvrplib(const std::string& path, bool round, Ins
       }))
     return path + ": the file does not fit in memory";
   if (std::ferror(stream.get())) return "cannot read " + path + ": " + std::strerror(errno);
-  return parse_cvrplib(text, path, round, instance, file);
+  return parse_cvrplib(text, path, round, instance, file, limit);
 }
 
 namespace {

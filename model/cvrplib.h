@@ -21,6 +21,12 @@
 // 400 MB, and a search's working storage several times that.
 inline constexpr long long kMaxCvrplibNodes = 10001;
 
+// The most nodes a caller takes, and why (said when a file has more).
+struct NodeLimit {
+  long long nodes = kMaxCvrplibNodes;
+  std::string_view why;
+};
+
 // What the file says beyond the instance it gives.
 struct CvrplibFile {
   std::string name;                 // NAME, or the path when there is none
@@ -44,15 +50,16 @@ struct CvrplibFile {
 // or a distance beyond the float range, a negative demand, several depots,
 // a route length limit (DISTANCE) or service time (SERVICE_TIME), a TYPE
 // other than CVRP, an edge weight type or format it cannot honour, a missing
-// section, more than kMaxCvrplibNodes nodes or a matrix that cannot be had.
-// Returns the message, or nothing; `file` (when given) gets the rest.
+// section, more nodes than `limit` (at most kMaxCvrplibNodes) or a matrix
+// that cannot be had. Returns the message, or nothing; `file` (when given)
+// gets the rest.
 std::optional<std::string> parse_cvrplib(std::string_view text, const std::string& name, bool round,
-                                         Instance& instance, CvrplibFile* file = nullptr);
+                                         Instance& instance, CvrplibFile* file = nullptr, NodeLimit limit = {});
 
 // parse_cvrplib on a file, named by its path; one that cannot be read gives
 // "cannot open PATH: reason" or "cannot read PATH: reason".
 std::optional<std::string> read_cvrplib(const std::string& path, bool round, Instance& instance,
-                                        CvrplibFile* file = nullptr);
+                                        CvrplibFile* file = nullptr, NodeLimit limit = {});
 
 // The text of an EUC_2D instance file: NAME, COMMENT, TYPE CVRP, DIMENSION,
 // EDGE_WEIGHT_TYPE, CAPACITY, then each node's coordinates (the shortest

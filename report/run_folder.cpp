@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <utility>
 
 #include "report/text_file.h"
 
@@ -71,18 +70,15 @@ Failure newer_log(const std::vector<ProgressRecord>& sa, const fs::path& sa_path
 
 }  // namespace
 
-Failure read_run_instance(const fs::path& folder, const RunSizes& sizes, RunInstance& instance) {
+Failure read_run_instance(const fs::path& folder, const RunSizes& sizes, Instance& instance) {
   const int nodes = sizes.customer_count + 1;
   // The model's readers take any file they can open: a folder, a FIFO, a
   // device or a huge file is refused first, naming the file.
   for (const char* name : {"distancia.dat", "demanda.dat"})
     if (Failure failure = check_text_file((folder / name).string())) return failure;
-  Instance read;
   if (Failure failure =
-          load_dat_instance(folder, sizes.customer_count, sizes.vehicle_capacity, sizes.penalty_weight, read))
+          load_dat_instance(folder, sizes.customer_count, sizes.vehicle_capacity, sizes.penalty_weight, instance))
     return one_line(failure);
-  instance.matrix = std::move(read.matrix);
-  instance.demand = std::move(read.demand);
   instance.points.reset();
   const fs::path coordinates = folder / "coordenadas.dat";
   if (file_present(coordinates)) {
@@ -135,7 +131,7 @@ Failure read_run_folder(const fs::path& folder, const RunSizes& sizes, RunFolder
   const std::string report_path = (folder / "solucao.dat").string();
   if (Failure failure = read_report(report_path, run.report)) return failure;
   if (Failure failure = check_report(run.report, report_path, run.instance.matrix, run.instance.demand,
-                                     sizes.vehicle_capacity, sizes.penalty_weight, run.checked))
+                                     run.instance.vehicle_capacity, sizes.penalty_weight, run.checked))
     return failure;
   return match_logs(folder, run.report, run.logs);
 }

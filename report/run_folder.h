@@ -14,17 +14,13 @@
 #include "report/progress_log_reader.h"
 #include "report/report_reader.h"
 
-// The run's fixed sizes, as the program's settings give them.
+// What the instance files of a run folder do not say: the number of
+// customers they are read for, the trucks' capacity, the overload penalty
+// (the program's own, for a folder of the program's run).
 struct RunSizes {
   int customer_count = 0;
   int vehicle_capacity = 0;
   int penalty_weight = 0;
-};
-
-struct RunInstance {
-  DistanceMatrix matrix;
-  DemandVector demand;
-  std::optional<std::vector<NodePoint>> points;  // from coordenadas.dat, when the folder has one
 };
 
 // The run's searches as its logs tell them; a search that was not part of the
@@ -35,7 +31,7 @@ struct RunLogs {
 };
 
 struct RunFolder {
-  RunInstance instance;
+  Instance instance;  // its points from coordenadas.dat, when the folder has one
   ReportValues report;
   CheckedReport checked;
   RunLogs logs;
@@ -48,7 +44,7 @@ struct RunFolder {
 
 // Reads the instance files with the program's own readers.
 std::optional<std::string> read_run_instance(const std::filesystem::path& folder, const RunSizes& sizes,
-                                             RunInstance& instance);
+                                             Instance& instance);
 
 // Which logs belong to the report's run. Each search logs its objective when
 // it starts and at every new best, so the run's last log ends at the report's

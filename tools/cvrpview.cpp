@@ -25,6 +25,7 @@
 #include "report/cvrplib_solution.h"
 #include "report/report_reader.h"
 #include "report/run_folder.h"
+#include "tools/common/command_line.h"
 #include "tools/common/output_files.h"
 #include "tools/plot/layout.h"
 #include "tools/plot/output.h"
@@ -55,23 +56,9 @@ const char* const kHelp =
 
 const std::vector<std::string> kOutputs{"solucao.sol", "rotas.svg", "rotas.png", "progresso.svg", "progresso.png"};
 
-// An input that cannot be used, or an output that cannot be written: the
-// message goes to standard error and the exit status is 1.
-struct Refused {
-  std::string message;
-};
-
-void refuse_on(std::optional<std::string> failure) {
-  if (!failure) return;
-  while (!failure->empty() && failure->back() == '\n') failure->pop_back();
-  throw Refused{*failure};
-}
-
-std::string fixed(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
+using companion::fixed;
+using companion::Refused;
+using companion::refuse_on;
 
 struct Options {
   fs::path folder;  // empty: the working directory
@@ -93,8 +80,7 @@ plot::ProgressPlot progress_plot(const RunLogs& logs, const ReportValues& report
   return plot;
 }
 
-plot::RouteMap route_map(const RunInstance& instance, const ReportValues& report, const CheckedReport& checked,
-                         int vehicle_capacity) {
+plot::RouteMap route_map(const Instance& instance, const ReportValues& report, const CheckedReport& checked) {
   plot::RouteMap map;
   if (instance.points) {
     map.points = *instance.points;
@@ -109,7 +95,7 @@ plot::RouteMap route_map(const RunInstance& instance, const ReportValues& report
     map.trips.push_back(trip.customers);
     std::string label = "Truck " + std::to_string(k + 1) + ": " + std::to_string(trip.customers.size()) +
                         " customers, load " + std::to_string(trip.load);
-    if (trip.load > vehicle_capacity) label += " (over by " + std::to_string(trip.load - vehicle_capacity) + ")";
+    if (trip.load > instance.vehicle_capacity) label += " (over by " + std::to_string(trip.load - instance.vehicle_capacity) + ")";
     map.trip_labels.push_back(label);
   }
   map.title = "Routes: objective " + fixed("%.2f", report.objective) + ", distance " +
@@ -143,7 +129,7 @@ void view(const Options& options) {
   RunFolder run;
   refuse_on(read_run_folder(folder, {kProgramCustomers, kProgramCapacity, settings.penalty_weight},
                             run));
-  const RunInstance& instance = run.instance;
+  const Instance& instance = run.instance;
   const ReportValues& report = run.report;
   const CheckedReport& checked = run.checked;
   const RunLogs& logs = run.logs;
@@ -155,7 +141,7 @@ void view(const Options& options) {
   plot::WorkFolder work;
   refuse_on(work.open(out, "cvrpview"));
   refuse_on(outputs.add(out / "solucao.sol", cvrplib_solution_text(routes, static_cast<double>(checked.distance))));
-  refuse_on(plot::draw_route_map(route_map(instance, report, checked, kProgramCapacity),
+  refuse_on(plot::draw_route_map(route_map(instance, report, checked),
                                  {work, "rotas", outputs, out / "rotas.svg", out / "rotas.png"}));
   const double time_limit = static_cast<double>(settings.time_limit);
   refuse_on(plot::draw_progress(progress_plot(logs, report, time_limit, best, best_label),
@@ -172,38 +158,26 @@ void view(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  bool have_folder = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::printf("%s\n%s", kUsage, kHelp);
-      return 0;
-    }
-    if (arg == "--best" && i + 1 < argc) {
-      options.best = argv[++i];
-    } else if (arg.starts_with("--best=")) {
-      options.best = std::string(arg.substr(7));
-    } else if (arg.size() > 1 && arg.front() == '-') {
-      std::fprintf(stderr, "cvrpview: %s %s\n%s", arg == "--best" ? "missing value for" : "unknown option", argv[i],
-                   kUsage);
-      return 2;
-    } else if (!have_folder) {
-      options.folder = arg;
-      have_folder = true;
-    } else {
-      std::fprintf(stderr, "cvrpview: more than one folder given\n%s", kUsage);
-      return 2;
-    }
+  if (companion::asks_help(argc, argv)) {
+    std::printf("%s\n%s", kUsage, kHelp);
+    return 0;
   }
-  try {
+  return companion::run_companion("cvrpview", kUsage, [&] {
+    Options options;
+    bool have_folder = false;
+    companion::CommandLine args(argc, argv);
+    std::string best;
+    while (!args.done()) {
+      if (args.option("--best", best)) {
+        options.best = best;
+      } else {
+        std::string folder = args.operand();
+        if (have_folder) throw companion::Usage{"more than one folder given"};
+        options.folder = folder;
+        have_folder = true;
+      }
+    }
     view(options);
-  } catch (const Refused& refused) {
-    std::fprintf(stderr, "cvrpview: %s\n", refused.message.c_str());
-    return 1;
-  } catch (const std::exception& failure) {  // out of memory, file system errors
-    std::fprintf(stderr, "cvrpview: %s\n", failure.what());
-    return 1;
-  }
-  return 0;
+    return 0;
+  });
 }

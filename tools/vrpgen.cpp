@@ -16,18 +16,19 @@
 // floating-point steps marked below.
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <random>
-#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "model/cvrplib.h"
+#include "tools/common/command_line.h"
 #include "tools/common/output_files.h"
 
 namespace fs = std::filesystem;
@@ -42,7 +43,7 @@ constexpr int kGridSide = 1000;  // coordinates are integers 0..1000
 const char* const kUsage =
     "usage: vrpgen --seed S [--depot central|eccentric|random] [--customers random|clustered|mixed]\n"
     "              [--demand unitary|1-10|5-10|1-100|50-100|quadrant|many-small]\n"
-    "              [--route-size R] OUT.vrp";
+    "              [--route-size R] OUT.vrp\n";
 
 const char* const kHelp =
     "\n"
@@ -74,10 +75,8 @@ const char* const kHelp =
     "                     truck (drawn like the X set: 3 to 25, most often about 6)\n"
     "  --help             this text\n";
 
-// An output that cannot be written: message on standard error, exit status 1.
-struct Refused : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+using companion::Refused;
+using companion::Usage;
 
 // Option values, in the order of their names (the drawn value is an index).
 enum class Depot { kCentral, kEccentric, kRandom };
@@ -113,7 +112,7 @@ struct Point {
   friend bool operator==(const Point&, const Point&) = default;
 };
 
-struct Instance {
+struct Generated {
   Point depot;
   std::vector<Point> customers;
   std::vector<int> demand;   // of each customer, as written
@@ -179,7 +178,7 @@ Recipe choose(const Options& options, Draws& draws) {
   return recipe;
 }
 
-bool taken(const Instance& instance, Point point) {
+bool taken(const Generated& instance, Point point) {
   return point == instance.depot ||
          std::find(instance.customers.begin(), instance.customers.end(), point) != instance.customers.end();
 }
@@ -191,7 +190,7 @@ Point random_point(Draws& draws) {
 
 // A random point not yet used by the depot or a customer: no two nodes of an
 // instance share a point.
-Point free_point(Draws& draws, const Instance& instance) {
+Point free_point(Draws& draws, const Generated& instance) {
   for (;;) {
     const Point point = random_point(draws);
     if (!taken(instance, point)) return point;
@@ -203,7 +202,7 @@ Point free_point(Draws& draws, const Instance& instance) {
 // proportional to its attraction, the sum over the seeds of exp(-d / 40) for
 // its Euclidean distance d to each seed (accept-reject: a random point is kept
 // with probability attraction / seeds, which is at most 1).
-void place_clustered(Draws& draws, int count, Instance& instance) {
+void place_clustered(Draws& draws, int count, Generated& instance) {
   const int seeds = draws.between(3, 8);
   instance.cluster_seeds = seeds;
   const std::size_t first = instance.customers.size();
@@ -226,7 +225,7 @@ void place_clustered(Draws& draws, int count, Instance& instance) {
   }
 }
 
-void place_customers(Draws& draws, Customers positioning, Instance& instance) {
+void place_customers(Draws& draws, Customers positioning, Generated& instance) {
   int clustered = 0;
   if (positioning == Customers::kClustered) clustered = kCustomers;
   if (positioning == Customers::kMixed) clustered = kCustomers / 2;
@@ -275,8 +274,8 @@ void scale_demands(int route_size, std::vector<int>& demand) {
   }
 }
 
-Instance generate(const Recipe& recipe, Draws& draws) {
-  Instance instance;
+Generated generate(const Recipe& recipe, Draws& draws) {
+  Generated instance;
   if (recipe.depot == Depot::kCentral) instance.depot = {kGridSide / 2, kGridSide / 2};
   if (recipe.depot == Depot::kEccentric) instance.depot = {0, 0};
   if (recipe.depot == Depot::kRandom) instance.depot = random_point(draws);
@@ -290,7 +289,7 @@ Instance generate(const Recipe& recipe, Draws& draws) {
 
 // The command that makes this instance, every value spelled out, then the
 // values drawn beyond the options and the resulting size of the fleet.
-std::string comment(const Recipe& recipe, const Instance& instance) {
+std::string comment(const Recipe& recipe, const Generated& instance) {
   std::string text = "vrpgen --seed " + std::to_string(recipe.seed);
   text += " --depot " + std::string(kDepotNames[static_cast<std::size_t>(recipe.depot)]);
   text += " --customers " + std::string(kCustomerNames[static_cast<std::size_t>(recipe.customers)]);
@@ -305,20 +304,19 @@ std::string comment(const Recipe& recipe, const Instance& instance) {
   return text;
 }
 
-std::string vrp_text(const std::string& name, const std::string& comment_text, const Instance& instance) {
-  std::string text = "NAME : " + name + "\nCOMMENT : " + comment_text + "\nTYPE : CVRP\n";
-  text += "DIMENSION : " + std::to_string(kCustomers + 1) + "\nEDGE_WEIGHT_TYPE : EUC_2D\n";
-  text += "CAPACITY : " + std::to_string(kCapacity) + "\nNODE_COORD_SECTION\n";
-  const auto node = [&](std::size_t id, Point at) {
-    text += std::to_string(id) + " " + std::to_string(at.x) + " " + std::to_string(at.y) + "\n";
-  };
-  node(1, instance.depot);
-  for (std::size_t i = 0; i < instance.customers.size(); ++i) node(i + 2, instance.customers[i]);
-  text += "DEMAND_SECTION\n1 0\n";
-  for (std::size_t i = 0; i < instance.demand.size(); ++i)
-    text += std::to_string(i + 2) + " " + std::to_string(instance.demand[i]) + "\n";
-  text += "DEPOT_SECTION\n1\n-1\nEOF\n";
-  return text;
+// The generated instance as the library holds one: the depot node 0, the
+// customers 1..50 in the order they were placed.
+Instance library_instance(const std::string& name, const Generated& generated) {
+  Instance instance;
+  instance.name = name;
+  instance.customer_count = kCustomers;
+  instance.vehicle_capacity = kCapacity;
+  instance.points.emplace();
+  instance.points->push_back({static_cast<double>(generated.depot.x), static_cast<double>(generated.depot.y)});
+  for (const Point& at : generated.customers) instance.points->push_back({static_cast<double>(at.x), static_cast<double>(at.y)});
+  instance.demand.push_back(0);
+  instance.demand.insert(instance.demand.end(), generated.demand.begin(), generated.demand.end());
+  return instance;
 }
 
 // NAME is the file's stem; a control character there would break the line.
@@ -329,98 +327,67 @@ std::string instance_name(const fs::path& out) {
   return name;
 }
 
-// A whole token of decimal digits, at most `max`.
-std::optional<unsigned long long> parse_count(std::string_view text, unsigned long long max) {
-  unsigned long long value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value > max)
-    return std::nullopt;
-  return value;
-}
-
 template <typename Value, std::size_t N>
-std::optional<Value> parse_name(std::string_view text, const std::array<std::string_view, N>& names) {
+Value parse_name(std::string_view option, const std::string& text, const std::array<std::string_view, N>& names) {
   for (std::size_t i = 0; i < N; ++i)
     if (text == names[i]) return static_cast<Value>(i);
-  return std::nullopt;
+  throw Usage{"bad value '" + text + "' for " + std::string(option)};
 }
-
-// A command line that cannot be used: the reason, then the usage, exit status 2.
-struct BadUsage {
-  std::string reason;
-};
 
 Options parse_options(int argc, char** argv) {
   Options options;
   bool has_seed = false;
-  std::vector<std::string_view> seen;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg.size() < 2 || arg.front() != '-') {
-      if (!options.out.empty()) throw BadUsage{"more than one output file"};
-      options.out = arg;
-      continue;
-    }
-    if (std::find(seen.begin(), seen.end(), arg) != seen.end())
-      throw BadUsage{"option " + std::string(arg) + " given twice"};
-    seen.push_back(arg);
-    if (arg != "--seed" && arg != "--depot" && arg != "--customers" && arg != "--demand" &&
-        arg != "--route-size")
-      throw BadUsage{"unknown option " + std::string(arg)};
-    if (i + 1 == argc) throw BadUsage{"option " + std::string(arg) + " needs a value"};
-    const std::string_view value = argv[++i];
-    const auto bad_value = [&] { return BadUsage{"bad value '" + std::string(value) + "' for " + std::string(arg)}; };
-    if (arg == "--seed") {
-      const auto seed = parse_count(value, 0xffffffffULL);
-      if (!seed) throw bad_value();
-      options.seed = static_cast<std::uint32_t>(*seed);
+  std::vector<std::string> seen;
+  companion::CommandLine args(argc, argv);
+  std::string value;
+  // Takes option `name` when it is next, once only.
+  const auto take = [&](const char* name) {
+    if (!args.option(name, value)) return false;
+    if (std::find(seen.begin(), seen.end(), name) != seen.end())
+      throw Usage{"option " + std::string(name) + " given twice"};
+    seen.emplace_back(name);
+    return true;
+  };
+  while (!args.done()) {
+    if (take("--seed")) {
+      options.seed = static_cast<std::uint32_t>(companion::whole_value("--seed", value, 0, 0xffffffffLL));
       has_seed = true;
-    } else if (arg == "--depot") {
-      if (!(options.depot = parse_name<Depot>(value, kDepotNames))) throw bad_value();
-    } else if (arg == "--customers") {
-      if (!(options.customers = parse_name<Customers>(value, kCustomerNames))) throw bad_value();
-    } else if (arg == "--demand") {
-      if (!(options.demand = parse_name<Demand>(value, kDemandNames))) throw bad_value();
+    } else if (take("--depot")) {
+      options.depot = parse_name<Depot>("--depot", value, kDepotNames);
+    } else if (take("--customers")) {
+      options.customers = parse_name<Customers>("--customers", value, kCustomerNames);
+    } else if (take("--demand")) {
+      options.demand = parse_name<Demand>("--demand", value, kDemandNames);
+    } else if (take("--route-size")) {
+      options.route_size = static_cast<int>(companion::whole_value("--route-size", value, 1, kMaxRouteSize));
     } else {
-      const auto size = parse_count(value, kMaxRouteSize);
-      if (!size || *size == 0) throw bad_value();
-      options.route_size = static_cast<int>(*size);
+      std::string out = args.operand();
+      if (!options.out.empty()) throw Usage{"more than one output file"};
+      options.out = std::move(out);
     }
   }
-  if (!has_seed) throw BadUsage{"--seed is required"};
-  if (options.out.empty()) throw BadUsage{"no output file"};
+  if (!has_seed) throw Usage{"--seed is required"};
+  if (options.out.empty()) throw Usage{"no output file"};
   return options;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::printf("%s\n%s", kUsage, kHelp);
-      return 0;
-    }
+  if (companion::asks_help(argc, argv)) {
+    std::printf("%s%s", kUsage, kHelp);
+    return 0;
   }
-  Options options;
-  try {
-    options = parse_options(argc, argv);
-  } catch (const BadUsage& bad) {
-    std::fprintf(stderr, "vrpgen: %s\n%s\n", bad.reason.c_str(), kUsage);
-    return 2;
-  }
-  try {
+  return companion::run_companion("vrpgen", kUsage, [&] {
+    const Options options = parse_options(argc, argv);
     const fs::path out = options.out;
-    if (!out.has_filename()) throw Refused(options.out + " does not name a file");
+    if (!out.has_filename()) throw Refused{options.out + " does not name a file"};
     Draws draws(options.seed);
     const Recipe recipe = choose(options, draws);
-    const Instance instance = generate(recipe, draws);
+    const Generated generated = generate(recipe, draws);
     // Written whole or not at all; a folder, FIFO, device or link named OUT is refused.
-    if (auto failure = companion::write_file(out, vrp_text(instance_name(out), comment(recipe, instance), instance)))
-      throw Refused(*failure);
-  } catch (const std::exception& error) {  // Refused, out of memory, file system errors
-    std::fprintf(stderr, "vrpgen: %s\n", error.what());
-    return 1;
-  }
-  return 0;
+    companion::refuse_on(companion::write_file(
+        out, cvrplib_text(library_instance(instance_name(out), generated), comment(recipe, generated))));
+    return 0;
+  });
 }

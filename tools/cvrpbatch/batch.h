@@ -15,20 +15,15 @@
 
 #include "driver/run.h"
 #include "report/run_folder.h"
+#include "tools/common/command_line.h"
 
 namespace batch {
 
-// A command line or a folder that cannot be used, or an output that cannot
-// be written: the message goes to standard error and the exit status is 1.
-struct Refused {
-  std::string message;
-};
-
-// Throws Refused with the message, when there is one.
-void refuse_on(std::optional<std::string> failure);
-
-// printf of one number.
-std::string fixed(const char* format, double value);
+// A folder that cannot be used, or an output that cannot be written: the
+// message goes to standard error and the exit status is 1.
+using companion::Refused;
+using companion::refuse_on;
+using companion::fixed;
 
 // The program's sizes, for the library's readers and checks.
 RunSizes run_sizes();

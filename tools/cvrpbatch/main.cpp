@@ -8,6 +8,9 @@
 
 namespace {
 
+using companion::CommandLine;
+using companion::Usage;
+
 const char* const kUsage =
     "usage: cvrpbatch run --choices 1,2,3 --out RESULTS [--program PATH] [--timeout SECONDS] FOLDER...\n"
     "       cvrpbatch jobs --choices 1,2,3 --out RESULTS [--program PATH] [--timeout SECONDS] FOLDER...\n"
@@ -92,9 +95,6 @@ const char* const kCollectHelp =
     "written, failed rows or not.\n"
     "\n";
 
-struct Usage {
-  std::string message;
-};
 
 std::string help_of(std::string_view subcommand) {
   std::string text = std::string(kUsage) + "\n";
@@ -104,47 +104,7 @@ std::string help_of(std::string_view subcommand) {
          "  --help                 this text; cvrpbatch SUBCOMMAND --help: that subcommand's\n\n" + kWallClock;
 }
 
-// Reads the options of one subcommand; "--NAME VALUE" and "--NAME=VALUE"
-// both take a value. Anything else not starting with "-" is an operand.
-class Arguments {
- public:
-  Arguments(int argc, char** argv) : argc_(argc), argv_(argv) {}
-  bool done() const { return at_ >= argc_; }
-  std::string_view peek() const { return argv_[at_]; }
-  // When the next argument is option `name`, takes its value.
-  bool option(std::string_view name, std::string& value) {
-    const std::string_view arg = peek();
-    if (arg.size() > name.size() && arg.starts_with(name) && arg[name.size()] == '=') {
-      value = std::string(arg.substr(name.size() + 1));
-      ++at_;
-      return true;
-    }
-    if (arg != name) return false;
-    if (at_ + 1 >= argc_) throw Usage{"missing value for " + std::string(name)};
-    value = argv_[at_ + 1];
-    at_ += 2;
-    return true;
-  }
-  std::string operand() {
-    const std::string_view arg = peek();
-    if (arg.size() > 1 && arg.front() == '-') throw Usage{"unknown option " + std::string(arg)};
-    ++at_;
-    return std::string(arg);
-  }
-
- private:
-  int argc_;
-  char** argv_;
-  int at_ = 2;
-};
-
-bool asks_help(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") return true;
-  return false;
-}
-
-batch::BatchArguments batch_arguments(Arguments& args) {
+batch::BatchArguments batch_arguments(CommandLine& args) {
   batch::BatchArguments arguments;
   bool have_choices = false, have_out = false;
   std::string value;
@@ -167,7 +127,7 @@ batch::BatchArguments batch_arguments(Arguments& args) {
   return arguments;
 }
 
-batch::CollectArguments collect_arguments(Arguments& args) {
+batch::CollectArguments collect_arguments(CommandLine& args) {
   batch::CollectArguments arguments;
   std::string value;
   bool have_results = false;
@@ -190,14 +150,14 @@ batch::CollectArguments collect_arguments(Arguments& args) {
 int main(int argc, char** argv) {
   const std::string_view subcommand = argc > 1 ? argv[1] : "";
   const bool known = subcommand == "run" || subcommand == "jobs" || subcommand == "collect";
-  if (asks_help(argc, argv)) {
+  if (companion::asks_help(argc, argv)) {
     std::printf("%s", help_of(known ? subcommand : "").c_str());
     return 0;
   }
-  try {
+  return companion::run_companion("cvrpbatch", kUsage, [&] {
     if (!known)
       throw Usage{subcommand.empty() ? "no subcommand given" : "unknown subcommand " + std::string(subcommand)};
-    Arguments args(argc, argv);
+    CommandLine args(argc, argv, 2);
     if (subcommand == "collect") return batch::collect(collect_arguments(args));
     const batch::Batch checked = batch::checked_batch(batch_arguments(args));
     if (subcommand == "jobs") {
@@ -205,14 +165,5 @@ int main(int argc, char** argv) {
       return 0;
     }
     return batch::run_batch(checked);
-  } catch (const Usage& usage) {
-    std::fprintf(stderr, "cvrpbatch: %s\n%s", usage.message.c_str(), kUsage);
-    return 2;
-  } catch (const batch::Refused& refused) {
-    std::fprintf(stderr, "cvrpbatch: %s\n", refused.message.c_str());
-    return 1;
-  } catch (const std::exception& failure) {  // out of memory, file system errors
-    std::fprintf(stderr, "cvrpbatch: %s\n", failure.what());
-    return 1;
-  }
+  });
 }

@@ -22,16 +22,6 @@ namespace batch {
 
 namespace fs = std::filesystem;
 
-void refuse_on(std::optional<std::string> failure) {
-  if (failure) throw Refused{*failure};
-}
-
-std::string fixed(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
-
 RunSizes run_sizes() {
   return {kProgramCustomers, kProgramCapacity, program_settings(kProgramCustomers).penalty_weight};
 }
@@ -171,7 +161,7 @@ InstanceFolder checked_instance(const std::string& given) {
   }
   if (instance.name.empty() || instance.name.front() == '.')
     throw Refused{given + ": the folder's name must not start with '.' (RESULTS/.NAME-CHOICE.* are unfinished runs)"};
-  RunInstance read;
+  Instance read;
   refuse_on(read_run_instance(instance.folder, run_sizes(), read));
   instance.identity = instance_identity(instance.folder);
 
