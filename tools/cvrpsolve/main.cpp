@@ -63,7 +63,9 @@ const char* const kHelp =
     "  --hybrid-share X          hybrid: share of the time limit its annealing gets (0.05)\n"
     "  --penalty W               objective: cost of one unit of overload (1000)\n"
     "  --vehicles K              trucks a solution may use (default: the fewest the\n"
-    "                            demands need, as the program works it out)\n"
+    "                            demands need, as the program works it out);\n"
+    "                            +N: that fewest number plus N (CVRPLIB's best\n"
+    "                            known solutions sometimes use a truck more)\n"
     "\n"
     "Standard output gets one summary at the end (search, seed, cost, distance,\n"
     "overload, trucks, moves or iterations, time, gap); while the search runs on a\n"
@@ -126,7 +128,9 @@ solve::Request parse(int argc, char** argv) {
     } else if (args.option("--penalty", value)) {
       request.penalty = whole("--penalty", value, 0, 1'000'000);
     } else if (args.option("--vehicles", value)) {
-      request.vehicles = whole("--vehicles", value, 1);
+      request.vehicles_above_minimum = value.starts_with('+');
+      request.vehicles = request.vehicles_above_minimum ? whole("--vehicles", value.substr(1), 0, 100000)
+                                                        : whole("--vehicles", value, 1);
     } else if (args.option("--sol", value)) {
       request.sol = value;
     } else if (args.option("--log", value)) {

@@ -130,7 +130,10 @@ Settings settings_of(const Request& request, const Instance& instance) {
   if (request.tenure_step) settings.tenure_step = *request.tenure_step;
   if (request.hybrid_share) settings.hybrid_share = *request.hybrid_share;
   if (request.penalty) settings.penalty_weight = *request.penalty;
-  if (request.vehicles) settings.vehicles = *request.vehicles;
+  if (request.vehicles)
+    settings.vehicles = request.vehicles_above_minimum
+                            ? derived_values(settings, instance).trucks + *request.vehicles
+                            : *request.vehicles;
   return settings;
 }
 

@@ -41,6 +41,7 @@ struct Request {
   std::optional<double> hybrid_share;
   std::optional<int> penalty;
   std::optional<int> vehicles;
+  bool vehicles_above_minimum = false;  // "--vehicles +N": the minimum plus `vehicles`
   std::optional<std::string> sol;       // default: the instance file's stem + ".sol" in the working directory
   std::optional<std::string> log;
   std::optional<std::string> best;      // a value or a .sol file
