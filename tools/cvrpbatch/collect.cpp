@@ -44,20 +44,6 @@ const char* const kColumns =
 
 double gap(double objective, double best) { return 100.0 * (objective - best) / best; }
 
-// The shortest text that reads back as the same double.
-std::string shortest(double value) {
-  char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
-}
-
-std::string csv_field(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
-
 // The newest record of the run's last search to find a new best: the tabu
 // log's when the tabu search found one or ran alone (the hybrid's tabu log
 // starts with the annealing's best), otherwise the annealing log's.
@@ -278,6 +264,19 @@ void drop_second_runs(const fs::path& results, std::vector<Row>& rows) {
 
 }  // namespace
 
+std::string shortest(double value) {
+  char text[64];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+std::string csv_field(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
 std::optional<std::string> read_run_record(const fs::path& path, std::map<std::string, std::string>& values) {
   std::string text;
   if (auto failure = read_text_file(path.string(), text)) return failure;
@@ -289,9 +288,9 @@ std::optional<std::string> read_run_record(const fs::path& path, std::map<std::s
   return std::nullopt;
 }
 
-int collect(const CollectArguments& arguments) {
+std::map<std::string, double> given_best_costs(const std::vector<std::string>& arguments) {
   std::map<std::string, double> given_best;
-  for (const std::string& argument : arguments.best) {
+  for (const std::string& argument : arguments) {
     // The name is all before the last '=': an instance's name may hold one.
     const std::size_t equals = argument.rfind('=');
     if (equals == std::string::npos || equals == 0)
@@ -301,24 +300,41 @@ int collect(const CollectArguments& arguments) {
     if (!given_best.emplace(argument.substr(0, equals), best.cost).second)
       throw Refused{"--best " + argument.substr(0, equals) + " is given twice"};
   }
+  return given_best;
+}
+
+int collect(const CollectArguments& arguments) {
+  const std::map<std::string, double> given_best = given_best_costs(arguments.best);
   const fs::path results = arguments.results;
   std::error_code error;
   if (!fs::is_directory(results, error)) throw Refused{arguments.results + ": not a folder"};
 
-  Collected b;
-  std::vector<std::string> names;
+  // The run folders, each of the program's runs or of cvrpsolve's: the two
+  // kinds are compared differently, and never in one table.
+  std::vector<std::string> names, program_runs, solver_runs;
   for (const fs::directory_entry& entry : fs::directory_iterator(results)) {
     const std::string name = entry.path().filename().string();
     if (entry.is_directory() && name.front() != '.' && name != "plots") names.push_back(name);
   }
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
-    if (fs::exists(fs::symlink_status(results / name / "run.txt", error)))
-      b.rows.push_back(read_row(results, name));
-    else
+    if (!fs::exists(fs::symlink_status(results / name / "run.txt", error))) {
       std::fprintf(stderr, "cvrpbatch: note: %s: not a run folder (no run.txt), left out\n",
                    (results / name).c_str());
+      continue;
+    }
+    std::map<std::string, std::string> record;
+    read_run_record(results / name / "run.txt", record);
+    (record["kind"] == kSolverKind ? solver_runs : program_runs).push_back(name);
   }
+  if (!program_runs.empty() && !solver_runs.empty())
+    throw Refused{arguments.results + " holds runs of the program (" + program_runs.front() + ", ...) and of cvrpsolve (" +
+                  solver_runs.front() + ", ...): collect each kind from a folder of its own"};
+  if (!solver_runs.empty()) return collect_solver_runs(arguments, solver_runs);
+  names = std::move(program_runs);
+
+  Collected b;
+  for (const std::string& name : names) b.rows.push_back(read_row(results, name));
   if (b.rows.empty()) throw Refused{arguments.results + ": holds no run folder"};
   drop_second_runs(results, b.rows);
   std::stable_sort(b.rows.begin(), b.rows.end(), [](const Row& x, const Row& y) {
