@@ -281,10 +281,14 @@ plot::BandPlot instance_plot(const Collected& c, const std::string& instance) {
   const double known = c.best_known.at(instance);
   plot.title = instance + ": gap to the best known " + shortest(known) + " over time, median over seeds";
   plot.value = "gap to the best known in %";
+  plot.note = "logged objectives: with the overload penalty while a truck is overloaded";
   for (std::size_t g = 0; g < c.groups.size(); ++g) {
     std::vector<plot::StepRun> runs;
+    std::size_t made = 0;
     for (const SolverRow& row : c.rows) {
-      if (row.group != g || row.instance != instance || !row.gap) continue;
+      if (row.group != g || row.instance != instance) continue;
+      ++made;
+      if (!row.gap) continue;
       plot::StepRun run;
       for (const ProgressRecord& record : row.outcome.log)
         run.push_back({record.seconds, 100.0 * (record.objective - known) / known});
@@ -292,8 +296,9 @@ plot::BandPlot instance_plot(const Collected& c, const std::string& instance) {
       plot.end = std::max(plot.end, row.time_limit);
     }
     if (runs.empty()) continue;
-    plot.bands.push_back(plot::median_band(
-        c.groups[g].label() + " (" + counted(runs.size(), "run") + "): median final gap ", runs));
+    plot.bands.push_back(plot::median_band(c.groups[g].label() + " (" + std::to_string(runs.size()) + " of " +
+                                               counted(made, "run") + " feasible): median final gap ",
+                                           runs));
     plot.bands.back().label += percent(plot.bands.back().median.back());
   }
   return plot;

@@ -118,12 +118,20 @@ Failure draw_bands(const BandPlot& plot, const Pictures& pictures) {
 
   // The whole run: the first solutions overload trucks, and their penalty
   // puts the gap powers of ten above the end's.
-  body += "set tmargin at screen 0.90\nset bmargin at screen 0.55\nunset title\n";
+  body += "set tmargin at screen 0.90\nset bmargin at screen 0.55\n";
+  body += "set title " + gnuplot_text("The whole run" + (plot.note.empty() ? "" : " (" + plot.note + ")")) +
+          " font ',11'\n";
   body += "set logscale x\nset xrange [" + number(kEarliest) + ":" + number(std::max(end, 2 * kEarliest)) + "]\n";
   body += "set format x '%g'\nset mxtics 10\n";
   body += "set xlabel 'seconds since the run started (log scale; 0.00 drawn at " + number(kEarliest) + ")'\n";
-  body += "set logscale y\nset yrange [" + number(lowest_shown / 1.5) + ":" + number(highest * 2) + "]\n";
-  body += "set format y '%g'\nset mytics 10\n" + gnuplot_log_ticks(lowest_shown / 1.5, highest * 2);
+  // From the 1, 2 or 5 times a power of ten below the lowest value, so that
+  // a labelled tick is under every curve.
+  const double power = std::pow(10.0, std::floor(std::log10(lowest_shown / 1.2)));
+  double bottom = power;
+  for (const double step : {2.0, 5.0})
+    if (step * power <= lowest_shown / 1.2) bottom = step * power;
+  body += "set logscale y\nset yrange [" + number(bottom) + ":" + number(highest * 2) + "]\n";
+  body += "set format y '%g'\nset mytics 10\n" + gnuplot_log_ticks(bottom, highest * 2);
   body += "set ylabel " + gnuplot_text(plot.value + ", log scale" + (floored ? "; below " + number(kFloor) + " at it" : std::string())) + "\n";
   body += "set key inside top right opaque box lc rgb '#bbbbbb' noenhanced samplen 2.5 spacing 1.2 Left reverse\n";
   body += band_command(plot, true);

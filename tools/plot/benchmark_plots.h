@@ -29,6 +29,7 @@ Band median_band(std::string label, const std::vector<StepRun>& runs);
 struct BandPlot {
   std::string title;
   std::string value;       // what the values are, for the axis: "gap to the best known (%)"
+  std::string note;         // said of the whole run's panel
   std::vector<Band> bands;  // each in a colour of its own
   double end = 0.0;        // seconds: the curves are held to it
 };
