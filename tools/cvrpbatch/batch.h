@@ -18,9 +18,11 @@
 #include <vector>
 
 #include "driver/run.h"
+#include "report/cvrplib_solution.h"
 #include "report/progress_log_reader.h"
 #include "report/run_folder.h"
 #include "tools/common/command_line.h"
+#include "tools/plot/output.h"
 
 namespace batch {
 
@@ -190,8 +192,43 @@ int collect(const CollectArguments& arguments);
 // collect on run folders of cvrpsolve's runs (`names` under `results`, sorted).
 int collect_solver_runs(const CollectArguments& arguments, const std::vector<std::string>& names);
 
-// The best known costs --best gives, by instance name.
-std::map<std::string, double> given_best_costs(const std::vector<std::string>& arguments);
+// The best known costs --best NAME=VALUE|NAME=FILE.sol gives, by instance
+// name (all before the last '='): the value as given and what it reads as.
+struct GivenBest {
+  std::string value;
+  BestKnown known;
+};
+std::map<std::string, GivenBest> given_best_costs(const std::vector<std::string>& arguments);
+
+// Refuses runs of two different instances under one name: rows (with a
+// folder, an instance and its recorded instance_id) whose identities differ.
+template <class Row>
+void refuse_two_instances(const std::filesystem::path& results, const std::vector<Row>& rows) {
+  std::map<std::string, const Row*> identified;  // by instance
+  for (const Row& row : rows) {
+    if (row.instance_id.empty()) continue;
+    const auto [first, fresh] = identified.emplace(row.instance, &row);
+    if (!fresh && first->second->instance_id != row.instance_id)
+      throw Refused{(results / first->second->folder).string() + " and " + (results / row.folder).string() +
+                    " hold runs of two different instances named " + row.instance +
+                    " (their instance files differ): move one of them out of " + results.string()};
+  }
+}
+
+// A picture of collect: STEM.svg and STEM.png, drawn into the set of outputs.
+struct Picture {
+  std::filesystem::path stem;
+  std::function<companion::Failure(const plot::Pictures&)> draw;
+};
+
+// RESULTS/plots/INSTANCE, for the instance's picture.
+std::filesystem::path plot_stem(const std::filesystem::path& results, std::string instance);
+
+// Writes results.csv, summary.md and the pictures all together, after
+// checking every target (a folder, FIFO, device or link in place of one is
+// refused before anything is written).
+void write_collected(const std::filesystem::path& results, const std::string& csv, const std::string& summary,
+                     const std::vector<Picture>& pictures);
 
 // The path of this executable.
 std::filesystem::path own_path();

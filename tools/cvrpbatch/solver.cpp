@@ -173,23 +173,8 @@ void check_limits(const SolverBatch& batch) {
     throw Usage{"hybrid runs need --time, or both --moves and --iterations"};
 }
 
-// --best NAME=VALUE|NAME=FILE.sol, by instance name.
-std::map<std::string, std::pair<std::string, BestKnown>> checked_best(const std::vector<std::string>& arguments) {
-  std::map<std::string, std::pair<std::string, BestKnown>> best;
-  for (const std::string& argument : arguments) {
-    const std::size_t equals = argument.rfind('=');
-    if (equals == std::string::npos || equals == 0)
-      throw Usage{"--best " + argument + ": expected NAME=VALUE or NAME=FILE.sol"};
-    BestKnown known;
-    refuse_on(read_best_known(argument.substr(equals + 1), "--best " + argument, known));
-    if (!best.emplace(argument.substr(0, equals), std::pair{argument.substr(equals + 1), known}).second)
-      throw Usage{"--best " + argument.substr(0, equals) + " is given twice"};
-  }
-  return best;
-}
-
 SolverInstance checked_instance(const std::string& given, bool round,
-                                const std::map<std::string, std::pair<std::string, BestKnown>>& best) {
+                                const std::map<std::string, GivenBest>& best) {
   SolverInstance instance;
   instance.file = absolute_path(given);
   refuse_control_characters("instance", instance.file.string());
@@ -211,10 +196,10 @@ SolverInstance checked_instance(const std::string& given, bool round,
   instance.identity = file_identity({{kInstanceFile, instance.file}});
 
   if (const auto named = best.find(instance.name); named != best.end()) {
-    instance.best_known = named->second.second.cost;
-    instance.best_given = named->second.first;
+    instance.best_known = named->second.known.cost;
+    instance.best_given = named->second.value;
     instance.best_known_from = "--best";
-    if (!named->second.second.file.empty()) instance.best_file = absolute_path(named->second.second.file);
+    if (!named->second.known.file.empty()) instance.best_file = absolute_path(named->second.known.file);
     return instance;
   }
   fs::path beside = instance.file;
@@ -259,7 +244,7 @@ SolverBatch checked_solver_batch(const BatchArguments& arguments) {
       throw Usage{"--set " + text + ": none of the searches " + *arguments.searches + " uses " + set.rule->name};
     batch.sets.push_back(std::move(set));
   }
-  const auto best = checked_best(arguments.best);
+  const auto best = given_best_costs(arguments.best);
   std::map<std::string, std::string> given_as;
   for (const std::string& given : arguments.folders) {
     SolverInstance instance = checked_instance(given, batch.round, best);
@@ -276,7 +261,7 @@ SolverBatch checked_solver_batch(const BatchArguments& arguments) {
     batch.instances.push_back(std::move(instance));
   }
   for (const auto& [name, value] : best)
-    if (!given_as.count(name)) throw Usage{"--best " + name + "=" + value.first + ": no instance " + name + ".vrp given"};
+    if (!given_as.count(name)) throw Usage{"--best " + name + "=" + value.value + ": no instance " + name + ".vrp given"};
   batch.results = checked_results(arguments.results);
   batch.solver_given = arguments.solver.has_value();
   batch.solver = checked_executable(arguments.solver, "cvrpsolve", "--solver");

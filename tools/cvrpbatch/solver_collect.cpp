@@ -12,7 +12,6 @@
 #include "report/cvrplib_solution.h"
 #include "report/primal_integral.h"
 #include "report/text_file.h"
-#include "tools/common/output_files.h"
 #include "tools/cvrpbatch/batch.h"
 #include "tools/plot/benchmark_plots.h"
 
@@ -308,15 +307,7 @@ plot::BandPlot instance_plot(const Collected& c, const std::string& instance) {
 // (with a note) a second run of the same instance, search, seed and
 // settings, such as a copied run folder: the first in name order is kept.
 void drop_second_runs(const fs::path& results, std::vector<SolverRow>& rows) {
-  std::map<std::string, const SolverRow*> identified;
-  for (const SolverRow& row : rows) {
-    if (row.instance_id.empty()) continue;
-    const auto [first, fresh] = identified.emplace(row.instance, &row);
-    if (!fresh && first->second->instance_id != row.instance_id)
-      throw Refused{(results / first->second->folder).string() + " and " + (results / row.folder).string() +
-                    " hold runs of two different instances named " + row.instance +
-                    " (their instance files differ): move one of them out of " + results.string()};
-  }
+  refuse_two_instances(results, rows);
   std::map<std::tuple<std::string, std::string, long long, std::vector<std::pair<std::string, std::string>>>,
            std::string>
       kept;
@@ -337,7 +328,7 @@ void drop_second_runs(const fs::path& results, std::vector<SolverRow>& rows) {
 }  // namespace
 
 int collect_solver_runs(const CollectArguments& arguments, const std::vector<std::string>& names) {
-  const std::map<std::string, double> given_best = given_best_costs(arguments.best);
+  const std::map<std::string, GivenBest> given_best = given_best_costs(arguments.best);
   const fs::path results = arguments.results;
   Collected c;
   for (const std::string& name : names) c.rows.push_back(read_solver_row(results, name));
@@ -357,11 +348,11 @@ int collect_solver_runs(const CollectArguments& arguments, const std::vector<std
       known->second = std::min(known->second, *row.best_known);
     }
   }
-  for (const auto& [name, cost] : given_best) {
+  for (const auto& [name, given] : given_best) {
     if (!instances.count(name))
       std::fprintf(stderr, "cvrpbatch: note: --best %s: no run of that instance under %s\n", name.c_str(),
                    arguments.results.c_str());
-    c.best_known[name] = cost;
+    c.best_known[name] = given.known.cost;
   }
   c.instances.assign(instances.begin(), instances.end());
   c.setting_names.assign(setting_names.begin(), setting_names.end());
@@ -418,42 +409,22 @@ int collect_solver_runs(const CollectArguments& arguments, const std::vector<std
   profile.title = "Performance profile over " + counted(profiled, "instance") + " by mean gap";
   profile.ratio = "tau: (1 + mean gap / 100) = mean cost / best known, over the lowest of any search on the instance";
 
-  // The pictures' names are the instances': each is checked, with the
-  // tables, before anything is drawn.
-  const fs::path plots = results / "plots";
-  std::vector<std::pair<std::string, fs::path>> drawn;
-  for (const std::string& instance : c.instances) {
-    const bool has_gap = std::any_of(c.rows.begin(), c.rows.end(),
-                                     [&](const SolverRow& row) { return row.instance == instance && row.gap; });
-    std::string file = instance;  // a name from run.txt: never a path
-    std::replace(file.begin(), file.end(), '/', '_');
-    if (has_gap) drawn.emplace_back(instance, plots / file);
-  }
-  std::vector<fs::path> targets{results / "results.csv", results / "summary.md"};
-  if (profiled > 0) targets.insert(targets.end(), {results / "profile.svg", results / "profile.png"});
-  for (const auto& [instance, picture] : drawn)
-    targets.insert(targets.end(), {picture.string() + ".svg", picture.string() + ".png"});
-  std::error_code error;
-  const fs::file_status plots_status = fs::symlink_status(plots, error);
-  if (fs::exists(plots_status) && !fs::is_directory(plots_status))
-    throw Refused{"cannot write into " + plots.string() + ": not a folder"};
-  refuse_on(companion::check_targets(targets));
-
-  companion::OutputSet outputs;
-  plot::WorkFolder work;
-  refuse_on(work.open(results, "cvrpbatch"));
-  refuse_on(outputs.add(results / "results.csv", csv(c)));
-  refuse_on(outputs.add(results / "summary.md", summary(c, arguments.results, profiled > 0)));
+  std::vector<Picture> pictures;
   if (profiled > 0)
-    refuse_on(plot::draw_profile(profile, {work, "profile", outputs, results / "profile.svg", results / "profile.png"}));
-  fs::create_directory(plots, error);
-  if (error) throw Refused{"cannot make " + plots.string() + ": " + error.message()};
-  for (std::size_t i = 0; i < drawn.size(); ++i) {
-    const auto& [instance, picture] = drawn[i];
-    refuse_on(plot::draw_bands(instance_plot(c, instance), {work, "plot-" + std::to_string(i + 1), outputs,
-                                                           picture.string() + ".svg", picture.string() + ".png"}));
+    pictures.push_back({results / "profile", [&profile](const plot::Pictures& target) {
+                          return plot::draw_profile(profile, target);
+                        }});
+  std::size_t plots = 0;
+  for (const std::string& instance : c.instances) {
+    if (std::none_of(c.rows.begin(), c.rows.end(),
+                     [&](const SolverRow& row) { return row.instance == instance && row.gap; }))
+      continue;  // no gap to draw
+    ++plots;
+    pictures.push_back({plot_stem(results, instance), [&c, instance](const plot::Pictures& target) {
+                          return plot::draw_bands(instance_plot(c, instance), target);
+                        }});
   }
-  refuse_on(outputs.commit());
+  write_collected(results, csv(c), summary(c, arguments.results, profiled > 0), pictures);
 
   const auto count = [&](const char* status) {
     return std::count_if(c.rows.begin(), c.rows.end(), [&](const SolverRow& row) { return row.status == status; });
@@ -461,7 +432,7 @@ int collect_solver_runs(const CollectArguments& arguments, const std::vector<std
   std::printf("cvrpbatch: %s (%ld failed, %ld infeasible) of %s: results.csv, summary.md, %s and %s in %s\n",
               counted(c.rows.size(), "run").c_str(), static_cast<long>(count("failed")),
               static_cast<long>(count("infeasible")), counted(c.instances.size(), "instance").c_str(),
-              profiled > 0 ? "profile.svg/png" : "no profile (no gap)", counted(drawn.size(), "plot").c_str(),
+              profiled > 0 ? "profile.svg/png" : "no profile (no gap)", counted(plots, "plot").c_str(),
               arguments.results.c_str());
   return 0;
 }
