@@ -199,7 +199,11 @@ SolverInstance checked_instance(const std::string& given, bool round,
     instance.best_known = named->second.known.cost;
     instance.best_given = named->second.value;
     instance.best_known_from = "--best";
-    if (!named->second.known.file.empty()) instance.best_file = absolute_path(named->second.known.file);
+    if (!named->second.known.file.empty()) {
+      instance.best_file = absolute_path(named->second.known.file);
+      instance.best_given = instance.best_file->string();  // jobs' commands hold absolute paths
+      refuse_control_characters("--best", instance.best_given.value());
+    }
     return instance;
   }
   fs::path beside = instance.file;
