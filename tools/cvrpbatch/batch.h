@@ -1,21 +1,28 @@
-// cvrpbatch: runs the program unchanged on many instances and menu choices,
+// cvrpbatch: runs cvrpsolve's searches on CVRPLIB instances over seeds and
+// settings, or the program unchanged on instance folders and menu choices,
 // one run at a time, each in a run folder of its own, and gathers the run
-// folders into a table, a summary and progress plots.
+// folders into a table, a summary and pictures.
 //
-//   cvrpbatch run --choices 1,2,3 --out RESULTS [--program PATH] FOLDER...
-//   cvrpbatch jobs --choices 1,2,3 --out RESULTS [--program PATH] FOLDER...
+//   cvrpbatch run|jobs --searches LIST --seeds LIST (--time S | --moves N | --iterations N)...
+//                      [--round] [--set NAME=V1,V2]... [--best NAME=VALUE]... [--solver PATH]
+//                      [--timeout S] --out RESULTS INSTANCE.vrp...
+//   cvrpbatch run|jobs --choices 1,2,3 --out RESULTS [--program PATH] [--timeout S] FOLDER...
 //   cvrpbatch collect [--best NAME=VALUE|NAME=FILE.sol]... RESULTS
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "driver/run.h"
+#include "report/cvrplib_solution.h"
+#include "report/progress_log_reader.h"
 #include "report/run_folder.h"
 #include "tools/common/command_line.h"
+#include "tools/plot/output.h"
 
 namespace batch {
 
@@ -31,6 +38,12 @@ RunSizes run_sizes();
 // The search a menu choice runs, as the program's menu names it.
 std::string search_name(int choice);
 
+// The shortest text that reads back as the same double.
+std::string shortest(double value);
+
+// A field of results.csv, quoted when it holds a comma, a quote or a line break.
+std::string csv_field(const std::string& text);
+
 // "1 run", "2 runs".
 std::string counted(std::size_t count, const std::string& noun);
 
@@ -42,13 +55,20 @@ std::optional<std::string> read_checked_run(const std::filesystem::path& folder,
 // run.txt's key=value lines; an unreadable file gives the message.
 std::optional<std::string> read_run_record(const std::filesystem::path& path, std::map<std::string, std::string>& values);
 
-// The arguments run and jobs share, as given on the command line.
+// The arguments of run and jobs, as given on the command line: the
+// program's runs (--choices, instance folders) or cvrpsolve's (--searches,
+// .vrp files).
 struct BatchArguments {
-  std::string choices;                 // "1,2,3"
+  std::optional<std::string> choices;  // "1,2,3"
   std::string results;                 // RESULTS
   std::optional<std::string> program;  // --program, when given
   std::optional<std::string> timeout;  // --timeout, when given
-  std::vector<std::string> folders;    // the instance folders
+  std::vector<std::string> folders;    // the operands: instance folders or .vrp files
+  // cvrpsolve's runs.
+  std::optional<std::string> searches, seeds, time, moves, iterations, solver;
+  bool round = false;
+  std::vector<std::string> sets;  // NAME=V1,V2
+  std::vector<std::string> best;  // NAME=VALUE or NAME=FILE.sol
 };
 
 struct InstanceFolder {
@@ -79,12 +99,87 @@ struct Batch {
 // without writing anything; throws Refused on the first problem.
 Batch checked_batch(const BatchArguments& arguments);
 
-// Runs the batch, one run at a time; returns the exit status (1 when a run
-// failed). Throws Refused when RESULTS cannot be made.
-int run_batch(const Batch& batch);
+// What run.txt records of a run, in order.
+using Record = std::vector<std::pair<std::string, std::string>>;
+
+// How a run that exited ended: status "ok", "infeasible" (a cvrpsolve run
+// whose best solution overloads a truck) or "failed", why it failed, and
+// what the progress line says of it.
+struct Verdict {
+  std::string status;
+  std::string message;
+  std::string result;
+};
+
+// One run of a batch as the runner makes it.
+struct PlannedRun {
+  std::string name;                                            // RESULTS/NAME
+  std::vector<std::pair<std::filesystem::path, std::string>> copies;  // input files, copied in under these names
+  std::vector<std::string> argv;                               // argv[0]: the program's absolute path
+  std::string input;                                           // its standard input
+  std::string label;                                           // what the progress line says it runs
+  std::string identity;                                        // its instance's
+  std::string instance_path;                                   // the instance folder or file, as run.txt names it
+  std::string command;                                         // run.txt's command; empty for the program's runs
+  Record head, tail;                                           // run.txt before and after host ... message
+  // Judges a run that exited with `exit_status` in `folder`.
+  std::function<Verdict(const std::filesystem::path& folder, int exit_status, const std::string& console)> judge;
+};
+
+// Whether RESULTS/NAME holds the run already: one of the same instance (and,
+// for cvrpsolve's runs, the same command) is done; anything else there is
+// refused, naming both instances or both commands.
+bool done_run(const std::filesystem::path& target, const PlannedRun& run);
+
+// Makes the runs, one at a time; returns the exit status (1 when a run
+// failed; infeasible runs do not fail). Throws Refused when RESULTS cannot be
+// made.
+int run_planned(const std::filesystem::path& results, const std::vector<PlannedRun>& runs, int timeout);
+
+// The program's runs of a checked batch.
+std::vector<PlannedRun> program_runs(const Batch& batch);
 
 // Prints one shell command per run of the batch.
 void print_jobs(const Batch& batch);
+
+// Shared by the two kinds of batch.
+std::filesystem::path absolute_path(const std::string& given);
+void refuse_control_characters(const std::string& what, const std::string& path);
+std::filesystem::path checked_results(const std::string& given);
+std::filesystem::path checked_executable(const std::optional<std::string>& given, const char* beside,
+                                         const char* option);
+int checked_timeout(const std::string& text);
+std::string file_identity(const std::vector<std::pair<std::string, std::filesystem::path>>& files);
+std::string shell_word(const std::string& word);
+std::string run_record(const Record& values);
+bool path_taken(const std::filesystem::path& path);
+
+// cvrpsolve's runs: the arguments checked (throws Usage or Refused before
+// anything is written), then made or printed as jobs.
+int solver_batch(const BatchArguments& arguments, bool jobs);
+
+// The run.txt kind of cvrpsolve's runs, and the files a run folder holds.
+inline constexpr const char* kSolverKind = "cvrpsolve";
+inline constexpr const char* kInstanceFile = "instance.vrp";
+inline constexpr const char* kSolutionFile = "solution.sol";
+inline constexpr const char* kLogFile = "progress.log";
+
+// cvrpsolve's summary as its run folder's console.txt holds it, read back
+// and checked against the run's .sol (read and checked against the
+// instance) and its log.
+struct SolverOutcome {
+  std::map<std::string, std::string> summary;  // "key: value" lines
+  std::string cost_text;                       // two decimals
+  double cost = 0.0;
+  int overload = 0;
+  std::vector<ProgressRecord> log;
+};
+
+// Checks a finished cvrpsolve run in `folder` that exited with 0 (a
+// feasible solution written) or 3 (infeasible: no .sol). Returns the first
+// inconsistency, or nothing.
+std::optional<std::string> check_solver_run(const std::filesystem::path& folder, int exit_status, bool round,
+                                            const std::string& console, SolverOutcome& outcome);
 
 struct CollectArguments {
   std::vector<std::string> best;  // NAME=VALUE or NAME=FILE.sol
@@ -93,6 +188,47 @@ struct CollectArguments {
 
 // Gathers the run folders under RESULTS; returns the exit status.
 int collect(const CollectArguments& arguments);
+
+// collect on run folders of cvrpsolve's runs (`names` under `results`, sorted).
+int collect_solver_runs(const CollectArguments& arguments, const std::vector<std::string>& names);
+
+// The best known costs --best NAME=VALUE|NAME=FILE.sol gives, by instance
+// name (all before the last '='): the value as given and what it reads as.
+struct GivenBest {
+  std::string value;
+  BestKnown known;
+};
+std::map<std::string, GivenBest> given_best_costs(const std::vector<std::string>& arguments);
+
+// Refuses runs of two different instances under one name: rows (with a
+// folder, an instance and its recorded instance_id) whose identities differ.
+template <class Row>
+void refuse_two_instances(const std::filesystem::path& results, const std::vector<Row>& rows) {
+  std::map<std::string, const Row*> identified;  // by instance
+  for (const Row& row : rows) {
+    if (row.instance_id.empty()) continue;
+    const auto [first, fresh] = identified.emplace(row.instance, &row);
+    if (!fresh && first->second->instance_id != row.instance_id)
+      throw Refused{(results / first->second->folder).string() + " and " + (results / row.folder).string() +
+                    " hold runs of two different instances named " + row.instance +
+                    " (their instance files differ): move one of them out of " + results.string()};
+  }
+}
+
+// A picture of collect: STEM.svg and STEM.png, drawn into the set of outputs.
+struct Picture {
+  std::filesystem::path stem;
+  std::function<companion::Failure(const plot::Pictures&)> draw;
+};
+
+// RESULTS/plots/INSTANCE, for the instance's picture.
+std::filesystem::path plot_stem(const std::filesystem::path& results, std::string instance);
+
+// Writes results.csv, summary.md and the pictures all together, after
+// checking every target (a folder, FIFO, device or link in place of one is
+// refused before anything is written).
+void write_collected(const std::filesystem::path& results, const std::string& csv, const std::string& summary,
+                     const std::vector<Picture>& pictures);
 
 // The path of this executable.
 std::filesystem::path own_path();

@@ -44,20 +44,6 @@ const char* const kColumns =
 
 double gap(double objective, double best) { return 100.0 * (objective - best) / best; }
 
-// The shortest text that reads back as the same double.
-std::string shortest(double value) {
-  char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
-}
-
-std::string csv_field(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
-
 // The newest record of the run's last search to find a new best: the tabu
 // log's when the tabu search found one or ran alone (the hybrid's tabu log
 // starts with the annealing's best), otherwise the annealing log's.
@@ -247,15 +233,7 @@ plot::ProgressPlot instance_plot(const Collected& b, const std::string& instance
 // (with a note) a second run of the same instance and choice, such as a
 // copied run folder: the one named NAME-CHOICE is kept, else the first.
 void drop_second_runs(const fs::path& results, std::vector<Row>& rows) {
-  std::map<std::string, const Row*> identified;  // by instance
-  for (const Row& row : rows) {
-    if (row.instance_id.empty()) continue;
-    const auto [first, fresh] = identified.emplace(row.instance, &row);
-    if (!fresh && first->second->instance_id != row.instance_id)
-      throw Refused{(results / first->second->folder).string() + " and " + (results / row.folder).string() +
-                    " hold runs of two different instances named " + row.instance +
-                    " (their instance files differ): move one of them out of " + results.string()};
-  }
+  refuse_two_instances(results, rows);
   const auto canonical = [](const Row& row) { return row.folder == row.instance + "-" + std::to_string(row.choice); };
   std::map<std::pair<std::string, int>, std::size_t> kept;  // by instance and choice: the row kept
   std::vector<bool> dropped(rows.size(), false);
@@ -278,6 +256,19 @@ void drop_second_runs(const fs::path& results, std::vector<Row>& rows) {
 
 }  // namespace
 
+std::string shortest(double value) {
+  char text[64];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+std::string csv_field(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
 std::optional<std::string> read_run_record(const fs::path& path, std::map<std::string, std::string>& values) {
   std::string text;
   if (auto failure = read_text_file(path.string(), text)) return failure;
@@ -289,36 +280,88 @@ std::optional<std::string> read_run_record(const fs::path& path, std::map<std::s
   return std::nullopt;
 }
 
-int collect(const CollectArguments& arguments) {
-  std::map<std::string, double> given_best;
-  for (const std::string& argument : arguments.best) {
+std::map<std::string, GivenBest> given_best_costs(const std::vector<std::string>& arguments) {
+  std::map<std::string, GivenBest> given_best;
+  for (const std::string& argument : arguments) {
     // The name is all before the last '=': an instance's name may hold one.
     const std::size_t equals = argument.rfind('=');
     if (equals == std::string::npos || equals == 0)
       throw Refused{"--best " + argument + ": expected NAME=VALUE or NAME=FILE.sol"};
     BestKnown best;
     refuse_on(read_best_known(argument.substr(equals + 1), "--best " + argument, best));
-    if (!given_best.emplace(argument.substr(0, equals), best.cost).second)
+    if (!given_best.emplace(argument.substr(0, equals), GivenBest{argument.substr(equals + 1), best}).second)
       throw Refused{"--best " + argument.substr(0, equals) + " is given twice"};
   }
+  return given_best;
+}
+
+fs::path plot_stem(const fs::path& results, std::string instance) {
+  std::replace(instance.begin(), instance.end(), '/', '_');  // a name from run.txt: never a path
+  return results / "plots" / instance;
+}
+
+void write_collected(const fs::path& results, const std::string& csv, const std::string& summary,
+                     const std::vector<Picture>& pictures) {
+  // The pictures' names are the instances': each is checked, with the
+  // tables, before anything is drawn.
+  const fs::path plots = results / "plots";
+  std::vector<fs::path> targets{results / "results.csv", results / "summary.md"};
+  for (const Picture& picture : pictures)
+    targets.insert(targets.end(), {picture.stem.string() + ".svg", picture.stem.string() + ".png"});
+  std::error_code error;
+  const fs::file_status plots_status = fs::symlink_status(plots, error);
+  if (fs::exists(plots_status) && !fs::is_directory(plots_status))
+    throw Refused{"cannot write into " + plots.string() + ": not a folder"};
+  refuse_on(companion::check_targets(targets));
+
+  companion::OutputSet outputs;
+  plot::WorkFolder work;
+  refuse_on(work.open(results, "cvrpbatch"));
+  refuse_on(outputs.add(results / "results.csv", csv));
+  refuse_on(outputs.add(results / "summary.md", summary));
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    if (pictures[i].stem.parent_path() == plots) {
+      fs::create_directory(plots, error);
+      if (error) throw Refused{"cannot make " + plots.string() + ": " + error.message()};
+    }
+    const std::string svg = pictures[i].stem.string() + ".svg", png = pictures[i].stem.string() + ".png";
+    refuse_on(pictures[i].draw({work, "picture-" + std::to_string(i + 1), outputs, svg, png}));
+  }
+  refuse_on(outputs.commit());
+}
+
+int collect(const CollectArguments& arguments) {
+  const std::map<std::string, GivenBest> given_best = given_best_costs(arguments.best);
   const fs::path results = arguments.results;
   std::error_code error;
   if (!fs::is_directory(results, error)) throw Refused{arguments.results + ": not a folder"};
 
-  Collected b;
-  std::vector<std::string> names;
+  // The run folders, each of the program's runs or of cvrpsolve's: the two
+  // kinds are compared differently, and never in one table.
+  std::vector<std::string> names, program_runs, solver_runs;
   for (const fs::directory_entry& entry : fs::directory_iterator(results)) {
     const std::string name = entry.path().filename().string();
     if (entry.is_directory() && name.front() != '.' && name != "plots") names.push_back(name);
   }
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
-    if (fs::exists(fs::symlink_status(results / name / "run.txt", error)))
-      b.rows.push_back(read_row(results, name));
-    else
+    if (!fs::exists(fs::symlink_status(results / name / "run.txt", error))) {
       std::fprintf(stderr, "cvrpbatch: note: %s: not a run folder (no run.txt), left out\n",
                    (results / name).c_str());
+      continue;
+    }
+    std::map<std::string, std::string> record;
+    read_run_record(results / name / "run.txt", record);
+    (record["kind"] == kSolverKind ? solver_runs : program_runs).push_back(name);
   }
+  if (!program_runs.empty() && !solver_runs.empty())
+    throw Refused{arguments.results + " holds runs of the program (" + program_runs.front() + ", ...) and of cvrpsolve (" +
+                  solver_runs.front() + ", ...): collect each kind from a folder of its own"};
+  if (!solver_runs.empty()) return collect_solver_runs(arguments, solver_runs);
+  names = std::move(program_runs);
+
+  Collected b;
+  for (const std::string& name : names) b.rows.push_back(read_row(results, name));
   if (b.rows.empty()) throw Refused{arguments.results + ": holds no run folder"};
   drop_second_runs(results, b.rows);
   std::stable_sort(b.rows.begin(), b.rows.end(), [](const Row& x, const Row& y) {
@@ -335,11 +378,11 @@ int collect(const CollectArguments& arguments) {
     if (!fresh) lowest->second = std::min(lowest->second, row.report.objective);
   }
   b.instances.assign(instances.begin(), instances.end());
-  for (const auto& [name, cost] : given_best) {
+  for (const auto& [name, given] : given_best) {
     if (!instances.count(name))
       std::fprintf(stderr, "cvrpbatch: note: --best %s: no run of that instance under %s\n", name.c_str(),
                    arguments.results.c_str());
-    b.best_known[name] = cost;
+    b.best_known[name] = given.known.cost;
   }
 
   std::string csv = kColumns;
@@ -348,42 +391,19 @@ int collect(const CollectArguments& arguments) {
     csv += csv_row(row, known == b.best_known.end() ? std::nullopt : std::optional<double>(known->second));
   }
 
-  // The plots' names are the instances': each is checked, with the tables,
-  // before anything is drawn.
-  const fs::path plots = results / "plots";
-  std::vector<std::pair<std::string, fs::path>> drawn;  // instance, picture without its extension
+  std::vector<Picture> pictures;
   for (const std::string& instance : b.instances) {
     if (!b.batch_best.count(instance)) continue;  // no run of it is ok: nothing to draw
-    std::string file = instance;
-    std::replace(file.begin(), file.end(), '/', '_');
-    drawn.emplace_back(instance, plots / file);
+    pictures.push_back({plot_stem(results, instance), [&b, instance](const plot::Pictures& target) {
+                          return plot::draw_progress(instance_plot(b, instance), target);
+                        }});
   }
-  std::vector<fs::path> targets{results / "results.csv", results / "summary.md"};
-  for (const auto& [instance, picture] : drawn)
-    targets.insert(targets.end(), {picture.string() + ".svg", picture.string() + ".png"});
-  const fs::file_status plots_status = fs::symlink_status(plots, error);
-  if (fs::exists(plots_status) && !fs::is_directory(plots_status))
-    throw Refused{"cannot write into " + plots.string() + ": not a folder"};
-  refuse_on(companion::check_targets(targets));
-
-  companion::OutputSet outputs;
-  plot::WorkFolder work;
-  refuse_on(work.open(results, "cvrpbatch"));
-  refuse_on(outputs.add(results / "results.csv", csv));
-  refuse_on(outputs.add(results / "summary.md", summary(b, arguments.results)));
-  fs::create_directory(plots, error);
-  if (error) throw Refused{"cannot make " + plots.string() + ": " + error.message()};
-  for (std::size_t i = 0; i < drawn.size(); ++i) {
-    const auto& [instance, picture] = drawn[i];
-    refuse_on(plot::draw_progress(instance_plot(b, instance), {work, "plot-" + std::to_string(i + 1), outputs,
-                                                               picture.string() + ".svg", picture.string() + ".png"}));
-  }
-  refuse_on(outputs.commit());
+  write_collected(results, csv, summary(b, arguments.results), pictures);
 
   const auto failed = std::count_if(b.rows.begin(), b.rows.end(), [](const Row& row) { return !row.ok; });
   std::printf("cvrpbatch: %s (%ld failed) of %s: results.csv, summary.md and %s in %s\n",
               counted(b.rows.size(), "run").c_str(), static_cast<long>(failed),
-              counted(b.instances.size(), "instance").c_str(), counted(drawn.size(), "plot").c_str(),
+              counted(b.instances.size(), "instance").c_str(), counted(pictures.size(), "plot").c_str(),
               arguments.results.c_str());
   return 0;
 }

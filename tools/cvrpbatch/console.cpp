@@ -113,15 +113,18 @@ std::string ConsoleCapture::last_line() const {
   return line;
 }
 
-ChildEnd run_child(const std::filesystem::path& program, const std::filesystem::path& folder, std::string_view input,
+ChildEnd run_child(const std::vector<std::string>& argv, const std::filesystem::path& folder, std::string_view input,
                    double time_limit, ConsoleCapture& console) {
   using Clock = std::chrono::steady_clock;
   Pipe in, out, exec_error;
   for (Pipe* pipe : {&in, &out, &exec_error})
     if (auto failure = open_pipe(*pipe)) return {failure};
-  std::string path = program.string();
+  std::vector<std::string> words = argv;
+  std::vector<char*> pointers;
+  for (std::string& word : words) pointers.push_back(word.data());
+  pointers.push_back(nullptr);
+  const std::string& path = words.at(0);
   const std::string directory = folder.string();
-  char* const argv[] = {path.data(), nullptr};
 
   const auto started = Clock::now();
   const pid_t child = fork();
@@ -139,7 +142,7 @@ ChildEnd run_child(const std::filesystem::path& program, const std::filesystem::
       if (dup2(in.read.get(), STDIN_FILENO) >= 0 && dup2(out.write.get(), STDOUT_FILENO) >= 0 &&
           dup2(out.write.get(), STDERR_FILENO) >= 0) {
         step = 2;
-        execv(path.c_str(), argv);
+        execv(path.c_str(), pointers.data());
       }
     }
     const int failed[2] = {step, errno};

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace batch {
 
@@ -49,14 +50,14 @@ struct ChildEnd {
 // Set by the batch's handler of SIGINT, SIGTERM and SIGHUP: the signal.
 extern volatile std::sig_atomic_t stop_signal;
 
-// Runs PROGRAM (no arguments, no shell) in a process group of its own with
+// Runs argv[0] with the arguments argv[1...] (no shell) in a process group of its own with
 // FOLDER as its working directory, `input` on its standard input, and its
 // standard output and error into `console`; waits for it at most
 // `time_limit` seconds, then kills its group. Once it has ended, what its
 // console still holds is read for a moment and the rest of its group is
 // killed, so that a process it left behind holding the console cannot hold up
 // the batch. When stop_signal is set meanwhile, the group is sent SIGTERM.
-ChildEnd run_child(const std::filesystem::path& program, const std::filesystem::path& folder, std::string_view input,
+ChildEnd run_child(const std::vector<std::string>& argv, const std::filesystem::path& folder, std::string_view input,
                    double time_limit, ConsoleCapture& console);
 
 }  // namespace batch

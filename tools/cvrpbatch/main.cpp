@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "tools/cvrpbatch/batch.h"
 
@@ -12,30 +13,63 @@ using companion::CommandLine;
 using companion::Usage;
 
 const char* const kUsage =
-    "usage: cvrpbatch run --choices 1,2,3 --out RESULTS [--program PATH] [--timeout SECONDS] FOLDER...\n"
+    "usage: cvrpbatch run|jobs --searches LIST --seeds LIST (--time S | --moves N | --iterations N)...\n"
+    "                 [--round] [--set NAME=V1,V2,...]... [--best NAME=VALUE]... [--solver PATH]\n"
+    "                 [--timeout SECONDS] --out RESULTS INSTANCE.vrp...\n"
+    "       cvrpbatch run --choices 1,2,3 --out RESULTS [--program PATH] [--timeout SECONDS] FOLDER...\n"
     "       cvrpbatch jobs --choices 1,2,3 --out RESULTS [--program PATH] [--timeout SECONDS] FOLDER...\n"
     "       cvrpbatch collect [--best NAME=VALUE|NAME=FILE.sol]... RESULTS\n"
     "       cvrpbatch [SUBCOMMAND] --help\n";
 
 const char* const kWallClock =
-    "The program's 30-second limit is wall-clock time: runs that share cores (jobs\n"
-    "run in parallel on one machine) search less and get other results. One run at\n"
-    "a time per core is the fair comparison.\n";
+    "Time limits (the program's 30 seconds, --time) are wall-clock time: runs that\n"
+    "share cores (jobs run in parallel on one machine) search less and get other\n"
+    "results. One run at a time per core is the fair comparison.\n";
 
 const char* const kAbout =
-    "Runs cvrp unchanged on instance folders and menu choices, and compares the runs.\n"
+    "Runs cvrpsolve's searches on CVRPLIB instances over seeds and settings, as the\n"
+    "field benchmarks heuristics (gaps to the best known costs, primal integrals,\n"
+    "performance profiles), or cvrp unchanged on instance folders and menu choices,\n"
+    "and compares the runs.\n"
     "\n"
     "Subcommands:\n"
-    "  run       runs the program once per instance folder and choice, one run at a\n"
-    "            time, each in a run folder RESULTS/NAME-CHOICE of its own\n"
+    "  run       makes the runs one at a time, each in a run folder of its own under\n"
+    "            RESULTS: RESULTS/NAME-SEARCH-seedN[-SETTING=VALUE...] or RESULTS/NAME-CHOICE\n"
     "  jobs      prints the same runs as shell commands, one per line, for GNU parallel\n"
     "            (on many machines: parallel --sshloginfile hosts.txt), xargs or a job array\n"
     "  collect   gathers the run folders under RESULTS into results.csv, summary.md and\n"
-    "            a progress plot per instance\n"
+    "            pictures\n"
     "\n";
 
+const char* const kSolverOptions =
+    "Options of run and jobs for cvrpsolve's runs:\n"
+    "  --searches LIST   annealing, tabu, hybrid, separated by commas\n"
+    "  --seeds LIST      seeds (whole numbers) and ranges, separated by commas: 1-10, 1,2,5\n"
+    "  --time SECONDS    each run's time limit (cvrpsolve --time); the field's standard\n"
+    "                    budget is 2.4 x the number of customers\n"
+    "  --moves N         the annealing's budget, for annealing and hybrid runs\n"
+    "  --iterations N    the tabu search's budget, for tabu and hybrid runs. Each search\n"
+    "                    needs a limit: annealing --time or --moves, tabu --time or\n"
+    "                    --iterations, hybrid --time or both budgets\n"
+    "  --round           distances rounded to the nearest integer (CVRPLIB's X set)\n"
+    "  --set NAME=V1,V2  sweeps a setting of cvrpsolve over values: one run per\n"
+    "                    combination of the values of all --set. NAME is one of\n"
+    "                    initial-temperature, cooling, moves-per-temperature (annealing\n"
+    "                    and hybrid), max-stall, tenure, flat-moves, tenure-step (tabu\n"
+    "                    and hybrid), hybrid-share (hybrid), penalty, vehicles (all); a\n"
+    "                    setting is swept only for the searches that use it\n"
+    "  --best NAME=VALUE|NAME=FILE.sol  the best known cost of INSTANCE NAME (the .vrp\n"
+    "                    file's name without .vrp); without it, NAME.sol beside the .vrp.\n"
+    "                    An instance without either is refused\n"
+    "  --solver PATH     the cvrpsolve to run (default: the one built beside cvrpbatch)\n"
+    "  --timeout SECONDS the longest a run may take (default: twice --time plus 60 s;\n"
+    "                    3600 s without --time): a run still going then is ended and\n"
+    "                    recorded as failed\n"
+    "  --out RESULTS     the results folder (made when missing)\n"
+    "  INSTANCE.vrp...   CVRPLIB instance files. Paths holding a control character are refused\n";
+
 const char* const kRunOptions =
-    "Options of run and jobs:\n"
+    "Options of run and jobs for the program's runs:\n"
     "  --choices LIST   menu choices, separated by commas: 1 simulated annealing,\n"
     "                   2 tabu search, 3 hybrid\n"
     "  --out RESULTS    the results folder (made when missing)\n"
@@ -51,12 +85,35 @@ const char* const kCollectOptions =
     "  --best NAME=VALUE      the best known total distance of instance NAME, a positive\n"
     "                         number (one --best per instance)\n"
     "  --best NAME=FILE.sol   the same, from the Cost line of a CVRPLIB solution file\n"
-    "                         (without --best: the run folder's best-known.sol, if any)\n"
+    "                         (without --best: the best known cost the runs recorded:\n"
+    "                         run.txt's best_known, or the run folder's best-known.sol)\n"
     "                         NAME is all before the last '=', so it may hold '=';\n"
     "                         VALUE and FILE.sol may not\n";
 
+const char* const kSolverHelp =
+    "run with --searches: checks every argument first (nothing is written if one is\n"
+    "wrong), then runs cvrpsolve once per instance, search, seed and combination of\n"
+    "the --set values, one at a time, in RESULTS/NAME-SEARCH-seedN[-SETTING=VALUE...]:\n"
+    "instance.vrp (a copy of the instance, which the run reads), best-known.sol (when\n"
+    "the best known cost comes from a file), solution.sol and progress.log (cvrpsolve's\n"
+    "--sol and --log), console.txt (cvrpsolve's summary) and run.txt (kind, instance,\n"
+    "search, seed, set.NAME for each swept setting, limit, time_limit, round, command:\n"
+    "the exact cvrpsolve command run in the folder, host, start, wall_seconds,\n"
+    "exit_status, status ok|infeasible|failed, message, instance_file, instance_id: a\n"
+    "hash of the .vrp file, best_known and best_known_from). A run is ok when its .sol\n"
+    "passes the check against the instance and agrees with its summary and log;\n"
+    "infeasible when its best solution overloads a truck (cvrpsolve's exit status 3);\n"
+    "failed otherwise, and the batch goes on (exit status 1 at the end). A run folder\n"
+    "that exists is skipped when it holds a run of the same instance file contents and\n"
+    "the same command, so an interrupted batch resumes; any other is refused before\n"
+    "anything runs.\n"
+    "\n"
+    "jobs with --searches: prints one command per run, each a cvrpbatch run of one\n"
+    "instance, search, seed and setting.\n"
+    "\n";
+
 const char* const kRunHelp =
-    "run: checks every argument first (nothing is written if one is wrong), then runs\n"
+    "run with --choices: checks every argument first (nothing is written if one is wrong), then runs\n"
     "the program once per instance folder and choice, one at a time, with the choice\n"
     "on its standard input, in RESULTS/NAME-CHOICE: the instance's .dat files, its\n"
     "best known .sol (as best-known.sol), the logs and solucao.dat the program writes,\n"
@@ -71,7 +128,7 @@ const char* const kRunHelp =
     "batch resumes: remove a run folder to redo its run. One of another instance under\n"
     "the same name is refused before anything runs.\n"
     "\n"
-    "jobs: checks the same arguments and prints one command per run, each a cvrpbatch\n"
+    "jobs with --choices: checks the same arguments and prints one command per run, each a cvrpbatch\n"
     "run of one instance and one choice with absolute paths, for example\n"
     "  cvrpbatch jobs ... > jobs.txt; parallel -j 1 < jobs.txt\n"
     "  xargs -d '\\n' -P 2 -I{} sh -c {} < jobs.txt\n"
@@ -79,7 +136,24 @@ const char* const kRunHelp =
     "\n";
 
 const char* const kCollectHelp =
-    "collect: reads every run folder under RESULTS (made here or copied back from\n"
+    "collect on cvrpsolve's runs: reads every run folder under RESULTS, checks each\n"
+    "ok run's .sol against its instance, summary and log, and writes, all together:\n"
+    "  results.csv        one row per run: its instance, search, seed, settings, cost,\n"
+    "                     gap_percent to the best known, primal_integral, ...\n"
+    "  summary.md         per search and setting: runs, failed, feasible, mean and best\n"
+    "                     gap (means over instances of the means and bests over seeds),\n"
+    "                     mean primal integral; the same per instance with the standard\n"
+    "                     deviation over seeds\n"
+    "  profile.svg/png    the performance profile (Dolan and More) of the searches and\n"
+    "                     settings over the instances, by mean cost / best known\n"
+    "  plots/NAME.svg/png per instance, the gap over time of each search and setting:\n"
+    "                     the median over seeds, shaded from the lowest to the highest\n"
+    "The primal integral of a run with time limit T (a budget run without --time: its\n"
+    "own time) is 100 x (integral over [0, T] of v(t) / (T x best known) - 1), v(t)\n"
+    "the best objective logged up to t, capped at 1.1 x the best known (before the\n"
+    "first record too): 0 for a run at the best known from the start, 10 at most.\n"
+    "\n"
+    "collect on the program's runs: reads every run folder under RESULTS (made here or copied back from\n"
     "other machines), checks again each run recorded ok (its report against the\n"
     "instance in its folder, its logs against the report) and writes, all together:\n"
     "  results.csv        one row per run\n"
@@ -98,32 +172,60 @@ const char* const kCollectHelp =
 
 std::string help_of(std::string_view subcommand) {
   std::string text = std::string(kUsage) + "\n";
-  if (subcommand == "run" || subcommand == "jobs") return text + kRunHelp + kRunOptions + "\n" + kWallClock;
+  if (subcommand == "run" || subcommand == "jobs")
+    return text + kSolverHelp + kRunHelp + kSolverOptions + kRunOptions + "\n" + kWallClock;
   if (subcommand == "collect") return text + kCollectHelp + kCollectOptions + "\n" + kWallClock;
-  return text + kAbout + kRunOptions + kCollectOptions +
+  return text + kAbout + kSolverOptions + kRunOptions + kCollectOptions +
          "  --help                 this text; cvrpbatch SUBCOMMAND --help: that subcommand's\n\n" + kWallClock;
 }
 
 batch::BatchArguments batch_arguments(CommandLine& args) {
   batch::BatchArguments arguments;
-  bool have_choices = false, have_out = false;
+  bool have_out = false;
   std::string value;
+  const std::pair<const char*, std::optional<std::string>*> options[] = {
+      {"--choices", &arguments.choices}, {"--program", &arguments.program},  {"--timeout", &arguments.timeout},
+      {"--searches", &arguments.searches}, {"--seeds", &arguments.seeds},  {"--time", &arguments.time},
+      {"--moves", &arguments.moves},     {"--iterations", &arguments.iterations}, {"--solver", &arguments.solver}};
   while (!args.done()) {
-    if (args.option("--choices", arguments.choices)) {
-      have_choices = true;
-    } else if (args.option("--out", arguments.results)) {
+    bool taken = false;
+    for (const auto& [name, target] : options)
+      if (!taken && args.option(name, value)) {
+        if (target->has_value()) throw Usage{std::string(name) + " is given twice"};
+        *target = value;
+        taken = true;
+      }
+    if (taken) continue;
+    if (args.option("--out", arguments.results)) {
       have_out = true;
-    } else if (args.option("--program", value)) {
-      arguments.program = value;
-    } else if (args.option("--timeout", value)) {
-      arguments.timeout = value;
+    } else if (args.flag("--round")) {
+      arguments.round = true;
+    } else if (args.option("--set", value)) {
+      arguments.sets.push_back(value);
+    } else if (args.option("--best", value)) {
+      arguments.best.push_back(value);
     } else {
       arguments.folders.push_back(args.operand());
     }
   }
-  if (!have_choices) throw Usage{"--choices is missing"};
+  const bool solver = arguments.searches.has_value();
+  if (solver && arguments.choices)
+    throw Usage{"--choices (the program's runs) and --searches (cvrpsolve's runs) cannot be mixed in one command"};
+  if (!solver && !arguments.choices) throw Usage{"--searches (or --choices for the program's runs) is missing"};
+  const std::pair<const char*, bool> only_solver[] = {
+      {"--seeds", arguments.seeds.has_value()},         {"--time", arguments.time.has_value()},
+      {"--moves", arguments.moves.has_value()},         {"--iterations", arguments.iterations.has_value()},
+      {"--solver", arguments.solver.has_value()},       {"--round", arguments.round},
+      {"--set", !arguments.sets.empty()},              {"--best", !arguments.best.empty()}};
+  for (const auto& [name, given] : only_solver)
+    if (!solver && given) throw Usage{std::string(name) + " is for cvrpsolve's runs (--searches), not with --choices"};
+  if (solver && arguments.program) throw Usage{"--program is for the program's runs (--choices); --solver names cvrpsolve"};
+  if (solver && !arguments.seeds) throw Usage{"--seeds is missing"};
   if (!have_out) throw Usage{"--out is missing"};
-  if (arguments.folders.empty()) throw Usage{"no instance folder given"};
+  if (arguments.folders.empty()) throw Usage{solver ? "no instance file given" : "no instance folder given"};
+  for (const std::string& operand : arguments.folders)
+    if (!solver && operand.ends_with(".vrp"))
+      throw Usage{operand + " is a CVRPLIB file: cvrpsolve's runs take --searches; --choices takes instance folders"};
   return arguments;
 }
 
@@ -159,11 +261,13 @@ int main(int argc, char** argv) {
       throw Usage{subcommand.empty() ? "no subcommand given" : "unknown subcommand " + std::string(subcommand)};
     CommandLine args(argc, argv, 2);
     if (subcommand == "collect") return batch::collect(collect_arguments(args));
-    const batch::Batch checked = batch::checked_batch(batch_arguments(args));
+    const batch::BatchArguments arguments = batch_arguments(args);
+    if (arguments.searches) return batch::solver_batch(arguments, subcommand == "jobs");
+    const batch::Batch checked = batch::checked_batch(arguments);
     if (subcommand == "jobs") {
       batch::print_jobs(checked);
       return 0;
     }
-    return batch::run_batch(checked);
+    return batch::run_planned(checked.results, batch::program_runs(checked), checked.timeout);
   });
 }

@@ -50,17 +50,35 @@ fs::path own_path() {
   return path;
 }
 
-namespace {
-
 bool path_taken(const fs::path& path) {
   std::error_code ignored;
   return fs::exists(fs::symlink_status(path, ignored));
 }
 
+namespace {
+
 bool writable_folder(const fs::path& path) {
   std::error_code ignored;
   return fs::is_directory(path, ignored) && access(path.c_str(), W_OK | X_OK) == 0;
 }
+
+// FNV-1a, 64 bits: the same value on every platform.
+void hash_bytes(std::uint64_t& hash, std::string_view bytes) {
+  for (const char c : bytes) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 0x100000001b3ULL;
+  }
+}
+
+// The identity of an instance folder as run.txt records it.
+std::string instance_identity(const fs::path& folder) {
+  std::vector<std::pair<std::string, fs::path>> files;
+  for (const char* name : {"distancia.dat", "demanda.dat", "coordenadas.dat"})
+    if (name != std::string_view("coordenadas.dat") || path_taken(folder / name)) files.emplace_back(name, folder / name);
+  return file_identity(files);
+}
+
+}  // namespace
 
 // An absolute path without "." or ".." steps or a trailing separator.
 fs::path absolute_path(const std::string& given) {
@@ -81,24 +99,14 @@ void refuse_control_characters(const std::string& what, const std::string& path)
                   "cannot be used in a batch: rename it"};
 }
 
-// FNV-1a, 64 bits: the same value on every platform.
-void hash_bytes(std::uint64_t& hash, std::string_view bytes) {
-  for (const char c : bytes) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 0x100000001b3ULL;
-  }
-}
-
-// The identity of an instance as run.txt records it: FNV-1a 64 over each of
-// its files (the name, a NUL, the size as 8 bytes little-endian, the bytes),
-// in hexadecimal.
-std::string instance_identity(const fs::path& folder) {
+// FNV-1a 64 over each file (its name, a NUL, the size as 8 bytes
+// little-endian, the bytes), in hexadecimal.
+std::string file_identity(const std::vector<std::pair<std::string, fs::path>>& files) {
   std::uint64_t hash = 0xcbf29ce484222325ULL;
-  for (const char* name : {"distancia.dat", "demanda.dat", "coordenadas.dat"}) {
-    if (name == std::string_view("coordenadas.dat") && !path_taken(folder / name)) continue;
+  for (const auto& [name, path] : files) {
     std::string bytes;
-    refuse_on(read_text_file((folder / name).string(), bytes));
-    hash_bytes(hash, std::string_view(name, std::strlen(name) + 1));
+    refuse_on(read_text_file(path.string(), bytes));
+    hash_bytes(hash, std::string_view(name.c_str(), name.size() + 1));
     char size[8];
     for (int i = 0; i < 8; ++i) size[i] = static_cast<char>((static_cast<std::uint64_t>(bytes.size()) >> (8 * i)) & 0xff);
     hash_bytes(hash, std::string_view(size, 8));
@@ -109,22 +117,26 @@ std::string instance_identity(const fs::path& folder) {
   return text;
 }
 
-// Whether RESULTS/NAME-CHOICE holds a run already: one of the same instance
-// is done; anything else there is refused, naming both instance folders.
-bool done_run(const fs::path& target, const InstanceFolder& instance) {
+bool done_run(const fs::path& target, const PlannedRun& run) {
   if (!path_taken(target)) return false;
   std::map<std::string, std::string> record;
   if (!path_taken(target / "run.txt") || read_run_record(target / "run.txt", record) ||
       record["instance_id"].empty())
     throw Refused{target.string() + " exists but records no instance identity (no run of this cvrpbatch): " +
                   "move it away to make the run"};
-  if (record["instance_id"] != instance.identity)
-    throw Refused{target.string() + " holds a run of " +
-                  (record["instance_folder"].empty() ? "another instance" : record["instance_folder"]) +
-                  ", not of " + instance.folder.string() +
-                  " (their instance files differ): rename the instance folder or use another --out"};
+  const bool folder = run.command.empty();
+  const std::string& recorded = record[folder ? "instance_folder" : "instance_file"];
+  if (record["instance_id"] != run.identity)
+    throw Refused{target.string() + " holds a run of " + (recorded.empty() ? "another instance" : recorded) +
+                  ", not of " + run.instance_path + " (their instance files differ): rename the instance " +
+                  (folder ? "folder" : "file") + " or use another --out"};
+  if (!folder && record["command"] != run.command)
+    throw Refused{target.string() + " holds a run of another command (" + record["command"] + ", not " + run.command +
+                  "): use another --out, or remove the folder to redo the run"};
   return true;
 }
+
+namespace {
 
 std::vector<int> checked_choices(const std::string& text) {
   std::vector<int> choices;
@@ -182,6 +194,8 @@ InstanceFolder checked_instance(const std::string& given) {
   return instance;
 }
 
+}  // namespace
+
 fs::path checked_results(const std::string& given) {
   const fs::path results = absolute_path(given);
   refuse_control_characters("--out", results.string());
@@ -199,7 +213,7 @@ fs::path checked_results(const std::string& given) {
 }
 
 // The text of run.txt: key=value lines.
-std::string run_record(const std::vector<std::pair<std::string, std::string>>& values) {
+std::string run_record(const Record& values) {
   std::string text;
   for (const auto& [key, value] : values) {
     std::string one_line = value;
@@ -209,6 +223,8 @@ std::string run_record(const std::vector<std::pair<std::string, std::string>>& v
   }
   return text;
 }
+
+namespace {
 
 std::string utc_now() {
   const std::time_t now = std::time(nullptr);
@@ -250,82 +266,70 @@ void copy_input(const fs::path& from, const fs::path& to) {
   if (error) throw Refused{"cannot copy " + from.string() + " into " + to.parent_path().string() + ": " + error.message()};
 }
 
-enum class Outcome { ok, failed, skipped };
+enum class Outcome { ok, infeasible, failed, skipped };
 
 void on_stop(int signal) { stop_signal = signal; }
 
-// One run: the instance copied into a fresh folder under a temporary name,
-// the program run there, its report checked, console.txt and run.txt written,
-// and the folder renamed into place.
-Outcome run_one(const Batch& batch, const InstanceFolder& instance, int choice, const std::string& counter) {
-  const std::string name = instance.name + "-" + std::to_string(choice);
-  const fs::path target = batch.results / name;
-  if (done_run(target, instance)) {
+// One run: its inputs copied into a fresh folder under a temporary name,
+// the program run there, judged, console.txt and run.txt written, and the
+// folder renamed into place.
+Outcome run_one(const fs::path& results, const PlannedRun& run, int timeout, const std::string& counter) {
+  const fs::path target = results / run.name;
+  if (done_run(target, run)) {
     std::printf("cvrpbatch: %s %s: exists, skipped (remove the folder to redo the run)\n", counter.c_str(),
-                name.c_str());
+                run.name.c_str());
     return Outcome::skipped;
   }
-  std::string pattern = (batch.results / ("." + name + ".XXXXXX")).string();
+  std::string pattern = (results / ("." + run.name + ".XXXXXX")).string();
   if (mkdtemp(pattern.data()) == nullptr)
-    throw Refused{"cannot make a folder in " + batch.results.string() + ": " + std::strerror(errno)};
+    throw Refused{"cannot make a folder in " + results.string() + ": " + std::strerror(errno)};
   TemporaryFolder folder(pattern);
   // mkdtemp makes the folder private; a run folder is shared as any other.
   if (chmod(folder.path().c_str(), 0777 & ~companion::current_umask()) != 0)
     throw Refused{"cannot set the mode of " + folder.path().string() + ": " + std::strerror(errno)};
-  for (const char* file : {"distancia.dat", "demanda.dat", "coordenadas.dat"})
-    if (path_taken(instance.folder / file)) copy_input(instance.folder / file, folder.path() / file);
-  if (instance.best_known) copy_input(*instance.best_known, folder.path() / "best-known.sol");
+  for (const auto& [from, name] : run.copies) copy_input(from, folder.path() / name);
 
-  std::printf("cvrpbatch: %s %s: %s ...\n", counter.c_str(), name.c_str(), search_name(choice).c_str());
+  std::printf("cvrpbatch: %s %s: %s ...\n", counter.c_str(), run.name.c_str(), run.label.c_str());
   std::fflush(stdout);
   const std::string start = utc_now();
   ConsoleCapture console;
-  const ChildEnd end =
-      run_child(batch.program, folder.path(), std::to_string(choice) + "\n\n\n", batch.timeout, console);
+  const ChildEnd end = run_child(run.argv, folder.path(), run.input, timeout, console);
   const double wall = end.seconds;
   if (stop_signal != 0) return Outcome::failed;  // the folder goes; the batch stops
 
   std::string exit_status = "none";
-  std::string message;
-  std::string objective;
+  Verdict verdict{"failed", "", ""};
   if (end.failure) {
-    message = *end.failure;
+    verdict.message = *end.failure;
   } else if (end.timed_out) {
     exit_status = "signal " + std::to_string(SIGKILL);
-    message = "timed out after " + std::to_string(batch.timeout) + " s";
+    verdict.message = "timed out after " + std::to_string(timeout) + " s";
   } else if (WIFSIGNALED(end.status)) {
     exit_status = "signal " + std::to_string(WTERMSIG(end.status));
-    message = "ended by signal " + std::to_string(WTERMSIG(end.status)) + " (" + strsignal(WTERMSIG(end.status)) + ")";
+    verdict.message =
+        "ended by signal " + std::to_string(WTERMSIG(end.status)) + " (" + strsignal(WTERMSIG(end.status)) + ")";
   } else {
     exit_status = std::to_string(WEXITSTATUS(end.status));
-    if (WEXITSTATUS(end.status) != 0) {
-      message = console.last_line();
-      if (message.empty()) message = "exit status " + exit_status + ", nothing printed";
-    } else {
-      RunFolder run;
-      if (auto failure = read_checked_run(folder.path(), choice, run)) {
-        // Name the files by the run folder they end up in.
-        message = *failure;
-        for (std::size_t at; (at = message.find(folder.path().string())) != std::string::npos;)
-          message.replace(at, folder.path().string().size(), target.string());
-      } else {
-        objective = run.report.objective_text;
-      }
+    const std::string kept = console.kept();
+    verdict = run.judge(folder.path(), WEXITSTATUS(end.status), kept);
+    // Name the files by the run folder they end up in.
+    for (std::size_t at; (at = verdict.message.find(folder.path().string())) != std::string::npos;)
+      verdict.message.replace(at, folder.path().string().size(), target.string());
+    if (verdict.status == "failed" && verdict.message.empty()) {
+      verdict.message = console.last_line();
+      if (verdict.message.empty()) verdict.message = "exit status " + exit_status + ", nothing printed";
     }
   }
-  const bool ok = message.empty();
+  Record record = run.head;
+  record.insert(record.end(), {{"host", host_name()},
+                               {"start", start},
+                               {"wall_seconds", fixed("%.3f", wall)},
+                               {"exit_status", exit_status},
+                               {"status", verdict.status},
+                               {"message", verdict.message}});
+  record.insert(record.end(), run.tail.begin(), run.tail.end());
   refuse_on(companion::write_file(folder.path() / "console.txt", console.kept()));
-  refuse_on(companion::write_file(folder.path() / "run.txt", run_record({{"instance", instance.name},
-                                                                    {"choice", std::to_string(choice)},
-                                                                    {"program", batch.program.string()},
-                                                                    {"host", host_name()},
-                                                                    {"start", start},
-                                                                    {"wall_seconds", fixed("%.3f", wall)},
-                                                                    {"exit_status", exit_status},
-                                                                    {"status", ok ? "ok" : "failed"},
-                                                                    {"message", message},
-                                                                    {"instance_folder", instance.folder.string()},
-                                                                    {"instance_id", instance.identity}})));
+  refuse_on(companion::write_file(folder.path() / "run.txt", run_record(record)));
   std::error_code error;
   fs::rename(folder.path(), target, error);
   if (error) {
@@ -334,14 +338,27 @@ Outcome run_one(const Batch& batch, const InstanceFolder& instance, int choice, 
     return Outcome::failed;
   }
   folder.keep();
-  if (ok) {
-    std::printf("cvrpbatch: %s %s: ok, objective %s, %.1f s\n", counter.c_str(), name.c_str(), objective.c_str(), wall);
-  } else {
-    std::fprintf(stderr, "cvrpbatch: %s %s: failed: %s\n", counter.c_str(), name.c_str(), message.c_str());
+  if (verdict.status == "failed") {
+    std::fprintf(stderr, "cvrpbatch: %s %s: failed: %s\n", counter.c_str(), run.name.c_str(),
+                 verdict.message.c_str());
+    return Outcome::failed;
   }
+  std::printf("cvrpbatch: %s %s: %s, %s, %.1f s\n", counter.c_str(), run.name.c_str(), verdict.status.c_str(),
+              verdict.result.c_str(), wall);
   std::fflush(stdout);
-  return ok ? Outcome::ok : Outcome::failed;
+  return verdict.status == "ok" ? Outcome::ok : Outcome::infeasible;
 }
+
+// Whether the program's run in `folder` (the program exited with `status`)
+// left a report and logs the check accepts.
+Verdict judge_program_run(const fs::path& folder, int choice, int status) {
+  if (status != 0) return {"failed", "", ""};
+  RunFolder run;
+  if (auto failure = read_checked_run(folder, choice, run)) return {"failed", *failure, ""};
+  return {"ok", "", "objective " + run.report.objective_text};
+}
+
+}  // namespace
 
 // A word for a POSIX shell: in single quotes, each ' written as '\''.
 std::string shell_word(const std::string& word) {
@@ -350,11 +367,27 @@ std::string shell_word(const std::string& word) {
   return quoted + "'";
 }
 
-}  // namespace
+fs::path checked_executable(const std::optional<std::string>& given, const char* beside, const char* option) {
+  const fs::path path = given ? absolute_path(*given) : own_path().parent_path() / beside;
+  refuse_control_characters(option, path.string());
+  std::error_code error;
+  if (!fs::is_regular_file(path, error) || access(path.c_str(), X_OK) != 0)
+    throw Refused{path.string() + ": not an executable file" +
+                  (given ? "" : std::string(" (") + beside + " is built beside cvrpbatch; " + option + " names another)")};
+  return path;
+}
+
+int checked_timeout(const std::string& text) {
+  int seconds = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || seconds < 1 || seconds > 1000000)
+    throw Refused{"--timeout " + text + ": not a whole number of seconds from 1 to 1000000"};
+  return seconds;
+}
 
 Batch checked_batch(const BatchArguments& arguments) {
   Batch batch;
-  batch.choices = checked_choices(arguments.choices);
+  batch.choices = checked_choices(arguments.choices.value_or(""));
   if (arguments.folders.empty()) throw Refused{"no instance folder given"};
   std::map<std::string, std::string> given_as;
   for (const std::string& given : arguments.folders) {
@@ -366,31 +399,44 @@ Batch checked_batch(const BatchArguments& arguments) {
     batch.instances.push_back(std::move(instance));
   }
   batch.results = checked_results(arguments.results);
-  for (const InstanceFolder& instance : batch.instances)
-    for (const int choice : batch.choices) done_run(batch.results / (instance.name + "-" + std::to_string(choice)), instance);
   batch.program_given = arguments.program.has_value();
-  batch.program = batch.program_given ? absolute_path(*arguments.program) : own_path().parent_path() / "cvrp";
-  refuse_control_characters("--program", batch.program.string());
+  batch.program = checked_executable(arguments.program, "cvrp", "--program");
   if (arguments.timeout) {
-    const std::string& text = *arguments.timeout;
-    int seconds = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || seconds < 1 || seconds > 1000000)
-      throw Refused{"--timeout " + text + ": not a whole number of seconds from 1 to 1000000"};
-    batch.timeout = seconds;
+    batch.timeout = checked_timeout(*arguments.timeout);
     batch.timeout_given = true;
   }
-  std::error_code error;
-  if (!fs::is_regular_file(batch.program, error) || access(batch.program.c_str(), X_OK) != 0)
-    throw Refused{batch.program.string() + ": not an executable file" +
-                  (batch.program_given ? "" : " (cvrp is built beside cvrpbatch; --program names another)")};
+  for (const PlannedRun& run : program_runs(batch)) done_run(batch.results / run.name, run);
   return batch;
 }
 
-int run_batch(const Batch& batch) {
+std::vector<PlannedRun> program_runs(const Batch& batch) {
+  std::vector<PlannedRun> runs;
+  for (const InstanceFolder& instance : batch.instances)
+    for (const int choice : batch.choices) {
+      PlannedRun run;
+      run.name = instance.name + "-" + std::to_string(choice);
+      for (const char* file : {"distancia.dat", "demanda.dat", "coordenadas.dat"})
+        if (path_taken(instance.folder / file)) run.copies.emplace_back(instance.folder / file, file);
+      if (instance.best_known) run.copies.emplace_back(*instance.best_known, "best-known.sol");
+      run.argv = {batch.program.string()};
+      run.input = std::to_string(choice) + "\n\n\n";
+      run.label = search_name(choice);
+      run.identity = instance.identity;
+      run.instance_path = instance.folder.string();
+      run.head = {{"instance", instance.name}, {"choice", std::to_string(choice)}, {"program", batch.program.string()}};
+      run.tail = {{"instance_folder", instance.folder.string()}, {"instance_id", instance.identity}};
+      run.judge = [choice](const fs::path& folder, int status, const std::string&) {
+        return judge_program_run(folder, choice, status);
+      };
+      runs.push_back(std::move(run));
+    }
+  return runs;
+}
+
+int run_planned(const fs::path& results, const std::vector<PlannedRun>& runs, int timeout) {
   std::error_code error;
-  fs::create_directories(batch.results, error);
-  if (error) throw Refused{"cannot make " + batch.results.string() + ": " + error.message()};
+  fs::create_directories(results, error);
+  if (error) throw Refused{"cannot make " + results.string() + ": " + error.message()};
 
   // Interrupted, the batch ends its run and removes its unfinished folder.
   struct sigaction stop {};
@@ -399,19 +445,20 @@ int run_batch(const Batch& batch) {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &stop, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
-  const std::size_t total = batch.instances.size() * batch.choices.size();
   std::size_t done = 0;
   std::map<Outcome, int> count;
-  for (const InstanceFolder& instance : batch.instances)
-    for (const int choice : batch.choices) {
-      const std::string counter = '[' + std::to_string(++done) + '/' + std::to_string(total) + ']';
-      ++count[run_one(batch, instance, choice, counter)];
-      if (stop_signal != 0) {
-        std::fprintf(stderr, "cvrpbatch: interrupted (%s); the unfinished run is removed\n", strsignal(stop_signal));
-        return 128 + stop_signal;
-      }
+  for (const PlannedRun& run : runs) {
+    const std::string counter = '[' + std::to_string(++done) + '/' + std::to_string(runs.size()) + ']';
+    ++count[run_one(results, run, timeout, counter)];
+    if (stop_signal != 0) {
+      std::fprintf(stderr, "cvrpbatch: interrupted (%s); the unfinished run is removed\n", strsignal(stop_signal));
+      return 128 + stop_signal;
     }
-  std::printf("cvrpbatch: %s: %d ok, %d failed, %d skipped\n", counted(total, "run").c_str(), count[Outcome::ok],
+  }
+  std::printf("cvrpbatch: %s: %d ok, %s%d failed, %d skipped\n", counted(runs.size(), "run").c_str(),
+              count[Outcome::ok],
+              count[Outcome::infeasible] > 0 ? (std::to_string(count[Outcome::infeasible]) + " infeasible, ").c_str()
+                                             : "",
               count[Outcome::failed], count[Outcome::skipped]);
   return count[Outcome::failed] > 0 ? 1 : 0;
 }

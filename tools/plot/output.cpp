@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -101,6 +102,23 @@ std::string gnuplot_text(std::string_view text) {
     at += length == 0 ? 1 : length;
   }
   return result + "'";
+}
+
+std::string gnuplot_number(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
+std::string gnuplot_log_ticks(double low, double high) {
+  std::string list;
+  const int first = static_cast<int>(std::floor(std::log10(low)));
+  const int last = static_cast<int>(std::ceil(std::log10(high)));
+  for (int power = first; power <= last; ++power)
+    for (const double step : {1.0, 2.0, 5.0})
+      if (const double tick = step * std::pow(10.0, power); tick >= low && tick <= high)
+        list += (list.empty() ? "" : ", ") + gnuplot_number(tick);
+  return "set ytics (" + list + ")\n";
 }
 
 Failure draw_pictures(const Pictures& pictures, const std::string& body, int width, int height) {

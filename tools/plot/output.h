@@ -49,6 +49,14 @@ struct Pictures {
 // neither end the string or the line nor make the SVG ill-formed.
 std::string gnuplot_text(std::string_view text);
 
+// A number as gnuplot reads it back ("%.10g").
+std::string gnuplot_number(double value);
+
+// "set ytics (...)": labelled ticks of a log scale at 1, 2 and 5 times the
+// powers of ten in [low, high]. gnuplot's own ticks label only the powers of
+// ten, which leaves a span of one or two of them with a single number.
+std::string gnuplot_log_ticks(double low, double high);
+
 // Writes the plot script `body` (drawn once per picture, as SVG and then as
 // PNG, width x height pixels) into the work folder, runs gnuplot there and
 // adds both pictures to the outputs. A picture gnuplot did not write is

@@ -21,11 +21,7 @@ constexpr double kCloseUpShare = 0.08;
 // 0.01 s, so it starts at half of that, where it draws the times logged as 0.
 constexpr double kEarliest = 0.005;
 
-std::string number(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.10g", value);
-  return text;
-}
+std::string number(double value) { return gnuplot_number(value); }
 
 std::string data_block(const std::string& name, const std::vector<ProgressPoint>& points) {
   std::string text = "$" + name + " << EOD\n";
@@ -70,20 +66,6 @@ std::string markers(const ProgressPlot& plot, bool label_left) {
             " front noenhanced font ',10' textcolor rgb '#333333'\n";
   }
   return text;
-}
-
-// Labelled ticks of a log scale at 1, 2 and 5 times the powers of ten in
-// [low, high]: gnuplot's own ticks label only the powers of ten, which
-// leaves a span of one or two of them with a single number.
-std::string log_ticks(double low, double high) {
-  std::string list;
-  const int first = static_cast<int>(std::floor(std::log10(low)));
-  const int last = static_cast<int>(std::ceil(std::log10(high)));
-  for (int power = first; power <= last; ++power)
-    for (const double step : {1.0, 2.0, 5.0})
-      if (const double tick = step * std::pow(10.0, power); tick >= low && tick <= high)
-        list += (list.empty() ? "" : ", ") + number(tick);
-  return "set ytics (" + list + ")\n";
 }
 
 }  // namespace
@@ -144,7 +126,7 @@ Failure draw_progress(const ProgressPlot& plot, const Pictures& pictures) {
   if (positive) {
     body += "set logscale y\nset format y '%.0f'\nset mytics 10\n";
     body += "set yrange [" + number(lowest / 1.2) + ":" + number(highest * 1.2) + "]\n";
-    body += log_ticks(lowest / 1.2, highest * 1.2);
+    body += gnuplot_log_ticks(lowest / 1.2, highest * 1.2);
     body += "set ylabel 'objective (log scale)'\n";
   } else {
     body += "unset logscale y\nset yrange [*:*]\nset ylabel 'objective'\n";

@@ -1,0 +1,467 @@
+// cvrpbatch run and jobs on CVRPLIB instances: cvrpsolve's runs over
+// searches, seeds and swept settings, their arguments checked before
+// anything is written, and the check of a finished run that collect repeats.
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <sstream>
+
+#include "model/cvrplib.h"
+#include "report/cvrplib_solution.h"
+#include "tools/cvrpbatch/batch.h"
+
+namespace batch {
+
+namespace fs = std::filesystem;
+using companion::Usage;
+
+namespace {
+
+constexpr unsigned kAnnealing = 1, kTabu = 2, kHybrid = 4;
+constexpr const char* kSearches[] = {"annealing", "tabu", "hybrid"};
+
+unsigned search_bit(const std::string& search) {
+  return search == "annealing" ? kAnnealing : search == "tabu" ? kTabu : kHybrid;
+}
+
+// The settings --set may sweep: cvrpsolve's options of the same names, with
+// the ranges cvrpsolve takes and the searches that use them.
+struct SettingRule {
+  const char* name;
+  bool whole;
+  double low, high;
+  unsigned searches;
+};
+constexpr SettingRule kSettings[] = {
+    {"initial-temperature", false, 1e-30, 1e30, kAnnealing | kHybrid},
+    {"cooling", false, 0.0, 1.0, kAnnealing | kHybrid},
+    {"moves-per-temperature", true, 1, INT_MAX, kAnnealing | kHybrid},
+    {"max-stall", true, 1, INT_MAX, kTabu | kHybrid},
+    {"tenure", true, 0, INT_MAX, kTabu | kHybrid},
+    {"flat-moves", true, 1, INT_MAX, kTabu | kHybrid},
+    {"tenure-step", true, 0, 1'000'000, kTabu | kHybrid},
+    {"hybrid-share", false, 0.0, 1.0, kHybrid},
+    {"penalty", true, 0, 1'000'000, kAnnealing | kTabu | kHybrid},
+    {"vehicles", true, 1, INT_MAX, kAnnealing | kTabu | kHybrid},
+};
+
+struct SweptSetting {
+  const SettingRule* rule;
+  std::vector<std::string> values;  // as given, each checked
+};
+
+struct SolverInstance {
+  fs::path file;  // absolute
+  std::string name;
+  std::string identity;
+  double best_known = 0.0;
+  std::string best_known_from;            // the .sol file's path, or "--best"
+  std::optional<fs::path> best_file;      // copied into each run folder
+  std::optional<std::string> best_given;  // --best's value, for jobs
+  int min_trucks = 0;
+};
+
+struct SolverBatch {
+  std::vector<std::string> searches;
+  std::vector<long long> seeds;
+  std::optional<std::string> time, moves, iterations;
+  double time_limit = 0.0;
+  bool round = false;
+  std::vector<SweptSetting> sets;
+  fs::path results, solver;
+  bool solver_given = false;
+  int timeout = 0;
+  bool timeout_given = false;
+  std::vector<SolverInstance> instances;
+};
+
+// One run: its instance, search, seed and the value of each setting swept
+// for its search.
+struct SolverRun {
+  const SolverInstance* instance;
+  std::string search;
+  long long seed;
+  std::vector<std::pair<std::string, std::string>> settings;
+};
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts(1);
+  for (const char c : text) {
+    if (c == separator)
+      parts.emplace_back();
+    else
+      parts.back() += c;
+  }
+  return parts;
+}
+
+std::vector<std::string> checked_searches(const std::string& text) {
+  std::vector<std::string> searches = split(text, ',');
+  for (std::size_t i = 0; i < searches.size(); ++i) {
+    if (std::find(std::begin(kSearches), std::end(kSearches), searches[i]) == std::end(kSearches))
+      throw Usage{"--searches " + text + ": \"" + searches[i] + "\" is not a search (annealing, tabu, hybrid)"};
+    if (std::find(searches.begin(), searches.begin() + static_cast<long>(i), searches[i]) != searches.begin() + static_cast<long>(i))
+      throw Usage{"--searches " + text + ": " + searches[i] + " is given twice"};
+  }
+  return searches;
+}
+
+// "1-10", "1,2,5", "1-3,7": seeds cvrpsolve takes (0 to INT_MAX), each once.
+std::vector<long long> checked_seeds(const std::string& text) {
+  constexpr std::size_t kMostSeeds = 100000;
+  std::vector<long long> seeds;
+  for (const std::string& part : split(text, ',')) {
+    const std::size_t dash = part.find('-', 1);
+    const std::string first = part.substr(0, dash);
+    const long long low = companion::whole_value("--seeds", first, 0, INT_MAX);
+    const long long high = dash == std::string::npos ? low : companion::whole_value("--seeds", part.substr(dash + 1), 0, INT_MAX);
+    if (high < low) throw Usage{"--seeds " + text + ": " + part + " is not a range (its end is below its start)"};
+    if (static_cast<std::size_t>(high - low) >= kMostSeeds - seeds.size())
+      throw Usage{"--seeds " + text + ": more than " + std::to_string(kMostSeeds) + " seeds"};
+    for (long long seed = low; seed <= high; ++seed) {
+      if (std::find(seeds.begin(), seeds.end(), seed) != seeds.end())
+        throw Usage{"--seeds " + text + ": seed " + std::to_string(seed) + " is given twice"};
+      seeds.push_back(seed);
+    }
+  }
+  return seeds;
+}
+
+SweptSetting checked_set(const std::string& text) {
+  const std::size_t equals = text.find('=');
+  if (equals == std::string::npos || equals == 0 || equals + 1 == text.size())
+    throw Usage{"--set " + text + ": expected NAME=VALUE,VALUE,..."};
+  const std::string name = text.substr(0, equals);
+  const auto rule = std::find_if(std::begin(kSettings), std::end(kSettings),
+                                 [&](const SettingRule& r) { return name == r.name; });
+  if (rule == std::end(kSettings))
+    throw Usage{"--set " + text + ": " + name + " is not a setting --set can sweep (cvrpbatch run --help lists them)"};
+  SweptSetting set{rule, split(text.substr(equals + 1), ',')};
+  const std::string option = "--set " + name;
+  for (std::size_t i = 0; i < set.values.size(); ++i) {
+    const std::string& value = set.values[i];
+    // Digits, signs, points and exponents only: a value names run folders.
+    if (value.empty() || value.find_first_not_of("0123456789.eE+-") != std::string::npos)
+      throw Usage{"bad value '" + value + "' for " + option + " (a number)"};
+    if (rule->whole) {
+      companion::whole_value(option, value, static_cast<long long>(rule->low), static_cast<long long>(rule->high));
+    } else {
+      const double number = companion::real_value(option, value, rule->low, rule->high);
+      if (name == "cooling" && !(number > 0.0 && number < 1.0))
+        throw Usage{"bad value '" + value + "' for " + option + " (a number above 0 and below 1)"};
+    }
+    if (std::find(set.values.begin(), set.values.begin() + static_cast<long>(i), value) != set.values.begin() + static_cast<long>(i))
+      throw Usage{option + ": the value " + value + " is given twice"};
+  }
+  return set;
+}
+
+// Each search needs a limit; a budget no search takes is a mistake.
+void check_limits(const SolverBatch& batch) {
+  unsigned given = 0;
+  for (const std::string& search : batch.searches) given |= search_bit(search);
+  if (batch.moves && !(given & (kAnnealing | kHybrid)))
+    throw Usage{"--moves is the annealing's budget: none of the searches takes it (tabu takes --iterations)"};
+  if (batch.iterations && !(given & (kTabu | kHybrid)))
+    throw Usage{"--iterations is the tabu search's budget: none of the searches takes it (annealing takes --moves)"};
+  if (batch.time) return;
+  if ((given & kAnnealing) && !batch.moves) throw Usage{"annealing runs need --time or --moves"};
+  if ((given & kTabu) && !batch.iterations) throw Usage{"tabu runs need --time or --iterations"};
+  if ((given & kHybrid) && !(batch.moves && batch.iterations))
+    throw Usage{"hybrid runs need --time, or both --moves and --iterations"};
+}
+
+SolverInstance checked_instance(const std::string& given, bool round,
+                                const std::map<std::string, GivenBest>& best) {
+  SolverInstance instance;
+  instance.file = absolute_path(given);
+  refuse_control_characters("instance", instance.file.string());
+  std::error_code error;
+  if (fs::is_directory(instance.file, error))
+    throw Refused{given + ": a folder; cvrpsolve's runs (--searches) take .vrp files, --choices instance folders"};
+  if (instance.file.extension() != ".vrp") throw Refused{given + ": not a CVRPLIB instance file (NAME.vrp)"};
+  instance.name = instance.file.stem().string();
+  if (instance.name.empty() || instance.name.front() == '.')
+    throw Refused{given + ": the file's name must not start with '.' (RESULTS/.NAME-* are unfinished runs)"};
+  Instance read;
+  CvrplibFile file;
+  refuse_on(read_cvrplib(instance.file.string(), round, read, &file));
+  if (!file.has_capacity) throw Refused{given + ": no CAPACITY"};
+  long long demand = 0;
+  for (int customer = 1; customer <= read.customer_count; ++customer)
+    demand += read.demand[static_cast<std::size_t>(customer)];
+  instance.min_trucks = read.vehicle_capacity > 0 ? static_cast<int>((demand + read.vehicle_capacity - 1) / read.vehicle_capacity) : 0;
+  instance.identity = file_identity({{kInstanceFile, instance.file}});
+
+  if (const auto named = best.find(instance.name); named != best.end()) {
+    instance.best_known = named->second.known.cost;
+    instance.best_given = named->second.value;
+    instance.best_known_from = "--best";
+    if (!named->second.known.file.empty()) {
+      instance.best_file = absolute_path(named->second.known.file);
+      instance.best_given = instance.best_file->string();  // jobs' commands hold absolute paths
+      refuse_control_characters("--best", instance.best_given.value());
+    }
+    return instance;
+  }
+  fs::path beside = instance.file;
+  beside.replace_extension(".sol");
+  if (!path_taken(beside))
+    throw Refused{given + ": no best known cost: no " + beside.filename().string() + " beside it and no --best " +
+                  instance.name + "=VALUE"};
+  BestKnown known;
+  refuse_on(read_best_known(beside.string(), beside.string(), known));
+  instance.best_known = known.cost;
+  instance.best_known_from = beside.string();
+  instance.best_file = beside;
+  return instance;
+}
+
+SolverBatch checked_solver_batch(const BatchArguments& arguments) {
+  SolverBatch batch;
+  batch.searches = checked_searches(*arguments.searches);
+  batch.seeds = checked_seeds(*arguments.seeds);
+  batch.round = arguments.round;
+  if (arguments.time) {
+    batch.time_limit = companion::real_value("--time", *arguments.time, 0.0, 1e7);
+    if (!(batch.time_limit > 0.0)) throw Usage{"bad value '" + *arguments.time + "' for --time (above 0)"};
+    batch.time = arguments.time;
+  }
+  if (arguments.moves) {
+    companion::whole_value("--moves", *arguments.moves, 1, 1'000'000'000'000'000LL);
+    batch.moves = arguments.moves;
+  }
+  if (arguments.iterations) {
+    companion::whole_value("--iterations", *arguments.iterations, 1, INT_MAX);
+    batch.iterations = arguments.iterations;
+  }
+  check_limits(batch);
+  for (const std::string& text : arguments.sets) {
+    SweptSetting set = checked_set(text);
+    for (const SweptSetting& earlier : batch.sets)
+      if (earlier.rule == set.rule) throw Usage{"--set " + std::string(set.rule->name) + " is given twice"};
+    unsigned given = 0;
+    for (const std::string& search : batch.searches) given |= search_bit(search);
+    if (!(set.rule->searches & given))
+      throw Usage{"--set " + text + ": none of the searches " + *arguments.searches + " uses " + set.rule->name};
+    batch.sets.push_back(std::move(set));
+  }
+  const auto best = given_best_costs(arguments.best);
+  std::map<std::string, std::string> given_as;
+  for (const std::string& given : arguments.folders) {
+    SolverInstance instance = checked_instance(given, batch.round, best);
+    const auto [earlier, fresh] = given_as.emplace(instance.name, given);
+    if (!fresh)
+      throw Refused{"two instance files named " + instance.name + ": " + earlier->second + " and " + given +
+                    " (each run folder is named after its instance)"};
+    for (const SweptSetting& set : batch.sets)
+      if (set.rule->name == std::string_view("vehicles"))
+        for (const std::string& value : set.values)
+          if (std::stoll(value) < instance.min_trucks)
+            throw Refused{"--set vehicles=" + value + ": " + given + " needs at least " +
+                          std::to_string(instance.min_trucks) + " trucks"};
+    batch.instances.push_back(std::move(instance));
+  }
+  for (const auto& [name, value] : best)
+    if (!given_as.count(name)) throw Usage{"--best " + name + "=" + value.value + ": no instance " + name + ".vrp given"};
+  batch.results = checked_results(arguments.results);
+  batch.solver_given = arguments.solver.has_value();
+  batch.solver = checked_executable(arguments.solver, "cvrpsolve", "--solver");
+  if (arguments.timeout) {
+    batch.timeout = checked_timeout(*arguments.timeout);
+    batch.timeout_given = true;
+    if (batch.time && batch.timeout <= batch.time_limit)
+      throw Refused{"--timeout " + *arguments.timeout + ": not above --time " + *batch.time + ": every run would time out"};
+  } else {
+    batch.timeout = batch.time ? static_cast<int>(std::min(1e6, 2.0 * batch.time_limit + 60.0)) : 3600;
+  }
+  return batch;
+}
+
+// The runs of the batch in order: instance, search, seed, then the settings
+// swept for the search (the last one given varying fastest).
+std::vector<SolverRun> solver_runs(const SolverBatch& batch) {
+  std::vector<SolverRun> runs;
+  for (const SolverInstance& instance : batch.instances)
+    for (const std::string& search : batch.searches) {
+      std::vector<const SweptSetting*> swept;
+      for (const SweptSetting& set : batch.sets)
+        if (set.rule->searches & search_bit(search)) swept.push_back(&set);
+      for (const long long seed : batch.seeds) {
+        std::vector<std::size_t> at(swept.size(), 0);
+        for (;;) {
+          SolverRun run{&instance, search, seed, {}};
+          for (std::size_t k = 0; k < swept.size(); ++k) run.settings.emplace_back(swept[k]->rule->name, swept[k]->values[at[k]]);
+          runs.push_back(std::move(run));
+          std::size_t k = swept.size();
+          while (k > 0 && ++at[k - 1] == swept[k - 1]->values.size()) at[--k] = 0;
+          if (k == 0) break;
+        }
+      }
+    }
+  return runs;
+}
+
+std::string run_name(const SolverRun& run) {
+  std::string name = run.instance->name + "-" + run.search + "-seed" + std::to_string(run.seed);
+  for (const auto& [setting, value] : run.settings) name += "-" + setting + "=" + value;
+  return name;
+}
+
+std::string limit_text(const SolverBatch& batch, const std::string& search) {
+  std::string text;
+  const auto add = [&](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
+  if (batch.time) add(*batch.time + " s");
+  if (batch.moves && search != "tabu") add(*batch.moves + " moves");
+  if (batch.iterations && search != "annealing") add(*batch.iterations + " iterations");
+  return text;
+}
+
+// cvrpsolve's arguments for the run, in its run folder.
+std::vector<std::string> solver_arguments(const SolverBatch& batch, const SolverRun& run) {
+  std::vector<std::string> words{batch.solver.string(), kInstanceFile, "--search", run.search,
+                                 "--seed", std::to_string(run.seed)};
+  if (batch.time) words.insert(words.end(), {"--time", *batch.time});
+  if (batch.moves && run.search != "tabu") words.insert(words.end(), {"--moves", *batch.moves});
+  if (batch.iterations && run.search != "annealing") words.insert(words.end(), {"--iterations", *batch.iterations});
+  if (batch.round) words.push_back("--round");
+  for (const auto& [setting, value] : run.settings) words.insert(words.end(), {"--" + setting, value});
+  words.insert(words.end(), {"--sol", kSolutionFile, "--log", kLogFile});
+  return words;
+}
+
+std::string command_of(const std::vector<std::string>& words) {
+  std::string command;
+  for (const std::string& word : words) command += (command.empty() ? "" : " ") + shell_word(word);
+  return command;
+}
+
+Verdict judge_solver_run(const fs::path& folder, int status, bool round, const std::string& console) {
+  if (status != 0 && status != 3) return {"failed", "", ""};
+  SolverOutcome outcome;
+  if (auto failure = check_solver_run(folder, status, round, console, outcome)) return {"failed", *failure, ""};
+  if (status == 3) return {"infeasible", "", "overload " + std::to_string(outcome.overload)};
+  return {"ok", "", "cost " + outcome.cost_text};
+}
+
+std::vector<PlannedRun> planned_runs(const SolverBatch& batch) {
+  std::vector<PlannedRun> planned;
+  for (const SolverRun& run : solver_runs(batch)) {
+    const SolverInstance& instance = *run.instance;
+    PlannedRun p;
+    p.name = run_name(run);
+    p.copies.emplace_back(instance.file, kInstanceFile);
+    if (instance.best_file) p.copies.emplace_back(*instance.best_file, "best-known.sol");
+    p.argv = solver_arguments(batch, run);
+    p.command = command_of(p.argv);
+    p.label = run.search + ", seed " + std::to_string(run.seed);
+    for (const auto& [setting, value] : run.settings) p.label += ", " + setting + " " + value;
+    p.identity = instance.identity;
+    p.instance_path = instance.file.string();
+    p.head = {{"kind", kSolverKind}, {"instance", instance.name}, {"search", run.search},
+              {"seed", std::to_string(run.seed)}};
+    for (const auto& [setting, value] : run.settings) p.head.emplace_back("set." + setting, value);
+    p.head.insert(p.head.end(), {{"limit", limit_text(batch, run.search)},
+                                 {"time_limit", batch.time.value_or("")},
+                                 {"round", batch.round ? "yes" : "no"},
+                                 {"command", p.command}});
+    char best[64];
+    std::snprintf(best, sizeof best, "%.17g", instance.best_known);
+    p.tail = {{"instance_file", instance.file.string()},
+              {"instance_id", instance.identity},
+              {"best_known", best},
+              {"best_known_from", instance.best_known_from}};
+    const bool round = batch.round;
+    p.judge = [round](const fs::path& folder, int status, const std::string& console) {
+      return judge_solver_run(folder, status, round, console);
+    };
+    planned.push_back(std::move(p));
+  }
+  return planned;
+}
+
+// The runs' commands, one a line: each a cvrpbatch run of one run.
+void print_solver_jobs(const SolverBatch& batch) {
+  const std::string self = shell_word(own_path().string());
+  for (const SolverRun& run : solver_runs(batch)) {
+    std::string line = self + " run --searches " + run.search + " --seeds " + std::to_string(run.seed);
+    if (batch.time) line += " --time " + shell_word(*batch.time);
+    if (batch.moves && run.search != "tabu") line += " --moves " + shell_word(*batch.moves);
+    if (batch.iterations && run.search != "annealing") line += " --iterations " + shell_word(*batch.iterations);
+    if (batch.round) line += " --round";
+    for (const auto& [setting, value] : run.settings) line += " --set " + shell_word(setting + "=" + value);
+    if (run.instance->best_given)
+      line += " --best " + shell_word(run.instance->name + "=" + *run.instance->best_given);
+    if (batch.solver_given) line += " --solver " + shell_word(batch.solver.string());
+    if (batch.timeout_given) line += " --timeout " + std::to_string(batch.timeout);
+    line += " --out " + shell_word(batch.results.string()) + " " + shell_word(run.instance->file.string());
+    std::printf("%s\n", line.c_str());
+  }
+}
+
+// The summary's "key: value" lines.
+std::map<std::string, std::string> summary_of(const std::string& console) {
+  std::map<std::string, std::string> summary;
+  std::istringstream lines(console);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t colon = line.find(": ");
+    if (colon != std::string::npos && colon > 0 &&
+        line.find_first_not_of("abcdefghijklmnopqrstuvwxyz") == colon)
+      summary.emplace(line.substr(0, colon), line.substr(colon + 2));
+  }
+  return summary;
+}
+
+}  // namespace
+
+std::optional<std::string> check_solver_run(const fs::path& folder, int exit_status, bool round,
+                                            const std::string& console, SolverOutcome& outcome) {
+  outcome = SolverOutcome{};
+  const std::string name = (folder / "console.txt").string();
+  outcome.summary = summary_of(console);
+  for (const char* key : {"cost", "overload", "time", "solution"})
+    if (!outcome.summary.count(key)) return name + ": cvrpsolve's summary has no \"" + key + ":\" line";
+  outcome.cost_text = outcome.summary["cost"];
+  char* end = nullptr;
+  outcome.cost = std::strtod(outcome.cost_text.c_str(), &end);
+  if (outcome.cost_text.empty() || *end != '\0') return name + ": cost " + outcome.cost_text + " is not a number";
+  outcome.overload = std::atoi(outcome.summary["overload"].c_str());
+  if ((exit_status == 3) != (outcome.overload > 0))
+    return name + ": overload " + outcome.summary["overload"] + " with exit status " + std::to_string(exit_status);
+
+  const std::string log = (folder / kLogFile).string();
+  if (auto failure = read_progress_log(log, outcome.log)) return failure;
+  if (outcome.log.empty()) return log + ": no record";
+  const std::string last = companion::fixed("%.2f", outcome.log.back().objective);
+  if (last != outcome.cost_text)
+    return log + ": the last record's objective " + last + " is not the summary's cost " + outcome.cost_text;
+  if (exit_status == 3) return std::nullopt;
+
+  // A feasible run: its .sol checked against the instance it ran on.
+  const std::string sol = (folder / kSolutionFile).string();
+  if (outcome.summary["solution"] != kSolutionFile)
+    return name + ": the summary's solution is \"" + outcome.summary["solution"] + "\", not " + kSolutionFile;
+  Instance instance;
+  if (auto failure = read_cvrplib((folder / kInstanceFile).string(), round, instance)) return failure;
+  CvrplibSolution solution;
+  if (auto failure = read_cvrplib_solution(sol, solution)) return failure;
+  if (auto failure = check_cvrplib_solution(solution, sol, instance)) return failure;
+  if (companion::fixed("%.2f", solution.cost) != outcome.cost_text)
+    return sol + ": Cost " + companion::fixed("%.2f", solution.cost) + " is not the summary's cost " + outcome.cost_text;
+  return std::nullopt;
+}
+
+int solver_batch(const BatchArguments& arguments, bool jobs) {
+  const SolverBatch batch = checked_solver_batch(arguments);
+  const std::vector<PlannedRun> runs = planned_runs(batch);
+  for (const PlannedRun& run : runs) done_run(batch.results / run.name, run);
+  if (jobs) {
+    print_solver_jobs(batch);
+    return 0;
+  }
+  return run_planned(batch.results, runs, batch.timeout);
+}
+
+}  // namespace batch
