@@ -126,14 +126,14 @@ void best_admissible_swap_cached(int& no1, int& no2, float& delta, RouteCache& c
     // around i and j give way to four new ones. The cost of the two edges
     // around each position is the same for every pair: worked out once.
     const int* node = route.data();
-    const double* rows = cache.wide.data();
-    const double* columns = cache.wide_transposed.data();  // columns[to * cols + from]
-    const auto cols = static_cast<std::size_t>(cache.matrix->cols);
+    const float* cells = cache.cells;
+    const std::size_t cols = cache.cols;
     const auto at = [](int k) { return static_cast<std::size_t>(k); };
-    const auto row = [cols](const double* cells, int n) { return cells + static_cast<std::size_t>(n) * cols; };
+    const auto cell = [cells, cols](int from, int to) {
+      return static_cast<double>(cells[static_cast<std::size_t>(from) * cols + static_cast<std::size_t>(to)]);
+    };
     double* removed = scratch.removed.data();
-    for (int k = 1; k < route_length - 1; ++k)
-      removed[k] = row(rows, node[k - 1])[node[k]] + row(rows, node[k])[node[k + 1]];
+    for (int k = 1; k < route_length - 1; ++k) removed[k] = cell(node[k - 1], node[k]) + cell(node[k], node[k + 1]);
     const double real = cache.real;  // the approximate distances start from the double sum of the edges
     const int capacity = cache.vehicle_capacity;
     const auto over = [capacity](int load) { return std::max(load - capacity, 0); };
@@ -144,10 +144,8 @@ void best_admissible_swap_cached(int& no1, int& no2, float& delta, RouteCache& c
       if (node[i + 1] != a)
         pass.consider(i, i + 1, penalty_weight * swapped_excess(cache, route, i, i + 1),
                       approximate_swapped_distance(cache, route, i, i + 1));
-      const double* from_before_a = row(rows, node[i - 1]);  // cell (node[i-1], x)
-      const double* from_a = row(rows, a);                   // cell (a, x)
-      const double* to_after_a = row(columns, node[i + 1]);  // cell (x, node[i+1])
-      const double* to_a = row(columns, a);                  // cell (x, a)
+      const int before_a = node[i - 1];
+      const int after_a = node[i + 1];
       const int trip_a = cache.trip_of[at(i)];
       const int demand_a = a != 0 ? cache.demand[at(a)] : 0;
       const int load_a = cache.trip_load[at(trip_a)];
@@ -155,7 +153,7 @@ void best_admissible_swap_cached(int& no1, int& no2, float& delta, RouteCache& c
       for (int j = i + 2; j < route_length - 1; ++j) {
         const int b = node[j];
         if (b == a) continue;  // two zeros
-        const double added = from_before_a[b] + to_after_a[b] + to_a[node[j - 1]] + from_a[node[j + 1]];
+        const double added = cell(before_a, b) + cell(b, after_a) + cell(node[j - 1], a) + cell(a, node[j + 1]);
         const double approximate = real + (added - (removed[i] + removed[j]));
         int excess = cache.excess;
         if (a == 0 || b == 0) {
