@@ -51,7 +51,7 @@ Choice scan(ScanInstance& instance, float fo, float fomin, const Pairs& tabu) {
   RouteCache cache;
   EXPECT_TRUE(cache_prepare(cache, instance.matrix, instance.demand, length, instance.capacity, instance.route));
   ScanScratch scratch;
-  EXPECT_TRUE(scan_prepare(scratch, length));
+  EXPECT_TRUE(scan_prepare(scratch, cache));
   Choice cached{kUntouched, kUntouched, 0.0f};
   best_admissible_swap_cached(cached.no1, cached.no2, cached.delta, cache, instance.route, fo,
                               kPenalty, fomin, memory, scratch);
