@@ -1,6 +1,7 @@
 #include "model/swap_evaluation.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <cstdint>
@@ -130,17 +131,14 @@ void describe_trips(RouteCache& cache, std::span<const int> route) {
 bool sums_are_exact(const DistanceMatrix& matrix, int route_length, double largest) {
   int lowest = std::numeric_limits<int>::max();
   for (const float cell : matrix.cells) {
-    if (cell == 0.0f) continue;
-    int exponent = 0;
-    const float fraction = std::frexp(std::fabs(cell), &exponent);  // in [0.5, 1)
-    // The 24-bit integer significand, and the place of its lowest set bit.
-    auto significand = static_cast<std::uint32_t>(std::ldexp(fraction, 24));
-    int place = exponent - 24;
-    while ((significand & 1u) == 0u) {
-      significand >>= 1;
-      ++place;
-    }
-    lowest = std::min(lowest, place);
+    // A float is its 24-bit significand times 2^(exponent field - 150) (the
+    // field 0 stands for 1 in subnormals, whose significand lacks the
+    // leading bit): its lowest set bit is the significand's, so placed.
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(cell) & 0x7fffffffu;
+    if (bits == 0) continue;
+    const auto field = static_cast<int>(bits >> 23);
+    const std::uint32_t significand = (bits & 0x7fffffu) | (field != 0 ? 0x800000u : 0u);
+    lowest = std::min(lowest, std::max(field, 1) - 150 + std::countr_zero(significand));
   }
   if (lowest == std::numeric_limits<int>::max()) return true;  // every cell 0
   const double reach = static_cast<double>(route_length - 1) * largest;  // exact: below 2^53

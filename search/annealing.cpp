@@ -190,12 +190,15 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
     // objective formed from it: the bounds are the change itself.
     const EdgeChange edges = swapped_edges(cache, route, i, j);
     approximate = cache.real + (edges.added - edges.removed);
-    if (cache.excess == 0 && penalty_weight >= 0) {
-      // The change without the penalty, a lower bound (see below).
-      const double without = objective_change_unrounded(0, approximate, fo);
-      if (without >= 0.0) {
+    if (penalty_weight >= 0) {
+      // The change with a lower bound of the penalty (0 without overload):
+      // it often rejects the move before the exact excess is worked out.
+      const double floor =
+          objective_change_unrounded(penalty_weight * swapped_excess_floor(cache, route, i, j), approximate, fo);
+      if (floor >= 0.0) {
+        // The change is sure not to improve, so this move draws u.
         step = random_step();
-        if (surely_rejected(without, wide_temperature, step, table)) return false;
+        if (surely_rejected(floor, wide_temperature, step, table)) return false;
       }
     }
     penalty = penalty_weight * swapped_excess(cache, route, i, j);
