@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -51,6 +52,11 @@ double spread_change(double before_i, double after_i, double before_j, double af
   return (((before_i + after_i) + before_j) + after_j) - (removed_i + removed_j);
 }
 
+// The block of row i that holds column j.
+std::size_t block_of(const ScanScratch& scratch, int i, int j) {
+  return scratch.block_start[at(i)] + at(j - i - 1) / ScanScratch::kBlock;
+}
+
 // Works out entries of the table from the Route the cache describes. A loop
 // over rows reads the cells along a row of the matrix where it can: when the
 // matrix is symmetric, cell (u, v) is read as (v, u) where v is fixed and u
@@ -65,44 +71,56 @@ class TableWriter {
     scratch_.removed[at(k)] = static_cast<double>(cache_.edge[at(k)]) + static_cast<double>(cache_.edge[at(k + 1)]);
   }
 
-  // Every pair (i, j > i); the row's floor becomes their least.
+  // Every pair (i, j > i); the floors of the row and of its blocks become their least.
   void row(int i) {
     const int last = scratch_.route_length - 2;
     double* out = row_of(i);
+    double* block_floor = scratch_.block_floor.data() + scratch_.block_start[at(i)];
     const double* removed = scratch_.removed.data();
     const int a = node_[i];
     const int before = node_[i - 1];
     const int after = node_[i + 1];
-    double least = out[i + 1] = adjacent(i);
-    for (int j = i + 2; j <= last; ++j) {
-      const int b = node_[j];
-      const double value = b == a ? kInfinity
-                                  : spread_change(cell(before, b), cell_into(b, after), cell_into(node_[j - 1], a),
-                                                  cell(a, node_[j + 1]), removed[i], removed[j]);
-      out[j] = value;
-      least = std::min(least, value);
+    double least = kInfinity;
+    for (int from = i + 1; from <= last; from += ScanScratch::kBlock) {
+      const int to = std::min(from + ScanScratch::kBlock - 1, last);
+      double block_least = kInfinity;
+      for (int j = from; j <= to; ++j) {
+        const int b = node_[j];
+        const double value = j == i + 1 ? adjacent(i)
+                             : b == a   ? kInfinity
+                                        : spread_change(cell(before, b), cell_into(b, after),
+                                                        cell_into(node_[j - 1], a), cell(a, node_[j + 1]), removed[i],
+                                                        removed[j]);
+        out[j] = value;
+        block_least = std::min(block_least, value);
+      }
+      *block_floor++ = block_least;
+      least = std::min(least, block_least);
     }
     scratch_.row_floor[at(i)] = least;
   }
 
-  // Every pair (i < j, j); each row's floor is lowered to its new entry.
+  // Every pair (i < j, j); each floor is lowered to its new entry.
   void column(int j) {
     const double* removed = scratch_.removed.data();
     double* floor = scratch_.row_floor.data();
+    double* block_floor = scratch_.block_floor.data();
     const int b = node_[j];
     const int before = node_[j - 1];
     const int after = node_[j + 1];
-    for (int i = 1; i < j - 1; ++i) {
-      const int a = node_[i];
-      const double value = a == b ? kInfinity
-                                  : spread_change(cell_into(node_[i - 1], b), cell(b, node_[i + 1]), cell(before, a),
-                                                  cell_into(a, after), removed[i], removed[j]);
+    const auto write = [&](int i, double value) {
       row_of(i)[j] = value;
       floor[i] = std::min(floor[i], value);
+      double& block = block_floor[block_of(scratch_, i, j)];
+      block = std::min(block, value);
+    };
+    for (int i = 1; i < j - 1; ++i) {
+      const int a = node_[i];
+      write(i, a == b ? kInfinity
+                      : spread_change(cell_into(node_[i - 1], b), cell(b, node_[i + 1]), cell(before, a),
+                                      cell_into(a, after), removed[i], removed[j]));
     }
-    const double value = adjacent(j - 1);
-    row_of(j - 1)[j] = value;
-    floor[j - 1] = std::min(floor[j - 1], value);
+    write(j - 1, adjacent(j - 1));
   }
 
  private:
@@ -193,12 +211,13 @@ class TableScan {
         penalty_weight_(penalty_weight),
         memory_(memory),
         scratch_(scratch),
-        last_(cache.route_length - 2) {
-    set_bound(kNothingAdmissible);
-  }
+        position_(scratch.positions.data()),
+        marked_(scratch.overloaded.data()),
+        last_(cache.route_length - 2) {}
 
   void run(int& no1, int& no2, float& delta) {
-    mark_overloaded();
+    describe_positions();
+    set_bound(kNothingAdmissible);
     std::fill(scratch_.row_low.begin(), scratch_.row_low.end(), std::numeric_limits<float>::infinity());
     seed_bound();
     for (int i = 1; i < last_; ++i) first_pass_row(i);
@@ -218,40 +237,83 @@ class TableScan {
     above_bound_ = static_cast<double>(std::nextafter(value, std::numeric_limits<float>::infinity()));
   }
 
-  // The penalty of a pair that touches no overloaded trip is at least the
-  // Route's own (the weight is not negative): the double lower bound of the
-  // change of such a pair with edge change `change`, as visit forms it.
-  double floor_low(double change) const {
-    return static_cast<double>(floor_penalty_) + ((real_ + change) - error_) + minus_fo_;
+  // A lower bound of the change of a pair with edge change `change` whose
+  // penalty is at least `floor_penalty`, formed as visit forms its bound.
+  double floor_low(int floor_penalty, double change) const {
+    return static_cast<double>(floor_penalty) + ((real_ + change) - error_) + minus_fo_;
   }
 
-  // Marks the positions of overloaded trips and the zeros that open and
-  // close them: a swap of two positions outside them touches no overloaded
-  // trip. With a negative weight no pair's penalty has such a bound: every
-  // position is marked.
-  void mark_overloaded() {
+  // The limit on edge changes past which floor_low is surely above the
+  // bound: the edge change at which its double sum reaches the bound,
+  // widened by 2^-44 of the sizes in it, far more than the roundings of both.
+  double limit_for(int floor_penalty) const {
+    const double base = static_cast<double>(floor_penalty) + (real_ - error_) + minus_fo_;
+    const double estimate = above_bound_ - base;
+    const double size = std::fabs(static_cast<double>(floor_penalty)) + std::fabs(real_) + error_ +
+                        std::fabs(minus_fo_) + std::fabs(above_bound_) + std::fabs(estimate);
+    return estimate + size * 0x1p-44;
+  }
+
+  // What the penalty of a pair needs of each position, and the marks of
+  // the positions of overloaded trips and the zeros that open and close
+  // them. A swap of two positions outside them touches no overloaded trip,
+  // so its excess is at least the Route's; a swap of position i with an
+  // unmarked one lowers the excess by at most the overload of the trips i
+  // touches (its own trip, or the two around a zero): `held`. With a
+  // negative weight no pair's penalty has such a bound: every position is
+  // marked.
+  void describe_positions() {
+    const int* node = route_.data();
+    const int capacity = cache_.vehicle_capacity;
+    const auto over = [capacity](int load) { return load > capacity ? load - capacity : 0; };
+    for (int k = 1; k <= last_; ++k) {
+      const int trip = cache_.trip_of[at(k)];
+      const int load = cache_.trip_load[at(trip)];
+      const bool zero = node[k] == 0;
+      const int held = zero ? over(cache_.trip_load[at(trip - 1)]) + over(load) : over(load);
+      scratch_.positions[at(k)] = {zero ? 0 : cache_.demand[at(node[k])], load, trip, held, zero};
+    }
     std::vector<char>& marked = scratch_.overloaded;
     const bool everywhere = penalty_weight_ < 0;
     std::fill(marked.begin(), marked.end(), static_cast<char>(everywhere));
-    floor_penalty_ = everywhere ? 0 : penalty_weight_ * cache_.excess;
-    any_marked_ = everywhere;
-    if (everywhere || penalty_weight_ == 0 || cache_.excess == 0) return;
-    const std::size_t trips = cache_.trip_load.size();
-    for (std::size_t t = 0; t < trips; ++t) {
-      if (cache_.trip_load[t] <= cache_.vehicle_capacity) continue;
-      const int first = std::max(cache_.trip_start[t], 1);
-      const int end = std::min(cache_.trip_start[t + 1], last_);
-      for (int k = first; k <= end; ++k) marked[at(k)] = 1;
-      any_marked_ = true;
+    if (!everywhere && penalty_weight_ != 0 && cache_.excess != 0) {
+      const std::size_t trips = cache_.trip_load.size();
+      for (std::size_t t = 0; t < trips; ++t) {
+        if (cache_.trip_load[t] <= cache_.vehicle_capacity) continue;
+        const int first = std::max(cache_.trip_start[t], 1);
+        const int end = std::min(cache_.trip_start[t + 1], last_);
+        for (int k = first; k <= end; ++k) marked[at(k)] = 1;
+      }
     }
+    int count = 0;
+    any_marked_ = false;
+    for (int k = 1; k <= last_; ++k) {
+      count += marked[at(k)];
+      scratch_.marked_before[at(k)] = count;
+    }
+    any_marked_ = count > 0;
+  }
+
+  // The capacity excess of the Route after the swap of i < j.
+  int excess_after(int i, int j) const {
+    const ScanScratch::Position& p = position_[i];
+    const ScanScratch::Position& q = position_[j];
+    if (p.zero || q.zero) return swapped_excess_moving_zero(cache_, route_, i, j);
+    if (p.trip == q.trip) return cache_.excess;
+    // Two customers of different trips: the trips trade their demands.
+    const int capacity = cache_.vehicle_capacity;
+    const auto over = [capacity](int load) { return load > capacity ? load - capacity : 0; };
+    const int shift = q.demand - p.demand;
+    return cache_.excess - over(p.load) - over(q.load) + over(p.load + shift) + over(q.load - shift);
   }
 
   // The bounds of the pair (i, j) from its edge change and exact penalty. A
   // seeding visit only lowers the bound.
-  template <bool seeding>
+  template <bool seeding = false>
   void visit(int i, int j, double change) {
     if (change == kInfinity) return;  // two zeros
-    const int penalty = penalty_weight_ * swapped_excess(cache_, route_, i, j);
+    const int penalty = penalty_weight_ * excess_after(i, j);
+    assert(penalty == penalty_weight_ * swapped_excess(cache_, route_, i, j));
     const double approximate = real_ + change;
     // The lower bound is objective_change_at(penalty, approximate - E, fo),
     // the float rounding of this double: a double above the float after the
@@ -297,43 +359,52 @@ class TableScan {
     for (int j = seed + 1; j <= last_; ++j) visit<true>(seed, j, row[j]);
   }
 
-  // Row i. Pairs that touch an overloaded trip are visited with their
-  // exact penalty; the others only when the Route's penalty leaves them a
-  // chance, and all of them only when the row's floor does.
+  // Row i. Pairs with a marked column are visited with their exact
+  // penalty; the others, whose penalty is at least the Route's less what
+  // position i holds, only when the lower bound of their change
+  // (floor_low) leaves them a chance, and none of them when the floor of
+  // their block, or of the whole row, rules it out. Each block read whole
+  // gets its exact floor, and the row the least of its blocks' floors.
   void first_pass_row(int i) {
     const double* row = row_of(i);
-    const char* marked = scratch_.overloaded.data();
+    const int floor_penalty = penalty_weight_ < 0 ? 0 : penalty_weight_ * (cache_.excess - position_[i].held);
+    if (!(floor_low(floor_penalty, scratch_.row_floor[at(i)]) <= above_bound_)) {
+      if (any_marked_) visit_marked_columns(i, row);
+      return;
+    }
+    // Worked out with the bound at the row's start, which only falls: a
+    // limit above the one of the bound when used.
+    const double limit = limit_for(floor_penalty);
+    double* block_floor = scratch_.block_floor.data() + scratch_.block_start[at(i)];
+    const int* marked_before = scratch_.marked_before.data();
     double least = kInfinity;
-    if (marked[i]) {
-      for (int j = i + 1; j <= last_; ++j) {
-        least = std::min(least, row[j]);
-        visit<false>(i, j, row[j]);
+    for (int from = i + 1; from <= last_; from += ScanScratch::kBlock, ++block_floor) {
+      const int to = std::min(from + ScanScratch::kBlock - 1, last_);
+      const bool some_marked = marked_before[to] != marked_before[from - 1];
+      if (!some_marked && *block_floor > limit) {
+        least = std::min(least, *block_floor);
+        continue;
       }
-      scratch_.row_floor[at(i)] = least;
-      return;
-    }
-    const bool whole = floor_low(scratch_.row_floor[at(i)]) <= above_bound_;
-    if (whole && !any_marked_) {
-      for (int j = i + 1; j <= last_; ++j) {
+      double block_least = kInfinity;
+      for (int j = from; j <= to; ++j) {
         const double change = row[j];
-        least = std::min(least, change);
-        if (floor_low(change) <= above_bound_) visit<false>(i, j, change);
+        block_least = std::min(block_least, change);
+        if ((some_marked && marked_[j]) ||
+            (change <= limit && floor_low(floor_penalty, change) <= above_bound_))
+          visit(i, j, change);
       }
-      scratch_.row_floor[at(i)] = least;
-      return;
+      *block_floor = block_least;
+      least = std::min(least, block_least);
     }
-    if (!whole && !any_marked_) return;
-    for (int j = i + 1; j <= last_; ++j) {
-      const double change = row[j];
-      if (marked[j]) {
-        least = std::min(least, change);
-        visit<false>(i, j, change);
-      } else if (whole) {
-        least = std::min(least, change);
-        if (floor_low(change) <= above_bound_) visit<false>(i, j, change);
-      }
-    }
-    if (whole) scratch_.row_floor[at(i)] = least;
+    scratch_.row_floor[at(i)] = least;
+  }
+
+  // The pairs of row i (outside the marks) whose column is marked.
+  void visit_marked_columns(int i, const double* row) {
+    const int* marked_before = scratch_.marked_before.data();
+    if (marked_before[last_] == marked_before[i]) return;
+    for (int j = i + 1; j <= last_; ++j)
+      if (marked_[j]) visit(i, j, row[j]);
   }
 
   // The pairs left, in scan order, evaluated exactly.
@@ -344,7 +415,7 @@ class TableScan {
       for (int j = i + 1; j <= last_; ++j) {
         const double change = row[j];
         if (change == kInfinity) continue;
-        const int penalty = penalty_weight_ * swapped_excess(cache_, route_, i, j);
+        const int penalty = penalty_weight_ * excess_after(i, j);
         const float low = objective_change_at(penalty, real_ + change - error_, fo_);
         if (low > bound_) continue;
         const bool tabu = memory_is_tabu(memory_, i, j);
@@ -372,8 +443,9 @@ class TableScan {
   int penalty_weight_;
   const TabuMemory& memory_;
   ScanScratch& scratch_;
+  const ScanScratch::Position* position_;
+  const char* marked_;
   int last_;  // the last interior position
-  int floor_penalty_ = 0;
   bool any_marked_ = false;
   float bound_ = kNothingAdmissible;
   double above_bound_ = 0.0;
@@ -413,13 +485,21 @@ void allocate_scratch(ScanScratch& scratch, int route_length, bool table) {
   scratch.overloaded.assign(length, 0);
   scratch.changed.clear();
   scratch.changed.reserve(3 * (kFollowedChanges + 1));
+  scratch.positions.assign(length, ScanScratch::Position{});
+  scratch.marked_before.assign(length, 0);
   scratch.row_start.assign(length, 0);
+  scratch.block_start.assign(length, 0);
   std::size_t pairs = 0;
+  std::size_t blocks = 0;
   for (int i = 1; i + 3 <= route_length; ++i) {
+    const std::size_t row = at(route_length - 2 - i);
     scratch.row_start[at(i)] = pairs;
-    pairs += at(route_length - 2 - i);
+    scratch.block_start[at(i)] = blocks;
+    pairs += row;
+    blocks += (row + ScanScratch::kBlock - 1) / ScanScratch::kBlock;
   }
   scratch.change.assign(table ? pairs : 0, 0.0);
+  scratch.block_floor.assign(table ? blocks : 0, kInfinity);
 }
 
 }  // namespace

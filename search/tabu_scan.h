@@ -37,11 +37,23 @@ void best_admissible_swap(int& no1, int& no2, float& delta, int route_length, st
 // columns of the positions next to the two exchanged: the next scan finds
 // the positions that differ from the Route the table describes and works
 // those rows and columns out again (the whole table after a restart, which
-// changes many positions). Each row also keeps a lower bound of its edge
-// changes, so that a scan can set aside a whole row whose pairs cannot come
-// near the best change found; the bound is exact after the row is worked
-// out or read whole, and is only ever lowered in between.
+// changes many positions). Each row, and each block of kBlock columns of
+// it, also keeps a lower bound of its edge changes, so that a scan can set
+// aside a whole row or block whose pairs cannot come near the best change
+// found; a bound is exact after its entries are worked out or read whole,
+// and is only ever lowered in between.
 struct ScanScratch {
+  // Each row's columns in blocks of kBlock, each with a floor of its own.
+  static constexpr int kBlock = 64;
+  // What a pair's penalty needs of a position, gathered once per scan.
+  struct Position {
+    int demand = 0;  // of its node (0 for a zero)
+    int load = 0;    // of its trip
+    int trip = 0;
+    int held = 0;    // overload of the trips a swap of it touches besides the other position's
+    bool zero = false;
+  };
+
   int route_length = 0;
   bool symmetric = false;              // cell (u, v) == cell (v, u) throughout
   bool described = false;              // the table describes `route`
@@ -49,9 +61,13 @@ struct ScanScratch {
   std::vector<std::size_t> row_start;  // index in `change` of pair (i, i + 1)
   std::vector<double> change;          // edge change of each pair i < j, row by row; +infinity for two zeros
   std::vector<double> row_floor;       // at most every edge change of row i
+  std::vector<std::size_t> block_start;  // index in `block_floor` of the first block of row i
+  std::vector<double> block_floor;     // at most every edge change of the block
   std::vector<double> removed;         // the two edges around each position, summed in double
   std::vector<float> row_low;          // per row, the least lower bound of a pair left to evaluate exactly
+  std::vector<Position> positions;
   std::vector<char> overloaded;        // positions of overloaded trips and the zeros around them
+  std::vector<int> marked_before;      // overloaded positions among 1..k
   std::vector<int> changed;            // positions a scan finds changed
 };
 
