@@ -211,7 +211,11 @@ class TableScan {
         penalty_weight_(penalty_weight),
         memory_(memory),
         scratch_(scratch),
-        position_(scratch.positions.data()),
+        demand_at_(scratch.demand_at.data()),
+        load_at_(scratch.load_at.data()),
+        trip_at_(scratch.trip_at.data()),
+        held_at_(scratch.held_at.data()),
+        zero_at_(scratch.zero_at.data()),
         marked_(scratch.overloaded.data()),
         last_(cache.route_length - 2) {}
 
@@ -271,7 +275,11 @@ class TableScan {
       const int load = cache_.trip_load[at(trip)];
       const bool zero = node[k] == 0;
       const int held = zero ? over(cache_.trip_load[at(trip - 1)]) + over(load) : over(load);
-      scratch_.positions[at(k)] = {zero ? 0 : cache_.demand[at(node[k])], load, trip, held, zero};
+      scratch_.demand_at[at(k)] = zero ? 0 : cache_.demand[at(node[k])];
+      scratch_.load_at[at(k)] = load;
+      scratch_.trip_at[at(k)] = trip;
+      scratch_.held_at[at(k)] = held;
+      scratch_.zero_at[at(k)] = static_cast<char>(zero);
     }
     std::vector<char>& marked = scratch_.overloaded;
     const bool everywhere = penalty_weight_ < 0;
@@ -286,8 +294,14 @@ class TableScan {
       }
     }
     int count = 0;
-    any_marked_ = false;
+    scratch_.marked_spans.clear();
     for (int k = 1; k <= last_; ++k) {
+      if (marked[at(k)]) {
+        if (k > 1 && marked[at(k - 1)])
+          scratch_.marked_spans.back().second = k;
+        else
+          scratch_.marked_spans.emplace_back(k, k);
+      }
       count += marked[at(k)];
       scratch_.marked_before[at(k)] = count;
     }
@@ -296,15 +310,54 @@ class TableScan {
 
   // The capacity excess of the Route after the swap of i < j.
   int excess_after(int i, int j) const {
-    const ScanScratch::Position& p = position_[i];
-    const ScanScratch::Position& q = position_[j];
-    if (p.zero || q.zero) return swapped_excess_moving_zero(cache_, route_, i, j);
-    if (p.trip == q.trip) return cache_.excess;
+    if (zero_at_[i] || zero_at_[j]) return swapped_excess_moving_zero(cache_, route_, i, j);
+    if (trip_at_[i] == trip_at_[j]) return cache_.excess;
     // Two customers of different trips: the trips trade their demands.
     const int capacity = cache_.vehicle_capacity;
     const auto over = [capacity](int load) { return load > capacity ? load - capacity : 0; };
-    const int shift = q.demand - p.demand;
-    return cache_.excess - over(p.load) - over(q.load) + over(p.load + shift) + over(q.load - shift);
+    const int shift = demand_at_[j] - demand_at_[i];
+    return cache_.excess - over(load_at_[i]) - over(load_at_[j]) + over(load_at_[i] + shift) +
+           over(load_at_[j] - shift);
+  }
+
+  // Columns from..to of row i, which holds a customer, whose lower bound may
+  // be within the bound are written to `hits`, their number returned; `least`
+  // is lowered to their least edge change. The bound of a customer column
+  // has its exact penalty; a zero column's (a moving zero's excess needs
+  // more) the Route's excess less what both positions hold (with a negative
+  // weight, no bound: every zero column is written). Without a branch
+  // on the columns, so that they go at the pace of the loads.
+  int customer_hits(int i, int from, int to, const double* row, double& least) const {
+    const int capacity = cache_.vehicle_capacity;
+    const auto over = [capacity](int load) { return load > capacity ? load - capacity : 0; };
+    const int excess = cache_.excess;
+    const int load = load_at_[i];
+    const int demand = demand_at_[i];
+    const int trip = trip_at_[i];
+    const int without = excess - over(load);
+    const int held = held_at_[i];
+    const bool unbounded_zeros = penalty_weight_ < 0;
+    int* hits = scratch_.hits.data();
+    int count = 0;
+    double smallest = least;
+    for (int j = from; j <= to; ++j) {
+      const double change = row[j];
+      smallest = std::min(smallest, change);
+      const int shift = demand_at_[j] - demand;
+      const int traded = without - over(load_at_[j]) + over(load + shift) + over(load_at_[j] - shift);
+      const int after = zero_at_[j] ? excess - held - held_at_[j] : trip_at_[j] == trip ? excess : traded;
+      const double low = static_cast<double>(penalty_weight_ * after) + ((real_ + change) - error_) + minus_fo_;
+      hits[count] = j;
+      count += (low <= above_bound_) | (unbounded_zeros & (zero_at_[j] != 0));
+    }
+    least = smallest;
+    return count;
+  }
+
+  // Visits the columns customer_hits found in row i.
+  void visit_hits(int i, const double* row, int count) {
+    const int* hits = scratch_.hits.data();
+    for (int k = 0; k < count; ++k) visit(i, hits[k], row[hits[k]]);
   }
 
   // The bounds of the pair (i, j) from its edge change and exact penalty. A
@@ -366,8 +419,12 @@ class TableScan {
   // their block, or of the whole row, rules it out. Each block read whole
   // gets its exact floor, and the row the least of its blocks' floors.
   void first_pass_row(int i) {
+    if (!zero_at_[i]) {
+      customer_row(i);
+      return;
+    }
     const double* row = row_of(i);
-    const int floor_penalty = penalty_weight_ < 0 ? 0 : penalty_weight_ * (cache_.excess - position_[i].held);
+    const int floor_penalty = penalty_weight_ < 0 ? 0 : penalty_weight_ * (cache_.excess - held_at_[i]);
     if (!(floor_low(floor_penalty, scratch_.row_floor[at(i)]) <= above_bound_)) {
       if (any_marked_) visit_marked_columns(i, row);
       return;
@@ -392,6 +449,55 @@ class TableScan {
         if ((some_marked && marked_[j]) ||
             (change <= limit && floor_low(floor_penalty, change) <= above_bound_))
           visit(i, j, change);
+      }
+      *block_floor = block_least;
+      least = std::min(least, block_least);
+    }
+    scratch_.row_floor[at(i)] = least;
+  }
+
+  // Row i, which holds a customer. On a marked row, or a marked block,
+  // every column is bounded with its exact penalty; elsewhere as on any row.
+  void customer_row(int i) {
+    const double* row = row_of(i);
+    double* block_floor = scratch_.block_floor.data() + scratch_.block_start[at(i)];
+    double least = kInfinity;
+    if (marked_[i]) {
+      for (int from = i + 1; from <= last_; from += ScanScratch::kBlock, ++block_floor) {
+        const int to = std::min(from + ScanScratch::kBlock - 1, last_);
+        double block_least = kInfinity;
+        visit_hits(i, row, customer_hits(i, from, to, row, block_least));
+        *block_floor = block_least;
+        least = std::min(least, block_least);
+      }
+      scratch_.row_floor[at(i)] = least;
+      return;
+    }
+    const int floor_penalty = penalty_weight_ * cache_.excess;
+    if (!(floor_low(floor_penalty, scratch_.row_floor[at(i)]) <= above_bound_)) {
+      for (const auto& [first, end] : scratch_.marked_spans) {
+        if (end <= i) continue;
+        double ignored = kInfinity;
+        visit_hits(i, row, customer_hits(i, std::max(first, i + 1), end, row, ignored));
+      }
+      return;
+    }
+    const double limit = limit_for(floor_penalty);
+    const int* marked_before = scratch_.marked_before.data();
+    for (int from = i + 1; from <= last_; from += ScanScratch::kBlock, ++block_floor) {
+      const int to = std::min(from + ScanScratch::kBlock - 1, last_);
+      double block_least = kInfinity;
+      if (marked_before[to] != marked_before[from - 1]) {
+        visit_hits(i, row, customer_hits(i, from, to, row, block_least));
+      } else if (*block_floor > limit) {
+        least = std::min(least, *block_floor);
+        continue;
+      } else {
+        for (int j = from; j <= to; ++j) {
+          const double change = row[j];
+          block_least = std::min(block_least, change);
+          if (change <= limit && floor_low(floor_penalty, change) <= above_bound_) visit(i, j, change);
+        }
       }
       *block_floor = block_least;
       least = std::min(least, block_least);
@@ -443,7 +549,11 @@ class TableScan {
   int penalty_weight_;
   const TabuMemory& memory_;
   ScanScratch& scratch_;
-  const ScanScratch::Position* position_;
+  const int* demand_at_;
+  const int* load_at_;
+  const int* trip_at_;
+  const int* held_at_;
+  const char* zero_at_;
   const char* marked_;
   int last_;  // the last interior position
   bool any_marked_ = false;
@@ -485,7 +595,14 @@ void allocate_scratch(ScanScratch& scratch, int route_length, bool table) {
   scratch.overloaded.assign(length, 0);
   scratch.changed.clear();
   scratch.changed.reserve(3 * (kFollowedChanges + 1));
-  scratch.positions.assign(length, ScanScratch::Position{});
+  scratch.demand_at.assign(length, 0);
+  scratch.load_at.assign(length, 0);
+  scratch.trip_at.assign(length, 0);
+  scratch.held_at.assign(length, 0);
+  scratch.zero_at.assign(length, 0);
+  scratch.hits.assign(length, 0);
+  scratch.marked_spans.clear();
+  scratch.marked_spans.reserve(length);
   scratch.marked_before.assign(length, 0);
   scratch.row_start.assign(length, 0);
   scratch.block_start.assign(length, 0);

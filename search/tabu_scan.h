@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "model/instance.h"
@@ -45,15 +46,6 @@ void best_admissible_swap(int& no1, int& no2, float& delta, int route_length, st
 struct ScanScratch {
   // Each row's columns in blocks of kBlock, each with a floor of its own.
   static constexpr int kBlock = 64;
-  // What a pair's penalty needs of a position, gathered once per scan.
-  struct Position {
-    int demand = 0;  // of its node (0 for a zero)
-    int load = 0;    // of its trip
-    int trip = 0;
-    int held = 0;    // overload of the trips a swap of it touches besides the other position's
-    bool zero = false;
-  };
-
   int route_length = 0;
   bool symmetric = false;              // cell (u, v) == cell (v, u) throughout
   bool described = false;              // the table describes `route`
@@ -65,9 +57,16 @@ struct ScanScratch {
   std::vector<double> block_floor;     // at most every edge change of the block
   std::vector<double> removed;         // the two edges around each position, summed in double
   std::vector<float> row_low;          // per row, the least lower bound of a pair left to evaluate exactly
-  std::vector<Position> positions;
+  // What a pair's penalty needs of each position, gathered once per scan.
+  std::vector<int> demand_at;          // of its node (0 for a zero)
+  std::vector<int> load_at;            // of its trip
+  std::vector<int> trip_at;
+  std::vector<int> held_at;            // overload of the trips a swap of it touches besides the other position's
+  std::vector<char> zero_at;
   std::vector<char> overloaded;        // positions of overloaded trips and the zeros around them
   std::vector<int> marked_before;      // overloaded positions among 1..k
+  std::vector<std::pair<int, int>> marked_spans;  // first and last position of each run of them
+  std::vector<int> hits;               // columns of a row left to visit
   std::vector<int> changed;            // positions a scan finds changed
 };
 
