@@ -146,7 +146,9 @@ bool sums_are_exact(const DistanceMatrix& matrix, int route_length, double large
 }
 
 // All the storage of the cache, for an instance and its Route length.
-void allocate_cache(RouteCache& cache, int route_length) {
+void allocate_cache(RouteCache& cache, const DistanceMatrix& matrix, int route_length) {
+  cache.wide.clear();
+  if (matrix.cells.size() <= RouteCache::kWideCells) cache.wide.assign(matrix.cells.begin(), matrix.cells.end());
   cache.edge.assign(at(route_length + 3), 0.0f);
   cache.partial.assign(at(route_length), 0.0f);
   cache.trip_of.assign(at(route_length), 0);
@@ -156,7 +158,7 @@ void allocate_cache(RouteCache& cache, int route_length) {
 }
 
 // After a swap of i < j: the trips, loads and excess of the Route.
-void commit_trips(RouteCache& cache, std::span<const int> route, int i, int j) {
+[[gnu::always_inline]] inline void commit_trips(RouteCache& cache, std::span<const int> route, int i, int j) {
   const int b = route[at(i)];
   const int a = route[at(j)];
   if (a == 0 || b == 0) {
@@ -183,7 +185,7 @@ void commit_trips(RouteCache& cache, std::span<const int> route, int i, int j) {
 
 bool cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<const int> demand,
                    int route_length, int vehicle_capacity, std::span<const int> route) {
-  if (!with_working_memory([&] { allocate_cache(cache, route_length); })) return false;
+  if (!with_working_memory([&] { allocate_cache(cache, matrix, route_length); })) return false;
   cache.matrix = &matrix;
   cache.cells = matrix.cells.data();
   cache.cols = static_cast<std::size_t>(matrix.cols);

@@ -33,6 +33,7 @@
 
 #include <cassert>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "model/instance.h"
@@ -48,6 +49,12 @@ struct RouteCache {
   const DistanceMatrix* matrix = nullptr;
   const float* cells = nullptr;   // matrix->cells.data(), row-major
   std::size_t cols = 0;           // matrix->cols
+  // The cells widened to double, for a matrix of at most kWideCells cells
+  // (empty otherwise): read without a conversion where the matrix fits the
+  // processor's caches either way; a larger one is read as floats, half the
+  // memory.
+  static constexpr std::size_t kWideCells = 1 << 16;
+  std::vector<double> wide;
   std::span<const int> demand;
   int route_length = 0;
   int vehicle_capacity = 0;
@@ -146,16 +153,21 @@ struct EdgeChange {
   double added;
 };
 
+// Read from the cells as `Cell`: float (the matrix itself) or double
+// (RouteCache::wide, when kept), the same values.
+template <class Cell = float>
 inline EdgeChange swapped_edges(const RouteCache& cache, std::span<const int> route, int i, int j) {
   assert(i < j);
-  const float* cells = cache.cells;
+  const Cell* cells;
+  if constexpr (std::is_same_v<Cell, double>)
+    cells = cache.wide.data();
+  else
+    cells = cache.cells;
   const std::size_t cols = cache.cols;
   const int a = route[swap_detail::at(i)];
   const int b = route[swap_detail::at(j)];
   const int before_a = route[swap_detail::at(i - 1)];
   const int after_b = route[swap_detail::at(j + 1)];
-  // Read from the float matrix (half the memory of a double copy, which
-  // matters once it outgrows the processor's caches) and widened exactly.
   const auto d = [cells, cols](int from, int to) {
     return static_cast<double>(cells[static_cast<std::size_t>(from) * cols + static_cast<std::size_t>(to)]);
   };

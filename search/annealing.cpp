@@ -150,7 +150,7 @@ CarriedBounds carried_bounds(double low, double high, const RouteCache& cache, d
           ((cache.real + cache.error_bound) - low) + slack, largest_penalty};
 }
 
-CarriedBounds carried_after(int penalty, double approximate, double error, double low_change, double high_change,
+[[gnu::always_inline]] inline CarriedBounds carried_after(int penalty, double approximate, double error, double low_change, double high_change,
                             const RouteCache& cache, double largest_penalty) {
   const double low = static_cast<double>(penalty) + (approximate - error);
   const double high = static_cast<double>(penalty) + (approximate + error);
@@ -174,7 +174,7 @@ enum class Sums { exact, bounded, unbounded };
 // wait for the float sums: only the rare move they leave open needs the exact
 // change before it is decided. An accepted move's exact change is worked out
 // after the decision, and carried into fo.
-template <Sums sums>
+template <Sums sums, class Cell>
 bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int penalty_weight, float fo,
                  CarriedBounds& carried, float temperature, double wide_temperature, const MetropolisTable& table,
                  float& delta) {
@@ -188,7 +188,7 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   if constexpr (sums == Sums::exact) {
     // The approximate distance is the exact one, so is the change of
     // objective formed from it: the bounds are the change itself.
-    const EdgeChange edges = swapped_edges(cache, route, i, j);
+    const EdgeChange edges = swapped_edges<Cell>(cache, route, i, j);
     approximate = cache.real + (edges.added - edges.removed);
     if (penalty_weight >= 0) {
       // The change with a lower bound of the penalty (0 without overload):
@@ -217,7 +217,7 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
     // The removed edges are known as soon as i and j are: joined to the
     // carried floor and ceiling first, they leave one addition after the
     // added ones.
-    const EdgeChange edges = swapped_edges(cache, route, i, j);
+    const EdgeChange edges = swapped_edges<Cell>(cache, route, i, j);
     const double floor = carried.floor - edges.removed;
     const double ceiling = carried.ceiling - edges.removed;
     approximate = cache.real + (edges.added - edges.removed);
@@ -321,7 +321,7 @@ void whole_route_level(Carried& carried, std::span<int> current, std::span<int> 
 
 // The same level through the cache, its moves settled as `sums` says. The loop works on copies of what it carries,
 // which the compiler can keep in registers.
-template <Sums sums>
+template <Sums sums, class Cell>
 [[gnu::noinline]] void cached_level(Carried& carried, RouteCache& cache, std::span<int> current, std::span<int> best,
                                     int moves, float temperature, int penalty_weight, const MetropolisTable& table,
                                     const DrawBound& bound, const Reporting& reporting) {
@@ -333,7 +333,7 @@ template <Sums sums>
     const auto [i, j] = draw_swap(current, interior);
     float delta = 0.0f;
     const bool ordered = i < j;
-    if (!cached_move<sums>(cache, current, ordered ? i : j, ordered ? j : i, penalty_weight, fo, bounds,
+    if (!cached_move<sums, Cell>(cache, current, ordered ? i : j, ordered ? j : i, penalty_weight, fo, bounds,
                                 temperature, wide_temperature, table, delta))
       continue;
     fo = fo + delta;
@@ -358,6 +358,29 @@ template <Sums sums>
   carried.fo = fo;
   carried.bounds = bounds;
   carried.move_count += moves;
+}
+
+// The level as the cache settles its moves, reading the cells as doubles
+// when it keeps them so.
+void cached_level(Carried& carried, RouteCache& cache, std::span<int> current, std::span<int> best, int moves,
+                  float temperature, int penalty_weight, const MetropolisTable& table, const DrawBound& bound,
+                  const Reporting& reporting) {
+  const bool wide = !cache.wide.empty();
+  if (cache.exact_sums && wide)
+    cached_level<Sums::exact, double>(carried, cache, current, best, moves, temperature, penalty_weight, table, bound,
+                                      reporting);
+  else if (cache.exact_sums)
+    cached_level<Sums::exact, float>(carried, cache, current, best, moves, temperature, penalty_weight, table, bound,
+                                     reporting);
+  else if (cache.intervals && wide)
+    cached_level<Sums::bounded, double>(carried, cache, current, best, moves, temperature, penalty_weight, table,
+                                        bound, reporting);
+  else if (cache.intervals)
+    cached_level<Sums::bounded, float>(carried, cache, current, best, moves, temperature, penalty_weight, table,
+                                       bound, reporting);
+  else
+    cached_level<Sums::unbounded, float>(carried, cache, current, best, moves, temperature, penalty_weight, table,
+                                         bound, reporting);
 }
 
 }  // namespace
@@ -404,15 +427,9 @@ SearchEnd simulated_annealing(const Instance& instance, const Settings& settings
       if (evaluation == Evaluation::whole_route)
         whole_route_level(carried, route, best, level_moves, temperature, matrix, penalty_weight,
                           instance.vehicle_capacity, demand, interior, reporting);
-      else if (cache.exact_sums)
-        cached_level<Sums::exact>(carried, cache, route, best, level_moves, temperature, penalty_weight, table,
-                                  interior, reporting);
-      else if (cache.intervals)
-        cached_level<Sums::bounded>(carried, cache, route, best, level_moves, temperature, penalty_weight, table,
-                                    interior, reporting);
       else
-        cached_level<Sums::unbounded>(carried, cache, route, best, level_moves, temperature, penalty_weight, table,
-                                      interior, reporting);
+        cached_level(carried, cache, route, best, level_moves, temperature, penalty_weight, table, interior,
+                     reporting);
       if (carried.stopped) break;
       temperature = temperature * settings.cooling_factor;
       // Without a possible move the budget is never spent: the time limit alone ends the run.
