@@ -214,7 +214,8 @@ class TableScan {
         demand_at_(scratch.demand_at.data()),
         load_at_(scratch.load_at.data()),
         trip_at_(scratch.trip_at.data()),
-        held_at_(scratch.held_at.data()),
+        before_at_(scratch.before_at.data()),
+        previous_load_at_(scratch.previous_load_at.data()),
         zero_at_(scratch.zero_at.data()),
         marked_(scratch.overloaded.data()),
         last_(cache.route_length - 2) {}
@@ -261,25 +262,25 @@ class TableScan {
   // What the penalty of a pair needs of each position, and the marks of
   // the positions of overloaded trips and the zeros that open and close
   // them. A swap of two positions outside them touches no overloaded trip,
-  // so its excess is at least the Route's; a swap of position i with an
-  // unmarked one lowers the excess by at most the overload of the trips i
-  // touches (its own trip, or the two around a zero): `held`. With a
-  // negative weight no pair's penalty has such a bound: every position is
-  // marked.
+  // so its excess is at least the Route's. With a negative weight no pair's
+  // penalty has such a bound: every position is marked.
   void describe_positions() {
     const int* node = route_.data();
-    const int capacity = cache_.vehicle_capacity;
-    const auto over = [capacity](int load) { return load > capacity ? load - capacity : 0; };
+    int before = 0;  // demand of the trip's customers before k
     for (int k = 1; k <= last_; ++k) {
       const int trip = cache_.trip_of[at(k)];
       const int load = cache_.trip_load[at(trip)];
       const bool zero = node[k] == 0;
-      const int held = zero ? over(cache_.trip_load[at(trip - 1)]) + over(load) : over(load);
-      scratch_.demand_at[at(k)] = zero ? 0 : cache_.demand[at(node[k])];
+      const int previous = zero ? cache_.trip_load[at(trip - 1)] : 0;
+      const int demand = zero ? 0 : cache_.demand[at(node[k])];
+      if (zero) before = 0;
+      scratch_.demand_at[at(k)] = demand;
       scratch_.load_at[at(k)] = load;
       scratch_.trip_at[at(k)] = trip;
-      scratch_.held_at[at(k)] = held;
+      scratch_.before_at[at(k)] = before;
+      scratch_.previous_load_at[at(k)] = previous;
       scratch_.zero_at[at(k)] = static_cast<char>(zero);
+      before += demand;
     }
     std::vector<char>& marked = scratch_.overloaded;
     const bool everywhere = penalty_weight_ < 0;
@@ -293,6 +294,9 @@ class TableScan {
         for (int k = first; k <= end; ++k) marked[at(k)] = 1;
       }
     }
+    scratch_.zeros.clear();
+    for (int k = 1; k <= last_; ++k)
+      if (zero_at_[k]) scratch_.zeros.push_back(k);
     int count = 0;
     scratch_.marked_spans.clear();
     for (int k = 1; k <= last_; ++k) {
@@ -320,41 +324,106 @@ class TableScan {
            over(load_at_[j] - shift);
   }
 
-  // Columns from..to of row i, which holds a customer, whose lower bound may
-  // be within the bound are written to `hits`, their number returned; `least`
-  // is lowered to their least edge change. The bound of a customer column
-  // has its exact penalty; a zero column's (a moving zero's excess needs
-  // more) the Route's excess less what both positions hold (with a negative
-  // weight, no bound: every zero column is written). Without a branch
-  // on the columns, so that they go at the pace of the loads.
-  int customer_hits(int i, int from, int to, const double* row, double& least) const {
+  // Columns from..to of row i whose lower bound, with their exact penalty,
+  // may be within the bound are written to `hits`, their number returned;
+  // `least` is lowered to their least edge change. The penalties are
+  // swapped_excess's, worked out from what describe_positions gathered:
+  // on a row of a customer, for its customer columns without a branch on
+  // the columns, so that they go at the pace of the loads, then for the
+  // zero columns among them; on a row of a zero, every case formed for
+  // each column and the one that holds chosen.
+  int row_hits(int i, int from, int to, const double* row, double& least) const {
+    return zero_at_[i] ? zero_row_hits(i, from, to, row, least) : customer_row_hits(i, from, to, row, least);
+  }
+
+  static int over_capacity(int load, int capacity) { return load > capacity ? load - capacity : 0; }
+
+  double low_of(int penalty, double change) const {
+    return static_cast<double>(penalty) + ((real_ + change) - error_) + minus_fo_;
+  }
+
+  int customer_row_hits(int i, int from, int to, const double* row, double& least) const {
     const int capacity = cache_.vehicle_capacity;
-    const auto over = [capacity](int load) { return load > capacity ? load - capacity : 0; };
+    const auto over = [capacity](int load) { return over_capacity(load, capacity); };
     const int excess = cache_.excess;
     const int load = load_at_[i];
     const int demand = demand_at_[i];
     const int trip = trip_at_[i];
     const int without = excess - over(load);
-    const int held = held_at_[i];
-    const bool unbounded_zeros = penalty_weight_ < 0;
     int* hits = scratch_.hits.data();
     int count = 0;
     double smallest = least;
     for (int j = from; j <= to; ++j) {
       const double change = row[j];
       smallest = std::min(smallest, change);
+      // Two customers of different trips trade their demands (the same
+      // sums as swapped_excess; a zero column's value is not used).
       const int shift = demand_at_[j] - demand;
       const int traded = without - over(load_at_[j]) + over(load + shift) + over(load_at_[j] - shift);
-      const int after = zero_at_[j] ? excess - held - held_at_[j] : trip_at_[j] == trip ? excess : traded;
-      const double low = static_cast<double>(penalty_weight_ * after) + ((real_ + change) - error_) + minus_fo_;
+      const bool zero = zero_at_[j] != 0;
+      const int after = trip_at_[j] == trip || zero ? excess : traded;
+      assert(zero || after == swapped_excess(cache_, route_, i, j));
       hits[count] = j;
-      count += (low <= above_bound_) | (unbounded_zeros & (zero_at_[j] != 0));
+      count += !zero & (low_of(penalty_weight_ * after, change) <= above_bound_);
+    }
+    // A zero at j moves to i, where the trip of i is split; the customer of
+    // i joins the trips on either side of j.
+    const int before = before_at_[i];
+    const int after_i = load - before - demand;
+    const std::vector<int>& zeros = scratch_.zeros;
+    for (auto z = std::lower_bound(zeros.begin(), zeros.end(), from); z != zeros.end() && *z <= to; ++z) {
+      const int j = *z;
+      const int left = previous_load_at_[j];
+      const int right = load_at_[j];
+      const int after =
+          trip == trip_at_[j] - 1
+              ? excess - over(left) - over(right) + over(before) + over(after_i + demand + right)
+              : excess - over(load) - over(left) - over(right) + over(before) + over(after_i) +
+                    over(left + demand + right);
+      assert(after == swapped_excess(cache_, route_, i, j));
+      hits[count] = j;
+      count += low_of(penalty_weight_ * after, row[j]) <= above_bound_;
     }
     least = smallest;
     return count;
   }
 
-  // Visits the columns customer_hits found in row i.
+  int zero_row_hits(int i, int from, int to, const double* row, double& least) const {
+    // In 64 bits: the cases not taken are formed too, and no sum of loads
+    // can overflow there.
+    using Wide = std::int64_t;
+    const Wide capacity = cache_.vehicle_capacity;
+    const auto over = [capacity](Wide load) { return load > capacity ? load - capacity : Wide{0}; };
+    const Wide excess = cache_.excess;
+    const Wide left = previous_load_at_[i];
+    const Wide right = load_at_[i];  // the trip i opens
+    const int trip = trip_at_[i];
+    const Wide without = excess - over(left) - over(right);
+    int* hits = scratch_.hits.data();
+    int count = 0;
+    double smallest = least;
+    for (int j = from; j <= to; ++j) {
+      const double change = row[j];
+      smallest = std::min(smallest, change);
+      // The zero moves to j, where the trip of j is split; the customer of j
+      // joins the trip before i and the rest of the trip of i. (Two zeros
+      // are never swapped: their change is infinite, any value does.)
+      const Wide load = load_at_[j];
+      const Wide demand = demand_at_[j];
+      const Wide before = before_at_[j];
+      const Wide after_j = load - before - demand;
+      const Wide within = without + over(left + before + demand) + over(after_j);
+      const Wide across = without - over(load) + over(left + demand + right) + over(before) + over(after_j);
+      const Wide after = zero_at_[j] ? excess : trip_at_[j] == trip ? within : across;
+      assert(zero_at_[j] || after == swapped_excess(cache_, route_, i, j));
+      hits[count] = j;
+      count += low_of(static_cast<int>(static_cast<Wide>(penalty_weight_) * after), change) <= above_bound_;
+    }
+    least = smallest;
+    return count;
+  }
+
+  // Visits the columns row_hits found in row i.
   void visit_hits(int i, const double* row, int count) {
     const int* hits = scratch_.hits.data();
     for (int k = 0; k < count; ++k) visit(i, hits[k], row[hits[k]]);
@@ -378,7 +447,10 @@ class TableScan {
       // `low` is the pair's exact change.
       if (memory_is_tabu(memory_, i, j) && !(fo_wide_ + static_cast<double>(low) < fomin_wide_)) return;
       if (low < bound_) set_bound(low);
-      if (!seeding && low < best_) {
+      // The first pair in scan order wins a tie: a row's zero columns are
+      // visited after its other columns.
+      const bool earlier = found_ && (i < best_i_ || (i == best_i_ && j < best_j_));
+      if (!seeding && (low < best_ || (low == best_ && earlier))) {
         best_ = low;
         best_i_ = i;
         best_j_ = j;
@@ -412,53 +484,15 @@ class TableScan {
     for (int j = seed + 1; j <= last_; ++j) visit<true>(seed, j, row[j]);
   }
 
-  // Row i. Pairs with a marked column are visited with their exact
-  // penalty; the others, whose penalty is at least the Route's less what
-  // position i holds, only when the lower bound of their change
-  // (floor_low) leaves them a chance, and none of them when the floor of
-  // their block, or of the whole row, rules it out. Each block read whole
-  // gets its exact floor, and the row the least of its blocks' floors.
+  // Row i. On a marked row, or a marked block, every column is bounded
+  // with its exact penalty. Elsewhere the penalty is at least the Route's
+  // (a swap that touches no overloaded trip cannot lower the overload): a
+  // column is bounded with its exact penalty only when the lower bound of
+  // its change with the Route's penalty (floor_low) leaves it a chance, and
+  // none is when the floor of its block, or of the whole row, rules it out.
+  // Each block read whole gets its exact floor, and the row the least of
+  // its blocks' floors.
   void first_pass_row(int i) {
-    if (!zero_at_[i]) {
-      customer_row(i);
-      return;
-    }
-    const double* row = row_of(i);
-    const int floor_penalty = penalty_weight_ < 0 ? 0 : penalty_weight_ * (cache_.excess - held_at_[i]);
-    if (!(floor_low(floor_penalty, scratch_.row_floor[at(i)]) <= above_bound_)) {
-      if (any_marked_) visit_marked_columns(i, row);
-      return;
-    }
-    // Worked out with the bound at the row's start, which only falls: a
-    // limit above the one of the bound when used.
-    const double limit = limit_for(floor_penalty);
-    double* block_floor = scratch_.block_floor.data() + scratch_.block_start[at(i)];
-    const int* marked_before = scratch_.marked_before.data();
-    double least = kInfinity;
-    for (int from = i + 1; from <= last_; from += ScanScratch::kBlock, ++block_floor) {
-      const int to = std::min(from + ScanScratch::kBlock - 1, last_);
-      const bool some_marked = marked_before[to] != marked_before[from - 1];
-      if (!some_marked && *block_floor > limit) {
-        least = std::min(least, *block_floor);
-        continue;
-      }
-      double block_least = kInfinity;
-      for (int j = from; j <= to; ++j) {
-        const double change = row[j];
-        block_least = std::min(block_least, change);
-        if ((some_marked && marked_[j]) ||
-            (change <= limit && floor_low(floor_penalty, change) <= above_bound_))
-          visit(i, j, change);
-      }
-      *block_floor = block_least;
-      least = std::min(least, block_least);
-    }
-    scratch_.row_floor[at(i)] = least;
-  }
-
-  // Row i, which holds a customer. On a marked row, or a marked block,
-  // every column is bounded with its exact penalty; elsewhere as on any row.
-  void customer_row(int i) {
     const double* row = row_of(i);
     double* block_floor = scratch_.block_floor.data() + scratch_.block_start[at(i)];
     double least = kInfinity;
@@ -466,7 +500,7 @@ class TableScan {
       for (int from = i + 1; from <= last_; from += ScanScratch::kBlock, ++block_floor) {
         const int to = std::min(from + ScanScratch::kBlock - 1, last_);
         double block_least = kInfinity;
-        visit_hits(i, row, customer_hits(i, from, to, row, block_least));
+        visit_hits(i, row, row_hits(i, from, to, row, block_least));
         *block_floor = block_least;
         least = std::min(least, block_least);
       }
@@ -478,7 +512,7 @@ class TableScan {
       for (const auto& [first, end] : scratch_.marked_spans) {
         if (end <= i) continue;
         double ignored = kInfinity;
-        visit_hits(i, row, customer_hits(i, std::max(first, i + 1), end, row, ignored));
+        visit_hits(i, row, row_hits(i, std::max(first, i + 1), end, row, ignored));
       }
       return;
     }
@@ -488,7 +522,7 @@ class TableScan {
       const int to = std::min(from + ScanScratch::kBlock - 1, last_);
       double block_least = kInfinity;
       if (marked_before[to] != marked_before[from - 1]) {
-        visit_hits(i, row, customer_hits(i, from, to, row, block_least));
+        visit_hits(i, row, row_hits(i, from, to, row, block_least));
       } else if (*block_floor > limit) {
         least = std::min(least, *block_floor);
         continue;
@@ -503,14 +537,6 @@ class TableScan {
       least = std::min(least, block_least);
     }
     scratch_.row_floor[at(i)] = least;
-  }
-
-  // The pairs of row i (outside the marks) whose column is marked.
-  void visit_marked_columns(int i, const double* row) {
-    const int* marked_before = scratch_.marked_before.data();
-    if (marked_before[last_] == marked_before[i]) return;
-    for (int j = i + 1; j <= last_; ++j)
-      if (marked_[j]) visit(i, j, row[j]);
   }
 
   // The pairs left, in scan order, evaluated exactly.
@@ -552,7 +578,8 @@ class TableScan {
   const int* demand_at_;
   const int* load_at_;
   const int* trip_at_;
-  const int* held_at_;
+  const int* before_at_;
+  const int* previous_load_at_;
   const char* zero_at_;
   const char* marked_;
   int last_;  // the last interior position
@@ -598,9 +625,12 @@ void allocate_scratch(ScanScratch& scratch, int route_length, bool table) {
   scratch.demand_at.assign(length, 0);
   scratch.load_at.assign(length, 0);
   scratch.trip_at.assign(length, 0);
-  scratch.held_at.assign(length, 0);
+  scratch.before_at.assign(length, 0);
+  scratch.previous_load_at.assign(length, 0);
   scratch.zero_at.assign(length, 0);
   scratch.hits.assign(length, 0);
+  scratch.zeros.clear();
+  scratch.zeros.reserve(length);
   scratch.marked_spans.clear();
   scratch.marked_spans.reserve(length);
   scratch.marked_before.assign(length, 0);

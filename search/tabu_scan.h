@@ -61,11 +61,13 @@ struct ScanScratch {
   std::vector<int> demand_at;          // of its node (0 for a zero)
   std::vector<int> load_at;            // of its trip
   std::vector<int> trip_at;
-  std::vector<int> held_at;            // overload of the trips a swap of it touches besides the other position's
+  std::vector<int> before_at;          // demand of its trip's customers before it
+  std::vector<int> previous_load_at;   // of the trip before it, for a zero
   std::vector<char> zero_at;
   std::vector<char> overloaded;        // positions of overloaded trips and the zeros around them
   std::vector<int> marked_before;      // overloaded positions among 1..k
   std::vector<std::pair<int, int>> marked_spans;  // first and last position of each run of them
+  std::vector<int> zeros;              // the positions of zeros, in order
   std::vector<int> hits;               // columns of a row left to visit
   std::vector<int> changed;            // positions a scan finds changed
 };
