@@ -37,10 +37,20 @@ sanitize-test: deps
 	cmake --build build/sanitize -j $(JOBS)
 	cd build/sanitize && ctest --output-on-failure -j $(JOBS)
 
+# CVRPLIB instances for the table of speeds by size, when they are there
+# (make bench CVRPLIB=path/to/folder).
+CVRPLIB ?= ../shared/instances/cvrplib
+BENCH_SIZES = X-n101-k25 X-n502-k39 X-n1001-k43
+
 # Search speed of the incremental against the whole-Route evaluation, on a
-# plain Release build.
+# plain Release build; then the cached searches' speed by instance size.
 bench: deps
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DCVRP_TESTS=OFF
 	cmake --build build/bench -j $(JOBS) --target search_speed evaluation_bench
 	build/bench/bench/search_speed examples/cmt1
+	@files="$(foreach name,$(BENCH_SIZES),$(CVRPLIB)/$(name).vrp)"; \
+	if ls $$files > /dev/null 2>&1; then \
+	  echo "build/bench/bench/search_speed --table --round examples/cmt1 $$files"; \
+	  build/bench/bench/search_speed --table --round examples/cmt1 $$files; \
+	else echo "note: $(BENCH_SIZES) not all found in $(CVRPLIB): the table by size is skipped"; fi
 	build/bench/bench/evaluation_bench

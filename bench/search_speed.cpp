@@ -1,18 +1,33 @@
-// Moves (annealing) and iterations (tabu search) per second of the cached
-// evaluation against the whole-Route one, on one instance, from the same
-// start and generator state; each pair of runs must end identically.
+// Moves (annealing) and iterations (tabu search) per second of the searches,
+// in three forms:
 //
 //   search_speed [INSTANCE_FOLDER] [TABU_ITERATIONS]
+//       the program's instance (50 customers, .dat files): the cached
+//       evaluation against the whole-Route one, from the same start and
+//       generator state; each pair of runs must end identically.
+//   search_speed INSTANCE.vrp [--round] [--tabu N] [--check]
+//       a CVRPLIB instance with the program's settings for its size: the
+//       cached searches alone (the whole-Route evaluation of a large
+//       instance takes hours), N tabu iterations from the start; --check
+//       also runs the first schedule and the first tabu iterations over the
+//       whole Route and compares them.
+//   search_speed --table [--round] PATH...
+//       one line per instance (a folder of .dat files or a .vrp file): its
+//       size, the annealing's moves/s on schedules 200 to 229 (the cooler
+//       ones that fill most of a 30-second run, from where the first left
+//       the Route) and the tabu search's iterations/s over its first
+//       iterations from the start (40000 at 50 customers, 2,000,000 / n
+//       above, at least 2000), both cached.
 //
 // The searches' console output goes to a file in a scratch folder, as their
 // logs do; the figures are printed on standard error. Times are processor
-// seconds; the short runs (the first schedule, the tabu search to its first
-// restart) are timed at their fastest of several runs taken in turns.
-#include <unistd.h>
+// seconds; the short runs are timed at their fastest of several runs.
+#include <sys/resource.h>
 
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -21,6 +36,7 @@
 #include "driver/program_output.h"
 #include "driver/run.h"
 #include "model/clock.h"
+#include "model/cvrplib.h"
 #include "model/instance.h"
 #include "model/random.h"
 #include "model/route.h"
@@ -36,19 +52,45 @@ struct Start {
   RandomEngine engine;
 };
 
-// The program's own set-up: settings, instance, seed and initial Route.
+[[noreturn]] void fail(const std::string& message) {
+  std::fputs(message.c_str(), stderr);
+  if (message.empty() || message.back() != '\n') std::fputc('\n', stderr);
+  std::exit(2);
+}
+
+// The program's own set-up from an instance: settings for its size, seed and
+// initial Route.
+void start_from(Start& start) {
+  start.settings = program_settings(start.instance.customer_count);
+  if (!start_search(start.instance, start.settings, derived_values(start.settings, start.instance), start.state))
+    fail("no memory for the Routes");
+  start.engine = random_engine();
+}
+
+// The program's instance: a folder of .dat files.
 Start set_up(const std::filesystem::path& folder) {
   Start start;
-  start.settings = program_settings(kProgramCustomers);
   if (const auto failure = load_dat_instance(folder, kProgramCustomers, kProgramCapacity,
-                                             start.settings.penalty_weight, start.instance)) {
-    std::fputs(failure->c_str(), stderr);
-    std::exit(1);
-  }
-  if (!start_search(start.instance, start.settings, derived_values(start.settings, start.instance), start.state))
-    std::exit(1);
-  start.engine = random_engine();
+                                             program_settings(kProgramCustomers).penalty_weight, start.instance))
+    fail(*failure);
+  start_from(start);
   return start;
+}
+
+// A CVRPLIB file.
+Start set_up_cvrplib(const std::string& path, bool round) {
+  Start start;
+  if (const auto failure = read_cvrplib(path, round, start.instance)) fail(*failure);
+  start_from(start);
+  return start;
+}
+
+bool is_cvrplib(const std::string& path) {
+  return std::filesystem::path(path).extension() == ".vrp";
+}
+
+Start set_up_any(const std::string& path, bool round) {
+  return is_cvrplib(path) ? set_up_cvrplib(path, round) : set_up(std::filesystem::absolute(path));
 }
 
 // The program's output, which also keeps every swap the tabu search makes.
@@ -154,6 +196,29 @@ Outcome tabu(const Start& start, Evaluation evaluation, int iterations) {
   return outcome;
 }
 
+// Exactly `iterations` tabu iterations from the start (restarts included).
+Outcome tabu_iterations(const Start& start, Evaluation evaluation, int iterations) {
+  Outcome outcome{{}, {}, 0.0f, 0.0f, 0.0, {}};
+  outcome.trace.reserve(static_cast<std::size_t>(iterations));
+  random_engine() = start.engine;
+  iterations_made = &outcome.trace;
+  Settings settings = start.settings;
+  settings.time_limit = 1e9f;
+  settings.iteration_limit = iterations;
+  SearchState state = start.state;
+  TracingOutput output(outcome.trace);
+  set_clock_source(iteration_clock);
+  const std::clock_t from = processor_now();
+  tabu_search(start.instance, settings, state, output, evaluation);
+  outcome.seconds = seconds_between(from);
+  set_clock_source(steady_clock_ms);
+  outcome.current = state.current;
+  outcome.best = state.best;
+  outcome.fo = state.fo;
+  outcome.fomin = state.fomin;
+  return outcome;
+}
+
 // The runs with the shortest times of `runs` identical runs of each of two
 // searches, taken in turns: the machine's other work only ever adds time,
 // and a burst of it then slows both alike.
@@ -170,20 +235,45 @@ std::pair<Outcome, Outcome> fastest_of(int runs, First first, Second second) {
   return {std::move(best_first), std::move(best_second)};
 }
 
-}  // namespace
+template <typename Run>
+Outcome fastest_of(int runs, Run run) {
+  Outcome best = run();
+  for (int k = 1; k < runs; ++k) {
+    Outcome again = run();
+    if (again.seconds < best.seconds) best = std::move(again);
+  }
+  return best;
+}
 
-int main(int argc, char** argv) {
-  const std::filesystem::path folder = std::filesystem::absolute(argc > 1 ? argv[1] : "examples/cmt1");
-  const int tabu_iterations = argc > 2 ? std::atoi(argv[2]) : 20000;
-  const Start start = set_up(folder);
-
-  // The searches write their logs and console lines into a scratch folder.
+// The searches write their logs and console lines into a scratch folder.
+bool into_scratch() {
   const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "cvrp-search-speed";
   std::filesystem::create_directories(scratch);
   std::filesystem::current_path(scratch);
   std::fflush(stdout);
-  if (std::freopen("console.txt", "w", stdout) == nullptr) return 1;
+  if (std::freopen("console.txt", "w", stdout) == nullptr) return false;
   std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+  return true;
+}
+
+// The tabu iterations timed on an instance of `customers` customers when
+// none are given: about as many scans of all pairs at every size.
+int default_tabu_iterations(int customers) { return customers <= 50 ? 40000 : std::max(2000, 2'000'000 / customers); }
+
+// The cached annealing on the cooler schedules: moves/s, the faster of two runs.
+double annealing_speed(const Start& start) {
+  const Outcome first = anneal(start, Evaluation::incremental);
+  const RandomEngine after_first = random_engine();
+  long moves = 0;
+  const Outcome late =
+      fastest_of(2, [&] { return anneal_late(first, after_first, start, Evaluation::incremental, moves); });
+  return static_cast<double>(moves) / late.seconds;
+}
+
+// The program's instance: both evaluations, compared.
+int compare_on_folder(const std::filesystem::path& folder, int tabu_iterations) {
+  const Start start = set_up(folder);
+  if (!into_scratch()) return 1;
 
   bool identical = true;
   const int moves = 3'780'000;
@@ -228,4 +318,109 @@ int main(int argc, char** argv) {
   std::snprintf(title, sizeof title, "to the first restart after %d iterations", tabu_iterations);
   compare_tabu(title, tabu_iterations, 1);
   return identical ? 0 : 1;
+}
+
+// A CVRPLIB instance: the cached searches, and with `check` their first
+// stretches against the whole-Route evaluation.
+int measure_file(const std::string& path, bool round, int tabu_count, bool check) {
+  const Start start = set_up_cvrplib(path, round);
+  if (!into_scratch()) return 1;
+  const int customers = start.instance.customer_count;
+  if (tabu_count <= 0) tabu_count = default_tabu_iterations(customers);
+  std::fprintf(stderr, "%s%s: %d customers, Route of %zu positions\n", start.instance.name.c_str(),
+               round ? " (rounded)" : "", customers, start.state.current.size());
+
+  bool identical = true;
+  const int moves = 3'780'000;
+  const Outcome first = fastest_of(3, [&] { return anneal(start, Evaluation::incremental); });
+  const RandomEngine after_first = random_engine();
+  std::fprintf(stderr, "annealing, first schedule (%d moves): %8.3f s %12.0f moves/s\n", moves, first.seconds,
+               moves / first.seconds);
+  long late_moves = 0;
+  const Outcome late = anneal_late(first, after_first, start, Evaluation::incremental, late_moves);
+  std::fprintf(stderr, "annealing, schedules 200 to 229 (%ld moves): %8.3f s %12.0f moves/s\n", late_moves,
+               late.seconds, static_cast<double>(late_moves) / late.seconds);
+  const Outcome scans = fastest_of(2, [&] { return tabu_iterations(start, Evaluation::incremental, tabu_count); });
+  std::fprintf(stderr, "tabu search, %d iterations: %8.3f s %10.0f iterations/s\n", tabu_count, scans.seconds,
+               tabu_count / scans.seconds);
+  if (check) {
+    const Outcome whole = anneal(start, Evaluation::whole_route);
+    std::fprintf(stderr, "annealing, first schedule over the whole Route: end state %s\n",
+                 whole == first ? "identical" : "DIFFERENT");
+    const int checked = std::min(tabu_count, 20);
+    const Outcome w = tabu_iterations(start, Evaluation::whole_route, checked);
+    const Outcome c = tabu_iterations(start, Evaluation::incremental, checked);
+    const bool same = w == c && w.trace == c.trace;
+    std::fprintf(stderr, "tabu search, %d iterations over the whole Route: %s\n", checked,
+                 same ? "identical scans" : "DIFFERENT");
+    identical = whole == first && same;
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::fprintf(stderr, "peak resident memory of this process: %.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+  return identical ? 0 : 1;
+}
+
+// One line per instance: size, annealing moves/s, tabu iterations/s.
+int table(const std::vector<std::string>& paths, bool round) {
+  std::vector<Start> starts;
+  for (const std::string& path : paths) starts.push_back(set_up_any(path, round));
+  if (!into_scratch()) return 1;
+  std::fprintf(stderr, "%-20s %9s %6s %18s %18s %11s\n", "instance", "customers", "Route", "annealing moves/s",
+               "tabu iterations/s", "iterations");
+  for (std::size_t k = 0; k < starts.size(); ++k) {
+    const Start& start = starts[k];
+    const int customers = start.instance.customer_count;
+    const double moves_per_second = annealing_speed(start);
+    const int count = default_tabu_iterations(customers);
+    const Outcome scans = fastest_of(2, [&] { return tabu_iterations(start, Evaluation::incremental, count); });
+    const std::string name = std::filesystem::path(paths[k]).filename().string();
+    std::fprintf(stderr, "%-20s %9d %6zu %18.0f %18.0f %11d\n", name.c_str(), customers,
+                 start.state.current.size(), moves_per_second, count / scans.seconds, count);
+  }
+  return 0;
+}
+
+[[noreturn]] void usage() {
+  fail(
+      "usage: search_speed [INSTANCE_FOLDER] [TABU_ITERATIONS]\n"
+      "       search_speed INSTANCE.vrp [--round] [--tabu N] [--check]\n"
+      "       search_speed --table [--round] PATH...\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == "--table") {
+    bool round = false;
+    std::vector<std::string> paths;
+    for (std::size_t k = 1; k < args.size(); ++k) {
+      if (args[k] == "--round")
+        round = true;
+      else
+        paths.push_back(args[k]);
+    }
+    if (paths.empty()) usage();
+    return table(paths, round);
+  }
+  if (!args.empty() && is_cvrplib(args[0])) {
+    bool round = false;
+    bool check = false;
+    int tabu_count = 0;
+    for (std::size_t k = 1; k < args.size(); ++k) {
+      if (args[k] == "--round")
+        round = true;
+      else if (args[k] == "--check")
+        check = true;
+      else if (args[k] == "--tabu" && k + 1 < args.size())
+        tabu_count = std::atoi(args[++k].c_str());
+      else
+        usage();
+    }
+    return measure_file(args[0], round, tabu_count, check);
+  }
+  if (args.size() > 2) usage();
+  const std::filesystem::path folder = std::filesystem::absolute(args.empty() ? "examples/cmt1" : args[0]);
+  return compare_on_folder(folder, args.size() > 1 ? std::atoi(args[1].c_str()) : 20000);
 }

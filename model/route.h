@@ -45,8 +45,12 @@ void copy_route(int route_length, std::span<const int> source, std::span<int> de
 // distance minus fo, added in double in that order and rounded once to float.
 // objective_change_at takes the distance in double: the same additions, and
 // monotone in the distance, so bounds of a distance give bounds of the change.
+// objective_change_unrounded is that double sum before its rounding.
+inline double objective_change_unrounded(int penalty, double distance, float fo) {
+  return static_cast<double>(penalty) + distance + static_cast<double>(-fo);
+}
 inline float objective_change_at(int penalty, double distance, float fo) {
-  return static_cast<float>(static_cast<double>(penalty) + distance + static_cast<double>(-fo));
+  return static_cast<float>(objective_change_unrounded(penalty, distance, fo));
 }
 inline float objective_change(int penalty, float distance, float fo) {
   return objective_change_at(penalty, static_cast<double>(distance), fo);

@@ -1,8 +1,11 @@
 #include "model/swap_evaluation.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 #include "model/route.h"
 
@@ -37,6 +40,14 @@ double summation_gamma(int route_length) {
 // where |edges| (the sum of |edges| of the Route) is real + real_error with no
 // negative cell, and at most (L-1) * largest otherwise.
 void set_bound_coefficients(RouteCache& cache) {
+  if (cache.exact_sums) {
+    // No sum rounds: the approximate distances are the exact ones.
+    cache.bound_per_real = 0.0;
+    cache.bound_base = 0.0;
+    cache.bound_per_error = 0.0;
+    cache.drift = 0.0;
+    return;
+  }
   const double gamma = cache.gamma;
   const double largest = cache.largest_cell;
   const double forming = kForming * 16.0 * largest;
@@ -66,9 +77,11 @@ void sum_edges(RouteCache& cache) {
   double real = 0.0;
   for (int k = 1; k < length; ++k) real += static_cast<double>(cache.edge[at(k)]);
   cache.real = real;
-  // Double recursive summation of L-1 terms: within 2 * L * 2^-53 * sum of |terms|.
-  cache.real_error =
-      2.0 * static_cast<double>(length) * kDoubleRoundoff * static_cast<double>(length - 1) * cache.largest_cell;
+  // Double recursive summation of L-1 terms: within 2 * L * 2^-53 * sum of |terms|
+  // (and exact when the float sums are).
+  cache.real_error = cache.exact_sums ? 0.0
+                                      : 2.0 * static_cast<double>(length) * kDoubleRoundoff *
+                                            static_cast<double>(length - 1) * cache.largest_cell;
 }
 
 // The partial sums from the edges.
@@ -111,10 +124,31 @@ void describe_trips(RouteCache& cache, std::span<const int> route) {
   cache.prefix_valid = length;
 }
 
+// Whether every float sum of route_length - 1 cells is exact (see the
+// header): the cells are integer multiples of 2^lowest, where lowest is the
+// exponent of the lowest set bit of any non-zero cell, and (L-1) times the
+// largest |cell| is at most 2^(24 + lowest) (and within the float range).
+bool sums_are_exact(const DistanceMatrix& matrix, int route_length, double largest) {
+  int lowest = std::numeric_limits<int>::max();
+  for (const float cell : matrix.cells) {
+    // A float is its 24-bit significand times 2^(exponent field - 150) (the
+    // field 0 stands for 1 in subnormals, whose significand lacks the
+    // leading bit): its lowest set bit is the significand's, so placed.
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(cell) & 0x7fffffffu;
+    if (bits == 0) continue;
+    const auto field = static_cast<int>(bits >> 23);
+    const std::uint32_t significand = (bits & 0x7fffffu) | (field != 0 ? 0x800000u : 0u);
+    lowest = std::min(lowest, std::max(field, 1) - 150 + std::countr_zero(significand));
+  }
+  if (lowest == std::numeric_limits<int>::max()) return true;  // every cell 0
+  const double reach = static_cast<double>(route_length - 1) * largest;  // exact: below 2^53
+  return reach <= std::ldexp(1.0, 24 + lowest) && reach <= static_cast<double>(std::numeric_limits<float>::max());
+}
+
 // All the storage of the cache, for an instance and its Route length.
 void allocate_cache(RouteCache& cache, const DistanceMatrix& matrix, int route_length) {
-  cache.wide.assign(matrix.cells.size(), 0.0);
-  cache.wide_transposed.assign(matrix.cells.size(), 0.0);
+  cache.wide.clear();
+  if (matrix.cells.size() <= RouteCache::kWideCells) cache.wide.assign(matrix.cells.begin(), matrix.cells.end());
   cache.edge.assign(at(route_length + 3), 0.0f);
   cache.partial.assign(at(route_length), 0.0f);
   cache.trip_of.assign(at(route_length), 0);
@@ -123,29 +157,51 @@ void allocate_cache(RouteCache& cache, const DistanceMatrix& matrix, int route_l
   cache.trip_load.reserve(at(route_length));
 }
 
+// After a swap of i < j: the trips, loads and excess of the Route.
+[[gnu::always_inline]] inline void commit_trips(RouteCache& cache, std::span<const int> route, int i, int j) {
+  const int b = route[at(i)];
+  const int a = route[at(j)];
+  if (a == 0 || b == 0) {
+    describe_trips(cache, route);  // a trip boundary moved
+    return;
+  }
+  // Two customers: the trips keep their bounds and trade the difference of
+  // demand; the demand prefix from i on is stale.
+  const int shift = cache.demand[at(b)] - cache.demand[at(a)];
+  cache.prefix_valid = std::min(cache.prefix_valid, i);
+  const int ti = cache.trip_of[at(i)];
+  const int tj = cache.trip_of[at(j)];
+  if (ti == tj) return;
+  const int capacity = cache.vehicle_capacity;
+  int& load_i = cache.trip_load[at(ti)];
+  int& load_j = cache.trip_load[at(tj)];
+  cache.excess += over(load_i + shift, capacity) + over(load_j - shift, capacity) - over(load_i, capacity) -
+                  over(load_j, capacity);
+  load_i += shift;
+  load_j -= shift;
+}
+
 }  // namespace
 
 bool cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<const int> demand,
                    int route_length, int vehicle_capacity, std::span<const int> route) {
   if (!with_working_memory([&] { allocate_cache(cache, matrix, route_length); })) return false;
   cache.matrix = &matrix;
+  cache.cells = matrix.cells.data();
+  cache.cols = static_cast<std::size_t>(matrix.cols);
   cache.demand = demand;
   cache.route_length = route_length;
   cache.vehicle_capacity = vehicle_capacity;
-  const int size = matrix.cols;
   cache.largest_cell = 0.0;
   cache.non_negative = true;
-  for (int from = 0; from < matrix.rows; ++from)
-    for (int to = 0; to < size; ++to) {
-      const float cell = matrix.at(from, to);
-      cache.wide[at(from) * static_cast<std::size_t>(size) + at(to)] = static_cast<double>(cell);
-      cache.wide_transposed[at(to) * static_cast<std::size_t>(size) + at(from)] = static_cast<double>(cell);
-      cache.largest_cell = std::max(cache.largest_cell, std::fabs(static_cast<double>(cell)));
-      if (cell < 0.0f) cache.non_negative = false;
-    }
+  for (const float cell : matrix.cells) {
+    cache.largest_cell = std::max(cache.largest_cell, std::fabs(static_cast<double>(cell)));
+    if (cell < 0.0f) cache.non_negative = false;
+  }
   // Far below the float range the sums cannot overflow and the error bound
   // holds; instances with larger distances are evaluated exactly throughout.
   cache.intervals = cache.largest_cell * 8.0 * static_cast<double>(route_length) < 1e36;
+  cache.exact_sums = cache.intervals && sums_are_exact(matrix, route_length, cache.largest_cell);
   cache.gamma = summation_gamma(route_length);
   set_bound_coefficients(cache);
   cache_describe(cache, route);
@@ -213,8 +269,8 @@ int swapped_excess_moving_zero(const RouteCache& cache, std::span<const int> rou
 float swapped_distance(RouteCache& cache, std::span<const int> route, int i, int j) {
   assert(i < j);
   if (!cache.partial_fresh) sum_partials(cache);
-  const float* cells = cache.matrix->cells.data();
-  const auto cols = static_cast<std::size_t>(cache.matrix->cols);
+  const float* cells = cache.cells;
+  const std::size_t cols = cache.cols;
   const int* node = route.data();
   const float* edge = cache.edge.data();
   // The swapped Route from position i on: node[j], node[i+1..j-1], node[i],
@@ -248,6 +304,12 @@ void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int
   // Each swap's roundings add to the error: sum the edges anew before it
   // reaches the scale of the float summation bound.
   if (cache.real_error > cache.gamma * cache.largest_cell) sum_edges(cache);
+  if (cache.exact_sums) {
+    cache.distance = static_cast<float>(approximate);  // exactly: no sum rounds
+    cache.partial_fresh = false;
+    commit_trips(cache, route, i, j);
+    return;
+  }
   // The exact distance: the float sum of the edges, four at a time over the
   // +0 padding.
   const float* added = edge + 1;
@@ -263,25 +325,6 @@ void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int
   cache.distance = sum;
   cache.partial_fresh = false;
   update_error_bound(cache);
-
-  const int b = route[at(i)];
-  const int a = route[at(j)];
-  if (a == 0 || b == 0) {
-    describe_trips(cache, route);  // a trip boundary moved
-    return;
-  }
-  // Two customers: the trips keep their bounds and trade the difference of
-  // demand; the demand prefix from i on is stale.
-  const int shift = cache.demand[at(b)] - cache.demand[at(a)];
-  cache.prefix_valid = std::min(cache.prefix_valid, i);
-  const int ti = cache.trip_of[at(i)];
-  const int tj = cache.trip_of[at(j)];
-  if (ti == tj) return;
-  const int capacity = cache.vehicle_capacity;
-  int& load_i = cache.trip_load[at(ti)];
-  int& load_j = cache.trip_load[at(tj)];
-  cache.excess += over(load_i + shift, capacity) + over(load_j - shift, capacity) - over(load_i, capacity) -
-                  over(load_j, capacity);
-  load_i += shift;
-  load_j -= shift;
+  commit_trips(cache, route, i, j);
 }
+

@@ -16,6 +16,16 @@
 // can decide on the interval while the exact sums of its last move are still
 // being worked out.
 //
+// On many instances even that interval is not needed. When every cell is an
+// integer multiple of one power of two q (whole numbers, as CVRPLIB's rounded
+// distances are) and L-1 times the largest |cell| is at most 2^24 q, every
+// partial sum of every Route is a multiple of q no larger than 2^24 q: a
+// float holds it exactly, so no float addition of a Route's distance rounds
+// and neither does any double sum of its cells. The double sum of the edges
+// is then the exact float distance, and the change a swap makes to it, from
+// the few edges it touches, gives the exact distance of the swapped Route:
+// the cache's error bound is 0 and no float sum is ever needed.
+//
 // Capacity excess changes only in the trips a swap touches: loads come from
 // prefix sums of the demands along the Route and the positions of its zeros,
 // which gives the exact integer excess of the swapped Route in constant time.
@@ -23,6 +33,7 @@
 
 #include <cassert>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "model/instance.h"
@@ -36,12 +47,19 @@ enum class Evaluation { incremental, whole_route };
 struct RouteCache {
   // The instance, fixed for the lifetime of the cache.
   const DistanceMatrix* matrix = nullptr;
-  std::vector<double> wide;        // the cells widened to double, row-major
-  std::vector<double> wide_transposed;  // cell (i, j) at [j * cols + i]: columns read as rows
+  const float* cells = nullptr;   // matrix->cells.data(), row-major
+  std::size_t cols = 0;           // matrix->cols
+  // The cells widened to double, for a matrix of at most kWideCells cells
+  // (empty otherwise): read without a conversion where the matrix fits the
+  // processor's caches either way; a larger one is read as floats, half the
+  // memory.
+  static constexpr std::size_t kWideCells = 1 << 16;
+  std::vector<double> wide;
   std::span<const int> demand;
   int route_length = 0;
   int vehicle_capacity = 0;
   bool intervals = false;         // false when sums could overflow: evaluate exactly
+  bool exact_sums = false;        // every sum of a Route's cells is exact: error_bound is 0
   bool non_negative = false;      // no negative distance in the matrix
   double largest_cell = 0.0;      // largest |distance|
   double gamma = 0.0;             // gamma_L of float summation over a Route
@@ -107,6 +125,26 @@ inline int swapped_excess(const RouteCache& cache, std::span<const int> route, i
          over(lj - shift, capacity);
 }
 
+// A lower bound of swapped_excess, cheaper when a zero moves: the Route's
+// excess less the overload of every trip the swap touches (the trips on
+// either side of the moving zero and the trip it enters or leaves).
+inline int swapped_excess_floor(const RouteCache& cache, std::span<const int> route, int i, int j) {
+  using swap_detail::at;
+  using swap_detail::over;
+  if (cache.excess == 0) return 0;
+  const int a = route[at(i)];
+  const int b = route[at(j)];
+  if (a != 0 && b != 0) return swapped_excess(cache, route, i, j);
+  const int capacity = cache.vehicle_capacity;
+  const auto& load = cache.trip_load;
+  // The zero opens trip s (and closes s - 1); the other position lies in trip t.
+  const int s = cache.trip_of[at(a == 0 ? i : j)];
+  const int t = cache.trip_of[at(a == 0 ? j : i)];
+  const int held = over(load[at(s - 1)], capacity) + over(load[at(s)], capacity) +
+                   (t != s && t != s - 1 ? over(load[at(t)], capacity) : 0);
+  return cache.excess - held;
+}
+
 // The edges that swapping positions i < j removes from the Route and adds to
 // it, each summed in double (in pairs, so that few additions wait on one
 // another).
@@ -115,16 +153,23 @@ struct EdgeChange {
   double added;
 };
 
+// Read from the cells as `Cell`: float (the matrix itself) or double
+// (RouteCache::wide, when kept), the same values.
+template <class Cell = float>
 inline EdgeChange swapped_edges(const RouteCache& cache, std::span<const int> route, int i, int j) {
   assert(i < j);
-  const double* cells = cache.wide.data();
-  const auto cols = static_cast<std::size_t>(cache.matrix->cols);
+  const Cell* cells;
+  if constexpr (std::is_same_v<Cell, double>)
+    cells = cache.wide.data();
+  else
+    cells = cache.cells;
+  const std::size_t cols = cache.cols;
   const int a = route[swap_detail::at(i)];
   const int b = route[swap_detail::at(j)];
   const int before_a = route[swap_detail::at(i - 1)];
   const int after_b = route[swap_detail::at(j + 1)];
   const auto d = [cells, cols](int from, int to) {
-    return cells[static_cast<std::size_t>(from) * cols + static_cast<std::size_t>(to)];
+    return static_cast<double>(cells[static_cast<std::size_t>(from) * cols + static_cast<std::size_t>(to)]);
   };
   // The Route's own edges at i, i+1, j and j+1 are in cache.edge.
   const auto edge = [&cache](int k) { return static_cast<double>(cache.edge[swap_detail::at(k)]); };
@@ -140,7 +185,8 @@ inline EdgeChange swapped_edges(const RouteCache& cache, std::span<const int> ro
 
 // The distance after swapping positions i < j, approximated in double from the
 // sum of the Route's edges and the edges the swap changes; the exact float
-// distance lies within cache.error_bound of it.
+// distance lies within cache.error_bound of it (and is it, widened to double,
+// when cache.exact_sums).
 inline double approximate_swapped_distance(const RouteCache& cache, std::span<const int> route, int i, int j) {
   const EdgeChange change = swapped_edges(cache, route, i, j);
   return cache.real + (change.added - change.removed);
@@ -159,5 +205,6 @@ float swapped_distance(RouteCache& cache, std::span<const int> route, int i, int
 // The exact distance is the float sum of all the edges, position by
 // position: a fixed run of additions that depends on no earlier commit, so
 // that the processor can work out the sums of several accepted moves at
-// once. The partial sums are left stale until swapped_distance needs them.
+// once (with exact sums it is `approximate` itself, and no addition is
+// made). The partial sums are left stale until swapped_distance needs them.
 void cache_commit_swap(RouteCache& cache, std::span<const int> route, int i, int j, double approximate);

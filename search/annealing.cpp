@@ -150,7 +150,7 @@ CarriedBounds carried_bounds(double low, double high, const RouteCache& cache, d
           ((cache.real + cache.error_bound) - low) + slack, largest_penalty};
 }
 
-CarriedBounds carried_after(int penalty, double approximate, double error, double low_change, double high_change,
+[[gnu::always_inline]] inline CarriedBounds carried_after(int penalty, double approximate, double error, double low_change, double high_change,
                             const RouteCache& cache, double largest_penalty) {
   const double low = static_cast<double>(penalty) + (approximate - error);
   const double high = static_cast<double>(penalty) + (approximate + error);
@@ -158,6 +158,13 @@ CarriedBounds carried_after(int penalty, double approximate, double error, doubl
   const double margin = size * (1.0 / 2097152.0);  // 2^-21
   return carried_bounds(low - margin, high + margin, cache, largest_penalty);
 }
+
+// How the cache settles a move: from the change of the double sum of the
+// edges, which is the exact change when no sum of the instance rounds
+// (RouteCache::exact_sums); on bounds first, evaluating exactly from the
+// partial sums only what they leave open; or always from the partial sums,
+// when sums could overflow and give no bounds.
+enum class Sums { exact, bounded, unbounded };
 
 // One move through the cache: the same draws, the same decision and the same
 // change as the whole-Route evaluation. Makes the swap i < j when it is
@@ -167,7 +174,7 @@ CarriedBounds carried_after(int penalty, double approximate, double error, doubl
 // wait for the float sums: only the rare move they leave open needs the exact
 // change before it is decided. An accepted move's exact change is worked out
 // after the decision, and carried into fo.
-template <bool intervals>
+template <Sums sums, class Cell>
 bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int penalty_weight, float fo,
                  CarriedBounds& carried, float temperature, double wide_temperature, const MetropolisTable& table,
                  float& delta) {
@@ -178,12 +185,39 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
   double low = 0.0;
   double high = 0.0;
   const double error = cache.error_bound;
-  if constexpr (intervals) {
+  if constexpr (sums == Sums::exact) {
+    // The approximate distance is the exact one, so is the change of
+    // objective formed from it: the bounds are the change itself.
+    const EdgeChange edges = swapped_edges<Cell>(cache, route, i, j);
+    approximate = cache.real + (edges.added - edges.removed);
+    if (penalty_weight >= 0) {
+      // The change with a lower bound of the penalty (0 without overload):
+      // it often rejects the move before the exact excess is worked out.
+      const double floor =
+          objective_change_unrounded(penalty_weight * swapped_excess_floor(cache, route, i, j), approximate, fo);
+      if (floor >= 0.0) {
+        // The change is sure not to improve, so this move draws u.
+        step = random_step();
+        if (surely_rejected(floor, wide_temperature, step, table)) return false;
+      }
+    }
+    penalty = penalty_weight * swapped_excess(cache, route, i, j);
+    const float change = objective_change_at(penalty, approximate, fo);
+    assert(change == objective_change(penalty, swapped_distance(cache, route, i, j), fo));
+    if (!(change < 0.0f)) {
+      if (step < 0) step = random_step();
+      if (!metropolis_accepts_step(change, temperature, step, table)) return false;
+    }
+    swap_positions(i, j, route);
+    cache_commit_swap(cache, route, i, j, approximate);
+    delta = change;
+    return true;
+  } else if constexpr (sums == Sums::bounded) {
     // The bounds of the change before its rounding to float (see CarriedBounds).
     // The removed edges are known as soon as i and j are: joined to the
     // carried floor and ceiling first, they leave one addition after the
     // added ones.
-    const EdgeChange edges = swapped_edges(cache, route, i, j);
+    const EdgeChange edges = swapped_edges<Cell>(cache, route, i, j);
     const double floor = carried.floor - edges.removed;
     const double ceiling = carried.ceiling - edges.removed;
     approximate = cache.real + (edges.added - edges.removed);
@@ -215,12 +249,12 @@ bool cached_move(RouteCache& cache, std::span<int> route, int i, int j, int pena
     penalty = penalty_weight * swapped_excess(cache, route, i, j);
   }
   if (!decided && !accepts_exactly(cache, route, i, j, penalty, fo, temperature, step, table)) return false;
-  if constexpr (!intervals) approximate = approximate_swapped_distance(cache, route, i, j);
+  if constexpr (sums == Sums::unbounded) approximate = approximate_swapped_distance(cache, route, i, j);
   swap_positions(i, j, route);
   cache_commit_swap(cache, route, i, j, approximate);
   delta = objective_change(penalty, cache.distance, fo);
   const float carried_fo = fo + delta;
-  if constexpr (intervals)
+  if constexpr (sums == Sums::bounded)
     carried = carried_after(penalty, approximate, error, low, high, cache, carried.largest_penalty);
   else
     carried = CarriedBounds{static_cast<double>(carried_fo), static_cast<double>(carried_fo), 0.0, 0.0, 0.0};
@@ -285,10 +319,9 @@ void whole_route_level(Carried& carried, std::span<int> current, std::span<int> 
   }
 }
 
-// The same level through the cache (with intervals: when the instance's
-// sums are far from overflow). The loop works on copies of what it carries,
+// The same level through the cache, its moves settled as `sums` says. The loop works on copies of what it carries,
 // which the compiler can keep in registers.
-template <bool intervals>
+template <Sums sums, class Cell>
 [[gnu::noinline]] void cached_level(Carried& carried, RouteCache& cache, std::span<int> current, std::span<int> best,
                                     int moves, float temperature, int penalty_weight, const MetropolisTable& table,
                                     const DrawBound& bound, const Reporting& reporting) {
@@ -300,13 +333,18 @@ template <bool intervals>
     const auto [i, j] = draw_swap(current, interior);
     float delta = 0.0f;
     const bool ordered = i < j;
-    if (!cached_move<intervals>(cache, current, ordered ? i : j, ordered ? j : i, penalty_weight, fo, bounds,
+    if (!cached_move<sums, Cell>(cache, current, ordered ? i : j, ordered ? j : i, penalty_weight, fo, bounds,
                                 temperature, wide_temperature, table, delta))
       continue;
     fo = fo + delta;
-    assert(!intervals || (bounds.low <= static_cast<double>(fo) && static_cast<double>(fo) <= bounds.high));
-    // The bounds settle at once that most moves make no new best.
-    if (!(bounds.low < static_cast<double>(carried.fomin))) continue;
+    if constexpr (sums == Sums::exact) {
+      if (!(fo < carried.fomin)) continue;
+    } else {
+      assert(sums == Sums::unbounded ||
+             (bounds.low <= static_cast<double>(fo) && static_cast<double>(fo) <= bounds.high));
+      // The bounds settle at once that most moves make no new best.
+      if (!(bounds.low < static_cast<double>(carried.fomin))) continue;
+    }
     if (delta < 0.0f && fo < carried.fomin) {
       carried.fo = fo;
       carried.move_count += level_move + 1;
@@ -320,6 +358,29 @@ template <bool intervals>
   carried.fo = fo;
   carried.bounds = bounds;
   carried.move_count += moves;
+}
+
+// The level as the cache settles its moves, reading the cells as doubles
+// when it keeps them so.
+void cached_level(Carried& carried, RouteCache& cache, std::span<int> current, std::span<int> best, int moves,
+                  float temperature, int penalty_weight, const MetropolisTable& table, const DrawBound& bound,
+                  const Reporting& reporting) {
+  const bool wide = !cache.wide.empty();
+  if (cache.exact_sums && wide)
+    cached_level<Sums::exact, double>(carried, cache, current, best, moves, temperature, penalty_weight, table, bound,
+                                      reporting);
+  else if (cache.exact_sums)
+    cached_level<Sums::exact, float>(carried, cache, current, best, moves, temperature, penalty_weight, table, bound,
+                                     reporting);
+  else if (cache.intervals && wide)
+    cached_level<Sums::bounded, double>(carried, cache, current, best, moves, temperature, penalty_weight, table,
+                                        bound, reporting);
+  else if (cache.intervals)
+    cached_level<Sums::bounded, float>(carried, cache, current, best, moves, temperature, penalty_weight, table,
+                                       bound, reporting);
+  else
+    cached_level<Sums::unbounded, float>(carried, cache, current, best, moves, temperature, penalty_weight, table,
+                                         bound, reporting);
 }
 
 }  // namespace
@@ -367,12 +428,9 @@ SearchEnd simulated_annealing(const Instance& instance, const Settings& settings
       if (evaluation == Evaluation::whole_route)
         whole_route_level(carried, route, best, level_moves, temperature, matrix, penalty_weight,
                           instance.vehicle_capacity, demand, interior, reporting);
-      else if (cache.intervals)
-        cached_level<true>(carried, cache, route, best, level_moves, temperature, penalty_weight, table, interior,
-                           reporting);
       else
-        cached_level<false>(carried, cache, route, best, level_moves, temperature, penalty_weight, table, interior,
-                            reporting);
+        cached_level(carried, cache, route, best, level_moves, temperature, penalty_weight, table, interior,
+                     reporting);
       if (carried.stopped) break;
       temperature = temperature * settings.cooling_factor;
       going_on = !(budget > 0 && carried.move_count >= budget_end) &&

@@ -1,12 +1,15 @@
 // One full examination of the swap neighbourhood for the tabu search.
 #pragma once
 
+#include <cstddef>
 #include <span>
+#include <utility>
+#include <vector>
 
 #include "model/instance.h"
 #include "model/swap_evaluation.h"
-#include "search/tabu_memory.h"
 #include "search/tabu_list.h"
+#include "search/tabu_memory.h"
 
 // The change the scan returns when no swap is admissible: 2^31.
 inline constexpr float kNothingAdmissible = 2147483648.0f;
@@ -24,27 +27,65 @@ void best_admissible_swap(int& no1, int& no2, float& delta, int route_length, st
                           int vehicle_capacity, std::span<const int> demand, float fomin,
                           const TabuList& list);
 
-// A pair the cached scan could not rule out on its bounds alone.
-struct ScanCandidate {
-  int i;
-  int j;
-  int penalty;      // penalty_weight * capacity excess of the swapped Route
-  float low;        // lower bound of its change
-  bool aspiration;  // tabu, and only the exact change tells whether it is aspirated
+// What the cached scan keeps from one scan to the next, for the instance of
+// the cache it was prepared with; all its storage is allocated once.
+//
+// A swap of positions i < j changes the double sum of the Route's edges by
+// the cells it adds less the edges it removes: the pair's edge change, which
+// depends only on the entries at i-1..i+1 and j-1..j+1. The table keeps it
+// for every pair, so that a scan reads it instead of four cells scattered
+// over the matrix. A swap made on the Route changes it only in the rows and
+// columns of the positions next to the two exchanged: the next scan finds
+// the positions that differ from the Route the table describes and works
+// those rows and columns out again (the whole table after a restart, which
+// changes many positions). Each row, and each block of kBlock columns of
+// it, also keeps a lower bound of its edge changes, so that a scan can set
+// aside a whole row or block whose pairs cannot come near the best change
+// found; a bound is exact after its entries are worked out or read whole,
+// and is only ever lowered in between.
+struct ScanScratch {
+  // Each row's columns in blocks of kBlock, each with a floor of its own.
+  static constexpr int kBlock = 64;
+  int route_length = 0;
+  bool symmetric = false;              // cell (u, v) == cell (v, u) throughout
+  bool described = false;              // the table describes `route`
+  std::vector<int> route;              // the Route the table describes
+  std::vector<std::size_t> row_start;  // index in `change` of pair (i, i + 1)
+  std::vector<double> change;          // edge change of each pair i < j, row by row; +infinity for two zeros
+  std::vector<double> row_floor;       // at most every edge change of row i
+  std::vector<std::size_t> block_start;  // index in `block_floor` of the first block of row i
+  std::vector<double> block_floor;     // at most every edge change of the block
+  std::vector<double> removed;         // the two edges around each position, summed in double
+  std::vector<float> row_low;          // per row, the least lower bound of a pair left to evaluate exactly
+  // What a pair's penalty needs of each position, gathered once per scan.
+  std::vector<int> demand_at;          // of its node (0 for a zero)
+  std::vector<int> load_at;            // of its trip
+  std::vector<int> trip_at;
+  std::vector<int> before_at;          // demand of its trip's customers before it
+  std::vector<int> previous_load_at;   // of the trip before it, for a zero
+  std::vector<char> zero_at;
+  std::vector<char> overloaded;        // positions of overloaded trips and the zeros around them
+  std::vector<int> marked_before;      // overloaded positions among 1..k
+  std::vector<std::pair<int, int>> marked_spans;  // first and last position of each run of them
+  std::vector<int> zeros;              // the positions of zeros, in order
+  std::vector<int> hits;               // columns of a row left to visit
+  std::vector<int> changed;            // positions a scan finds changed
 };
 
-// Storage of the cached scan, reserved once so that a scan allocates nothing.
-struct ScanScratch {
-  std::vector<ScanCandidate> candidates;
-  std::vector<double> removed;  // cost of the two edges around each position
-};
-[[nodiscard]] bool scan_prepare(ScanScratch& scratch, int route_length);  // false: no storage
+// Sets up the storage for the instance and Route length of `cache` (whose
+// matrix the scans read); false when it cannot be had.
+[[nodiscard]] bool scan_prepare(ScanScratch& scratch, const RouteCache& cache);
 
 // The same choice as best_admissible_swap, bit for bit, through the cache of
-// the current Route and the pair counts of the tabu memory: every pair gets
-// bounds of its change in constant time, and only the pairs whose bounds
-// leave them a chance to be the best (or whose aspiration the bounds cannot
-// settle) are evaluated exactly.
+// the current Route, the pair table and the pair counts of the tabu memory.
+// Every pair's change has bounds from its edge change and its exact penalty
+// (or, away from the overloaded trips, a lower bound of it, which is the
+// Route's penalty: a swap that touches no overloaded trip cannot lower the
+// overload); rows and pairs whose lower bound is beyond the least upper
+// bound of a surely admissible pair are set aside, and only the pairs left
+// whose bounds leave them a chance to be the best (or whose aspiration the
+// bounds cannot settle) are evaluated exactly. With exact sums the bounds
+// are the exact changes and no pair needs more.
 void best_admissible_swap_cached(int& no1, int& no2, float& delta, RouteCache& cache,
                                  std::span<const int> route, float fo, int penalty_weight, float fomin,
                                  const TabuMemory& memory, ScanScratch& scratch);

@@ -32,7 +32,7 @@ SearchEnd tabu_search(const Instance& instance, const Settings& settings, Search
   if (!memory_prepare(memory, route_length) ||
       (cached && !(cache_prepare(cache, instance.matrix, instance.demand, route_length, instance.vehicle_capacity,
                                  current) &&
-                   scan_prepare(scratch, route_length))))
+                   scan_prepare(scratch, cache))))
     return SearchEnd::out_of_memory;
   const auto scan = [&] {
     if (cached)

@@ -141,11 +141,40 @@ TEST_F(EvaluationIdentity, AnnealingMakesTheSameMovesOverAWholeSchedule) {
   }
 }
 
-Result tabu(const Instance& instance, const Start& start, float seconds, Evaluation evaluation) {
+Settings tabu_settings(const Instance& instance, float seconds) {
   Settings settings = program_settings(instance.customer_count);
   settings.time_limit = seconds;
   settings.base_tenure = 40;
+  return settings;
+}
+
+Result tabu(const Instance& instance, const Start& start, const Settings& settings, Evaluation evaluation) {
   return run(instance, start, iteration_clock, "fo_BT.out", tabu_search, settings, evaluation);
+}
+
+Result tabu(const Instance& instance, const Start& start, float seconds, Evaluation evaluation) {
+  return tabu(instance, start, tabu_settings(instance, seconds), evaluation);
+}
+
+// The state a search left, for the next one to start from: its best Route.
+Start from_best(const Start& before, const Result& result) {
+  Start start{before.state, result.engine};
+  start.state.current = result.best;
+  start.state.best = result.best;
+  start.state.fo = start.state.fomin = std::bit_cast<float>(result.fomin_bits);
+  return start;
+}
+
+void expect_same_trace(const Result& whole, const Result& cached) {
+  ASSERT_EQ(whole.trace.size(), cached.trace.size());
+  for (std::size_t k = 0; k < whole.trace.size(); ++k) {
+    const SwapChoice& w = whole.trace[k];
+    const SwapChoice& c = cached.trace[k];
+    ASSERT_TRUE(w.no1 == c.no1 && w.no2 == c.no2 &&
+                std::bit_cast<std::uint32_t>(w.delta) == std::bit_cast<std::uint32_t>(c.delta))
+        << "iteration " << k + 1 << ": whole Route (" << w.no1 << ", " << w.no2 << ", " << w.delta
+        << "), cached (" << c.no1 << ", " << c.no2 << ", " << c.delta << ")";
+  }
 }
 
 TEST_F(EvaluationIdentity, TabuScansChooseTheSameSwapAtEveryIteration) {
@@ -160,16 +189,39 @@ TEST_F(EvaluationIdentity, TabuScansChooseTheSameSwapAtEveryIteration) {
     if (instance.name != "huge") {
       ASSERT_GE(whole.trace.size(), 20000u);
     }
-    ASSERT_EQ(whole.trace.size(), cached.trace.size());
-    for (std::size_t k = 0; k < whole.trace.size(); ++k) {
-      const SwapChoice& w = whole.trace[k];
-      const SwapChoice& c = cached.trace[k];
-      ASSERT_TRUE(w.no1 == c.no1 && w.no2 == c.no2 &&
-                  std::bit_cast<std::uint32_t>(w.delta) == std::bit_cast<std::uint32_t>(c.delta))
-          << "iteration " << k + 1 << ": whole Route (" << w.no1 << ", " << w.no2 << ", " << w.delta
-          << "), cached (" << c.no1 << ", " << c.no2 << ", " << c.delta << ")";
-    }
+    ASSERT_NO_FATAL_FAILURE(expect_same_trace(whole, cached));
     expect_same(whole, cached);
+  }
+}
+
+// Instances of 200 customers, where the scan's pair table has hundreds of
+// rows and the annealing's cells lie far apart: distances rounded (exact
+// sums) and not (bounded ones). A short annealing; then, from the end of a
+// stretch of tabu search, 16 tabu iterations that restart after four without
+// a new best, so that the table follows swaps and describes new Routes at
+// once.
+TEST_F(EvaluationIdentity, LargeInstancesMakeTheSameMovesAndScans) {
+  for (const bool rounded : {true, false}) {
+    auto random = testing_support::random_instance(200, 21, 30, false);
+    if (rounded)
+      for (float& cell : random.matrix.cells) cell = std::round(cell);
+    const Instance instance{rounded ? "large rounded" : "large", 200, 160, std::move(random.matrix),
+                            std::move(random.demand), std::nullopt};
+    SCOPED_TRACE(instance.name);
+    const Start start = initial(instance, 19000);
+    const Result whole = anneal(instance, start, 100, Evaluation::whole_route);
+    const Result cached = anneal(instance, start, 100, Evaluation::incremental);
+    expect_same(whole, cached);
+
+    Settings settings = tabu_settings(instance, 1000.0f);
+    settings.iteration_limit = 300;
+    const Start settled = from_best(start, tabu(instance, from_best(start, cached), settings, Evaluation::incremental));
+    settings.iteration_limit = 16;
+    settings.max_stall = 4;
+    const Result whole_tabu = tabu(instance, settled, settings, Evaluation::whole_route);
+    const Result cached_tabu = tabu(instance, settled, settings, Evaluation::incremental);
+    ASSERT_NO_FATAL_FAILURE(expect_same_trace(whole_tabu, cached_tabu));
+    expect_same(whole_tabu, cached_tabu);
   }
 }
 

@@ -1,8 +1,11 @@
 #include "search/tabu_list.h"
 
+#include "search/tabu_memory.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -142,6 +145,36 @@ TEST(TabuListLifetime, LongListIsReleasedWithoutDeepRecursion) {
         std::exit(0);
       },
       ::testing::ExitedWithCode(0), "");
+}
+
+// The memory's counts against the list itself, through appends of repeated
+// and reversed pairs, removals and trims, as its table grows past its first
+// size and pairs leave it: a pair is tabu exactly when the list holds it in
+// either order.
+TEST(TabuMemoryCounts, FollowTheList) {
+  constexpr int kPositions = 14;
+  TabuMemory memory;
+  ASSERT_TRUE(memory_prepare(memory, kPositions));
+  std::mt19937 engine(5);
+  const auto position = [&engine] { return 1 + static_cast<int>(engine() % (kPositions - 2)); };
+  std::size_t largest = 0;
+  for (int step = 0; step < 3000; ++step) {
+    const unsigned action = engine() % 16;
+    if (action == 0) {
+      memory_trim(memory);
+    } else if (action < 7) {
+      memory_remove_oldest(memory);
+    } else {
+      ASSERT_TRUE(memory_append(memory, position(), position()));
+    }
+    largest = std::max(largest, memory.held.size());
+    ASSERT_EQ(memory.length, tabu_length(memory.list));
+    for (int i = 0; i < kPositions; ++i)
+      for (int j = 0; j < kPositions; ++j)
+        ASSERT_EQ(memory_is_tabu(memory, i, j), tabu_contains(i, j, memory.list) || tabu_contains(j, i, memory.list))
+            << "step " << step << ", pair " << i << "," << j;
+  }
+  EXPECT_GT(largest, 16u);  // the table grew
 }
 
 }  // namespace

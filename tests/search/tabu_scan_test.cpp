@@ -1,9 +1,14 @@
-// The tabu neighbourhood scan on small hand-made instances, through the plain
-// whole-Route scan and the cached one.
+// The tabu neighbourhood scan on small hand-made instances and on random
+// ones, through the plain whole-Route scan and the cached one.
 #include "search/tabu_scan.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cmath>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -51,7 +56,7 @@ Choice scan(ScanInstance& instance, float fo, float fomin, const Pairs& tabu) {
   RouteCache cache;
   EXPECT_TRUE(cache_prepare(cache, instance.matrix, instance.demand, length, instance.capacity, instance.route));
   ScanScratch scratch;
-  EXPECT_TRUE(scan_prepare(scratch, length));
+  EXPECT_TRUE(scan_prepare(scratch, cache));
   Choice cached{kUntouched, kUntouched, 0.0f};
   best_admissible_swap_cached(cached.no1, cached.no2, cached.delta, cache, instance.route, fo,
                               kPenalty, fomin, memory, scratch);
@@ -160,6 +165,72 @@ TEST(TabuScanChoice, TiesGoToTheSmallestFirstThenSecondPosition) {
                            {{1, 3}, {1, 4}, {1, 5}, {2, 3}, {2, 4}, {2, 5}, {3, 4}, {3, 5}, {4, 5}});
   EXPECT_EQ(none.delta, 2147483648.0f);
   EXPECT_EQ(none.no1, kUntouched);
+}
+
+// The cached scan against the plain one while the Route changes under its
+// table: a swap between scans (the table follows the positions next to it)
+// and now and then a new Route (it is worked out whole), on instances whose
+// Routes are heavily overloaded, or never (large trucks), with rounded
+// distances (exact sums, many ties) or not, asymmetric ones, a negative
+// penalty weight; the tabu list holds recent swaps and random pairs, and
+// fomin is set so that some tabu pairs are aspirated.
+TEST(TabuScanChoice, MatchesThePlainScanAsTheRouteChanges) {
+  struct Case {
+    int n;
+    int max_demand;
+    int capacity;
+    bool asymmetric;
+    bool rounded;
+    int penalty;
+  };
+  const Case cases[] = {{60, 90, 160, false, true, 1000},  {60, 90, 160, false, false, 1000},
+                        {45, 60, 160, true, false, 1000},  {50, 30, 5000, false, true, 1000},
+                        {40, 90, 160, false, true, -3}};
+  unsigned seed = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(++seed);
+    auto random = testing_support::random_instance(c.n, seed, c.max_demand, c.asymmetric);
+    if (c.rounded)
+      for (float& cell : random.matrix.cells) cell = std::round(cell);
+    const int length = c.n + std::max(min_trucks(random.demand, c.n + 1, c.capacity), 1) + 1;
+    std::mt19937 engine(seed);
+    Route route(static_cast<std::size_t>(length), 0);
+    for (int k = 1; k <= c.n; ++k) route[static_cast<std::size_t>(k)] = k;
+    const auto shuffle = [&] { std::shuffle(route.begin() + 1, route.end() - 1, engine); };
+    shuffle();
+    RouteCache cache;
+    ScanScratch scratch;
+    TabuMemory memory;
+    ASSERT_TRUE(cache_prepare(cache, random.matrix, random.demand, length, c.capacity, route));
+    ASSERT_TRUE(scan_prepare(scratch, cache));
+    ASSERT_TRUE(memory_prepare(memory, length));
+    const auto position = [&] { return 1 + static_cast<int>(engine() % static_cast<unsigned>(length - 2)); };
+    for (int step = 0; step < 40; ++step) {
+      if (step % 13 == 12) {
+        shuffle();
+      } else {
+        const int i = position();
+        const int j = position();
+        swap_positions(i, j, route);
+        ASSERT_TRUE(memory_append(memory, i, j));
+      }
+      ASSERT_TRUE(memory_append(memory, position(), position()));
+      if (memory.length > 12) memory_remove_oldest(memory);
+      cache_describe(cache, route);
+      const float fo = objective_value(
+          c.penalty * capacity_excess(length, c.capacity, route, random.demand), route_distance(length, random.matrix, route));
+      const float fomin = fo + static_cast<float>(step % 3) * -15.0f;
+      Choice plain{kUntouched, kUntouched, 0.0f};
+      best_admissible_swap(plain.no1, plain.no2, plain.delta, length, route, fo, random.matrix, c.penalty, c.capacity,
+                           random.demand, fomin, memory.list);
+      Choice cached{kUntouched, kUntouched, 0.0f};
+      best_admissible_swap_cached(cached.no1, cached.no2, cached.delta, cache, route, fo, c.penalty, fomin, memory,
+                                  scratch);
+      ASSERT_EQ(cached.no1, plain.no1) << "step " << step;
+      ASSERT_EQ(cached.no2, plain.no2) << "step " << step;
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(cached.delta), std::bit_cast<std::uint32_t>(plain.delta)) << "step " << step;
+    }
+  }
 }
 
 }  // namespace

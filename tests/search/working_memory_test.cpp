@@ -37,7 +37,8 @@ TEST(WorkingMemory, EachStructureReportsStorageItCannotHave) {
   ScanScratch scratch;
   TabuMemory memory;
   EXPECT_FALSE(without_memory(1, [&] { return cache_prepare(cache, p.matrix, p.demand, length, 160, p.current); }));
-  EXPECT_FALSE(without_memory(1, [&] { return scan_prepare(scratch, length); }));
+  ASSERT_TRUE(cache_prepare(cache, p.matrix, p.demand, length, 160, p.current));
+  EXPECT_FALSE(without_memory(1, [&] { return scan_prepare(scratch, cache); }));
   EXPECT_FALSE(without_memory(1, [&] { return memory_prepare(memory, length); }));
   ASSERT_TRUE(memory_prepare(memory, length));
   EXPECT_FALSE(without_memory(1, [&] { return memory_append(memory, 1, 2); }));
