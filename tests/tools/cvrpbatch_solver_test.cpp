@@ -278,7 +278,7 @@ TEST(CvrpBatchSolverReal, RunsCvrpsolveAndCollectsRowsThatAgreeWithTheirSolution
   for (const char* file : {"X-n101-k25.vrp", "X-n101-k25.sol"})
     fs::copy_file(fs::path(CVRP_EXAMPLES_DIR) / "x-n101-k25" / file, file);
   const std::string args = "--searches annealing,hybrid --seeds 1-2 --moves 2000000 --iterations 200 --round "
-                           "--set vehicles=26 --out results X-n101-k25.vrp";
+                           "--set vehicles=+1 --out results X-n101-k25.vrp";
   const ToolOutcome run = batch("run " + args);
   ASSERT_EQ(run.status, 0) << run.errors << run.output;
   ASSERT_EQ(batch("collect results").status, 0);
@@ -289,7 +289,7 @@ TEST(CvrpBatchSolverReal, RunsCvrpsolveAndCollectsRowsThatAgreeWithTheirSolution
     EXPECT_EQ(row.at("status"), "ok");
     CvrplibSolution solution;
     ASSERT_FALSE(read_cvrplib_solution(
-        "results/X-n101-k25-" + row.at("search") + "-seed" + row.at("seed") + "-vehicles=26/solution.sol", solution));
+        "results/X-n101-k25-" + row.at("search") + "-seed" + row.at("seed") + "-vehicles=+1/solution.sol", solution));
     EXPECT_EQ(row.at("cost"), two_decimals(solution.cost));
     EXPECT_EQ(row.at("best_known"), "27591");
     const double gap = 100.0 * (number(row.at("cost")) - 27591.0) / 27591.0;
@@ -298,8 +298,8 @@ TEST(CvrpBatchSolverReal, RunsCvrpsolveAndCollectsRowsThatAgreeWithTheirSolution
     EXPECT_EQ(row.at("moves"), "2000000");
   }
   const std::string summary = read_file("results/summary.md");
-  EXPECT_TRUE(has(summary, "| annealing, vehicles=26 | 2 | 0 | 0 | 2 |")) << summary;
-  EXPECT_TRUE(has(summary, "| hybrid, vehicles=26 | 2 | 0 | 0 | 2 |")) << summary;
+  EXPECT_TRUE(has(summary, "| annealing, vehicles=+1 | 2 | 0 | 0 | 2 |")) << summary;
+  EXPECT_TRUE(has(summary, "| hybrid, vehicles=+1 | 2 | 0 | 0 | 2 |")) << summary;
   EXPECT_TRUE(read_file("results/profile.png").starts_with("\x89PNG\r\n"));
   EXPECT_TRUE(has(batch("run " + args).output, "0 ok, 0 failed, 4 skipped"));
 }

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "model/cvrplib.h"
+#include "search/settings.h"
 #include "report/cvrplib_solution.h"
 #include "tools/cvrpbatch/batch.h"
 
@@ -145,7 +146,9 @@ SweptSetting checked_set(const std::string& text) {
     // Digits, signs, points and exponents only: a value names run folders.
     if (value.empty() || value.find_first_not_of("0123456789.eE+-") != std::string::npos)
       throw Usage{"bad value '" + value + "' for " + option + " (a number)"};
-    if (rule->whole) {
+    if (name == "vehicles" && value.starts_with('+')) {
+      companion::whole_value(option, value.substr(1), 0, 100000);  // the fewest the demands need, plus N
+    } else if (rule->whole) {
       companion::whole_value(option, value, static_cast<long long>(rule->low), static_cast<long long>(rule->high));
     } else {
       const double number = companion::real_value(option, value, rule->low, rule->high);
@@ -189,10 +192,7 @@ SolverInstance checked_instance(const std::string& given, bool round,
   CvrplibFile file;
   refuse_on(read_cvrplib(instance.file.string(), round, read, &file));
   if (!file.has_capacity) throw Refused{given + ": no CAPACITY"};
-  long long demand = 0;
-  for (int customer = 1; customer <= read.customer_count; ++customer)
-    demand += read.demand[static_cast<std::size_t>(customer)];
-  instance.min_trucks = read.vehicle_capacity > 0 ? static_cast<int>((demand + read.vehicle_capacity - 1) / read.vehicle_capacity) : 0;
+  instance.min_trucks = derived_values(program_settings(read.customer_count), read).min_trucks;
   instance.identity = file_identity({{kInstanceFile, instance.file}});
 
   if (const auto named = best.find(instance.name); named != best.end()) {
@@ -259,7 +259,7 @@ SolverBatch checked_solver_batch(const BatchArguments& arguments) {
     for (const SweptSetting& set : batch.sets)
       if (set.rule->name == std::string_view("vehicles"))
         for (const std::string& value : set.values)
-          if (std::stoll(value) < instance.min_trucks)
+          if (!value.starts_with('+') && std::stoll(value) < instance.min_trucks)
             throw Refused{"--set vehicles=" + value + ": " + given + " needs at least " +
                           std::to_string(instance.min_trucks) + " trucks"};
     batch.instances.push_back(std::move(instance));
