@@ -294,11 +294,15 @@ plot::BandPlot instance_plot(const Collected& c, const std::string& instance) {
       runs.push_back(std::move(run));
       plot.end = std::max(plot.end, row.time_limit);
     }
-    if (runs.empty()) continue;
+    if (runs.empty()) {
+      if (made > 0) plot.absent.push_back({c.groups[g].label() + " (0 of " + counted(made, "run") + " feasible)", g});
+      continue;
+    }
     plot.bands.push_back(plot::median_band(c.groups[g].label() + " (" + std::to_string(runs.size()) + " of " +
                                                counted(made, "run") + " feasible): median final gap ",
                                            runs));
     plot.bands.back().label += percent(plot.bands.back().median.back());
+    plot.bands.back().colour = g;
   }
   return plot;
 }

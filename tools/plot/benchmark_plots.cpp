@@ -54,13 +54,18 @@ std::string band_command(const BandPlot& plot, bool whole) {
   std::string command = "plot \\\n";
   for (std::size_t k = 0; k < plot.bands.size(); ++k) {
     const std::string block = "$band" + std::to_string(k);
-    const std::string colour_spec = "lc rgb '" + colour(k) + "'";
-    command += "  " + block + " using " + x + ":" + y(2) + ":" + y(4) + " with filledcurves fc rgb '" + colour(k) +
+    const std::string colour_spec = "lc rgb '" + colour(plot.bands[k].colour) + "'";
+    command += "  " + block + " using " + x + ":" + y(2) + ":" + y(4) + " with filledcurves fc rgb '" +
+               colour(plot.bands[k].colour) +
                "' fs transparent solid 0.15 noborder notitle, \\\n";
     command += "  " + block + " using " + x + ":" + y(3) + " with lines lw " + width(k, plot.bands.size()) + " " +
                colour_spec + (whole ? " title " + gnuplot_text(plot.bands[k].label) : std::string(" notitle")) +
                ", \\\n";
   }
+  if (whole)
+    for (const KeyEntry& entry : plot.absent)
+      command += "  keyentry with lines dt 2 lw 2 lc rgb '" + colour(entry.colour) + "' title " +
+                 gnuplot_text(entry.label) + ", \\\n";
   command.resize(command.size() - 4);  // the last ", \\\n"
   return command + "\n";
 }

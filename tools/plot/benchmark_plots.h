@@ -23,15 +23,23 @@ struct Band {
   std::string label;
   std::vector<double> times;
   std::vector<double> low, median, high;
+  std::size_t colour = 0;  // its place in the palette, the same in every picture of a benchmark
 };
 Band median_band(std::string label, const std::vector<StepRun>& runs);
 
+// A key entry without a curve: a search none of whose runs gave a value.
+struct KeyEntry {
+  std::string label;
+  std::size_t colour = 0;
+};
+
 struct BandPlot {
   std::string title;
-  std::string value;       // what the values are, for the axis: "gap to the best known (%)"
+  std::string value;        // what the values are, for the axis: "gap to the best known (%)"
   std::string note;         // said of the whole run's panel
-  std::vector<Band> bands;  // each in a colour of its own
-  double end = 0.0;        // seconds: the curves are held to it
+  std::vector<Band> bands;  // each in its colour
+  std::vector<KeyEntry> absent;  // listed in the key, dashed, after the bands
+  double end = 0.0;         // seconds: the curves are held to it
 };
 
 // Two panels: the whole run on log scales (values below 0.01 drawn at
