@@ -175,13 +175,13 @@ Outcome anneal_late(const Outcome& first, const RandomEngine& engine, const Star
 const std::vector<SwapChoice>* iterations_made = nullptr;
 ClockTicks iteration_clock() { return static_cast<ClockTicks>(iterations_made->size()); }
 
-Outcome tabu(const Start& start, Evaluation evaluation, int iterations) {
+// A tabu search from the start with `settings`, its iterations traced (room
+// reserved for `expected` of them) and timed in processor time.
+Outcome traced_tabu(const Start& start, Evaluation evaluation, const Settings& settings, std::size_t expected) {
   Outcome outcome{{}, {}, 0.0f, 0.0f, 0.0, {}};
-  outcome.trace.reserve(static_cast<std::size_t>(iterations) + 100'000);
+  outcome.trace.reserve(expected);
   random_engine() = start.engine;
   iterations_made = &outcome.trace;
-  Settings settings = start.settings;
-  settings.time_limit = static_cast<float>(iterations) * 0.001f;
   SearchState state = start.state;
   TracingOutput output(outcome.trace);
   set_clock_source(iteration_clock);
@@ -196,27 +196,19 @@ Outcome tabu(const Start& start, Evaluation evaluation, int iterations) {
   return outcome;
 }
 
+// To the first restart after `iterations` iterations.
+Outcome tabu(const Start& start, Evaluation evaluation, int iterations) {
+  Settings settings = start.settings;
+  settings.time_limit = static_cast<float>(iterations) * 0.001f;
+  return traced_tabu(start, evaluation, settings, static_cast<std::size_t>(iterations) + 100'000);
+}
+
 // Exactly `iterations` tabu iterations from the start (restarts included).
 Outcome tabu_iterations(const Start& start, Evaluation evaluation, int iterations) {
-  Outcome outcome{{}, {}, 0.0f, 0.0f, 0.0, {}};
-  outcome.trace.reserve(static_cast<std::size_t>(iterations));
-  random_engine() = start.engine;
-  iterations_made = &outcome.trace;
   Settings settings = start.settings;
   settings.time_limit = 1e9f;
   settings.iteration_limit = iterations;
-  SearchState state = start.state;
-  TracingOutput output(outcome.trace);
-  set_clock_source(iteration_clock);
-  const std::clock_t from = processor_now();
-  tabu_search(start.instance, settings, state, output, evaluation);
-  outcome.seconds = seconds_between(from);
-  set_clock_source(steady_clock_ms);
-  outcome.current = state.current;
-  outcome.best = state.best;
-  outcome.fo = state.fo;
-  outcome.fomin = state.fomin;
-  return outcome;
+  return traced_tabu(start, evaluation, settings, static_cast<std::size_t>(iterations));
 }
 
 // The runs with the shortest times of `runs` identical runs of each of two
