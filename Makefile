@@ -39,7 +39,10 @@ sanitize-test: deps
 
 # CVRPLIB instances for the table of speeds by size, when they are there
 # (make bench CVRPLIB=path/to/folder).
+# The folder reaches the shell as an environment variable, never as text of
+# the recipe.
 CVRPLIB ?= ../shared/instances/cvrplib
+export CVRPLIB
 BENCH_SIZES = X-n101-k25 X-n502-k39 X-n1001-k43
 
 # Search speed of the incremental against the whole-Route evaluation, on a
@@ -48,9 +51,9 @@ bench: deps
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DCVRP_TESTS=OFF
 	cmake --build build/bench -j $(JOBS) --target search_speed evaluation_bench
 	build/bench/bench/search_speed examples/cmt1
-	@files="$(foreach name,$(BENCH_SIZES),$(CVRPLIB)/$(name).vrp)"; \
-	if ls $$files > /dev/null 2>&1; then \
-	  echo "build/bench/bench/search_speed --table --round examples/cmt1 $$files"; \
-	  build/bench/bench/search_speed --table --round examples/cmt1 $$files; \
-	else echo "note: $(BENCH_SIZES) not all found in $(CVRPLIB): the table by size is skipped"; fi
+	@set --; for name in $(BENCH_SIZES); do set -- "$$@" "$$CVRPLIB/$$name.vrp"; done; \
+	if ls "$$@" > /dev/null 2>&1; then \
+	  echo "build/bench/bench/search_speed --table --round examples/cmt1 $$*"; \
+	  build/bench/bench/search_speed --table --round examples/cmt1 "$$@"; \
+	else echo "note: $(BENCH_SIZES) not all found in $$CVRPLIB: the table by size is skipped"; fi
 	build/bench/bench/evaluation_bench

@@ -86,7 +86,7 @@ void run_search(int choice, RunState& run, ProgramOutput& output) {
     case SearchEnd::out_of_memory:
       stop_short_of(kWorkingShortage);
     case SearchEnd::out_of_tabu_memory:
-      stop_run("Faltando memoria ...\n");
+      stop_run(kTabuListShortage);
   }
 }
 

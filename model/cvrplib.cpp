@@ -469,15 +469,11 @@ std::optional<std::string> read_cvrplib(const std::string& path, bool round, Ins
   return parse_cvrplib(text, path, round, instance, file, limit);
 }
 
-namespace {
-
 std::string shortest(double value) {
   char text[32];
   const auto result = std::to_chars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
 }
-
-}  // namespace
 
 std::string cvrplib_text(const Instance& instance, const std::string& comment) {
   const int nodes = instance.customer_count + 1;

@@ -66,3 +66,6 @@ std::optional<std::string> read_cvrplib(const std::string& path, bool round, Ins
 // text that reads back as the same double), each node's demand (the depot's
 // as 0) and the depot, node i written as id i + 1.
 std::string cvrplib_text(const Instance& instance, const std::string& comment);
+
+// The shortest text that reads back as the same double.
+std::string shortest(double value);

@@ -53,6 +53,8 @@ struct Instance {
 inline constexpr const char* kVectorShortage = "Falta memoria para alocar o vetor de ponteiros";
 inline constexpr const char* kMatrixShortage = "Falta memoria para alocar a matriz de ponteiros";
 inline constexpr const char* kWorkingShortage = "Falta memoria para alocar as estruturas de trabalho";
+// The tabu list's shortage, printed as it stands (not through shortage_message).
+inline constexpr const char* kTabuListShortage = "Faltando memoria ...\n";
 
 // The message of storage that cannot be had: "\n ****** what ******\n" and
 // "... Saindo do sistema ...\n".

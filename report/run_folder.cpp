@@ -26,14 +26,6 @@ bool file_present(const fs::path& path) {
   return fs::exists(fs::symlink_status(path, ignored));
 }
 
-// The model's readers take any file they can open: a folder, a FIFO, a device
-// or a huge file is refused first, naming the file.
-template <class Load>
-Failure load_checked(const fs::path& path, Load load) {
-  if (Failure failure = check_text_file(path.string())) return failure;
-  return one_line(load(path.c_str()));
-}
-
 // A log that is absent leaves `present` false; one that is there must hold a record.
 Failure read_log(const fs::path& path, bool& present, std::vector<ProgressRecord>& records) {
   present = file_present(path);
@@ -82,8 +74,9 @@ Failure read_run_instance(const fs::path& folder, const RunSizes& sizes, Instanc
   instance.points.reset();
   const fs::path coordinates = folder / "coordenadas.dat";
   if (file_present(coordinates)) {
+    if (Failure failure = check_text_file(coordinates.string())) return failure;
     instance.points.emplace(static_cast<std::size_t>(nodes));
-    return load_checked(coordinates, [&](const char* path) { return load_coordinates(path, *instance.points); });
+    return one_line(load_coordinates(coordinates.c_str(), *instance.points));
   }
   return std::nullopt;
 }

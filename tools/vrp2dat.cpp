@@ -16,12 +16,13 @@
 // Nothing is written unless the whole input is valid: a refused file leaves
 // the output folder untouched, and the three files replace those of an
 // earlier conversion together or not at all (tools/common/output_files.h).
-#include <charconv>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "driver/run.h"
 #include "model/cvrplib.h"
 #include "tools/common/command_line.h"
 #include "tools/common/output_files.h"
@@ -34,8 +35,8 @@ using companion::Refused;
 using companion::refuse_on;
 
 // The program's fixed size: it reads nodes 0..50 and nothing beyond.
-constexpr int kCustomers = 50;
-constexpr int kCapacity = 160;
+constexpr int kCustomers = kProgramCustomers;
+constexpr int kCapacity = kProgramCapacity;
 
 const char* const kUsage = "usage: vrp2dat [--round] INPUT.vrp OUTPUT_FOLDER\n";
 
@@ -66,12 +67,6 @@ std::string demands_text(const Instance& instance) {
   std::string text;
   for (int i = 1; i <= instance.customer_count; ++i) append(text, "%d, %d\n", i, instance.demand[static_cast<std::size_t>(i)]);
   return text;
-}
-
-std::string shortest(double value) {
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
 }
 
 std::string coordinates_text(const std::vector<NodePoint>& points) {

@@ -27,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/run.h"
 #include "model/cvrplib.h"
 #include "tools/common/command_line.h"
 #include "tools/common/output_files.h"
@@ -35,9 +36,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The solver's fixed size.
-constexpr int kCustomers = 50;
-constexpr int kCapacity = 160;
+// The program's fixed size.
+constexpr int kCustomers = kProgramCustomers;
+constexpr int kCapacity = kProgramCapacity;
 constexpr int kGridSide = 1000;  // coordinates are integers 0..1000
 
 const char* const kUsage =

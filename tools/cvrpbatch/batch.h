@@ -14,10 +14,12 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "driver/run.h"
+#include "model/cvrplib.h"
 #include "report/cvrplib_solution.h"
 #include "report/progress_log_reader.h"
 #include "report/run_folder.h"
@@ -38,11 +40,12 @@ RunSizes run_sizes();
 // The search a menu choice runs, as the program's menu names it.
 std::string search_name(int choice);
 
-// The shortest text that reads back as the same double.
-std::string shortest(double value);
+// A line of results.csv: the fields joined by commas, each quoted when it
+// holds a comma, a quote or a line break.
+std::string csv_line(const std::vector<std::string>& fields);
 
-// A field of results.csv, quoted when it holds a comma, a quote or a line break.
-std::string csv_field(const std::string& text);
+// The gap of a cost to the best known cost, in percent.
+double gap_percent(double cost, double best_known);
 
 // "1 run", "2 runs".
 std::string counted(std::size_t count, const std::string& noun);
@@ -164,6 +167,9 @@ inline constexpr const char* kInstanceFile = "instance.vrp";
 inline constexpr const char* kSolutionFile = "solution.sol";
 inline constexpr const char* kLogFile = "progress.log";
 
+// cvrpsolve's searches, in the order the results list them.
+inline constexpr const char* kSearches[] = {"annealing", "tabu", "hybrid"};
+
 // cvrpsolve's summary as its run folder's console.txt holds it, read back
 // and checked against the run's .sol (read and checked against the
 // instance) and its log.
@@ -189,9 +195,6 @@ struct CollectArguments {
 // Gathers the run folders under RESULTS; returns the exit status.
 int collect(const CollectArguments& arguments);
 
-// collect on run folders of cvrpsolve's runs (`names` under `results`, sorted).
-int collect_solver_runs(const CollectArguments& arguments, const std::vector<std::string>& names);
-
 // The best known costs --best NAME=VALUE|NAME=FILE.sol gives, by instance
 // name (all before the last '='): the value as given and what it reads as.
 struct GivenBest {
@@ -199,6 +202,15 @@ struct GivenBest {
   BestKnown known;
 };
 std::map<std::string, GivenBest> given_best_costs(const std::vector<std::string>& arguments);
+
+// Sets the costs --best gave in `best_known`, with a note for each that
+// names no instance of the runs under `results`.
+void apply_given_best(const std::map<std::string, GivenBest>& given_best, const std::set<std::string>& instances,
+                      const std::string& results, std::map<std::string, double>& best_known);
+
+// collect on run folders of cvrpsolve's runs (`names` under `results`, sorted).
+int collect_solver_runs(const CollectArguments& arguments, const std::map<std::string, GivenBest>& given_best,
+                        const std::vector<std::string>& names);
 
 // Refuses runs of two different instances under one name: rows (with a
 // folder, an instance and its recorded instance_id) whose identities differ.

@@ -2,7 +2,6 @@
 // through the library, then results.csv, summary.md and one progress plot
 // per instance, written all together.
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -41,8 +40,6 @@ struct Row {
 const char* const kColumns =
     "instance,choice,status,objective,distance,overload,trucks_used,min_trucks,last_best_seconds,last_best_count,"
     "count_of,best_known,gap_percent,host,wall_seconds,message\n";
-
-double gap(double objective, double best) { return 100.0 * (objective - best) / best; }
 
 // The newest record of the run's last search to find a new best: the tabu
 // log's when the tabu search found one or ran alone (the hybrid's tabu log
@@ -113,14 +110,9 @@ std::string csv_row(const Row& row, const std::optional<double>& best) {
     fields.resize(fields.size() + 8);
   }
   fields.push_back(best ? shortest(*best) : "");
-  fields.push_back(best && row.ok ? fixed("%.2f", gap(row.report.objective, *best)) : "");
+  fields.push_back(best && row.ok ? fixed("%.2f", gap_percent(row.report.objective, *best)) : "");
   fields.insert(fields.end(), {row.host, row.wall_seconds, row.message});
-  std::string line;
-  for (const std::string& field : fields) {
-    if (!line.empty()) line += ',';
-    line += csv_field(field);
-  }
-  return line + "\n";
+  return csv_line(fields);
 }
 
 // A mean with its count, as "1.23% (4 instances)", or "-" for none.
@@ -164,9 +156,9 @@ std::string summary(const Collected& b, const std::string& results) {
       feasible += row.overload == 0 ? 1 : 0;
       const double lowest = b.batch_best.at(row.instance);
       best += row.report.objective == lowest ? 1 : 0;
-      if (lowest > 0.0) to_batch.add(gap(row.report.objective, lowest));
+      if (lowest > 0.0) to_batch.add(gap_percent(row.report.objective, lowest));
       if (const auto known = b.best_known.find(row.instance); known != b.best_known.end())
-        to_known.add(gap(row.report.objective, known->second));
+        to_known.add(gap_percent(row.report.objective, known->second));
     }
     if (runs == 0) continue;
     text += "| " + std::to_string(choice) + " " + search_name(choice) + " | " + std::to_string(runs) + " | " +
@@ -256,17 +248,31 @@ void drop_second_runs(const fs::path& results, std::vector<Row>& rows) {
 
 }  // namespace
 
-std::string shortest(double value) {
-  char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
+std::string csv_line(const std::vector<std::string>& fields) {
+  std::string line;
+  for (const std::string& field : fields) {
+    if (!line.empty()) line += ',';
+    if (field.find_first_of(",\"\r\n") == std::string::npos) {
+      line += field;
+      continue;
+    }
+    line += '"';
+    for (const char c : field) line += c == '"' ? std::string("\"\"") : std::string(1, c);
+    line += '"';
+  }
+  return line + "\n";
 }
 
-std::string csv_field(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
+double gap_percent(double cost, double best_known) { return 100.0 * (cost - best_known) / best_known; }
+
+void apply_given_best(const std::map<std::string, GivenBest>& given_best, const std::set<std::string>& instances,
+                      const std::string& results, std::map<std::string, double>& best_known) {
+  for (const auto& [name, given] : given_best) {
+    if (!instances.count(name))
+      std::fprintf(stderr, "cvrpbatch: note: --best %s: no run of that instance under %s\n", name.c_str(),
+                   results.c_str());
+    best_known[name] = given.known.cost;
+  }
 }
 
 std::optional<std::string> read_run_record(const fs::path& path, std::map<std::string, std::string>& values) {
@@ -302,8 +308,8 @@ fs::path plot_stem(const fs::path& results, std::string instance) {
 
 void write_collected(const fs::path& results, const std::string& csv, const std::string& summary,
                      const std::vector<Picture>& pictures) {
-  // The pictures' names are the instances': each is checked, with the
-  // tables, before anything is drawn.
+  // Every target, the tables' and the pictures', is checked before
+  // anything is drawn.
   const fs::path plots = results / "plots";
   std::vector<fs::path> targets{results / "results.csv", results / "summary.md"};
   for (const Picture& picture : pictures)
@@ -357,7 +363,7 @@ int collect(const CollectArguments& arguments) {
   if (!program_runs.empty() && !solver_runs.empty())
     throw Refused{arguments.results + " holds runs of the program (" + program_runs.front() + ", ...) and of cvrpsolve (" +
                   solver_runs.front() + ", ...): collect each kind from a folder of its own"};
-  if (!solver_runs.empty()) return collect_solver_runs(arguments, solver_runs);
+  if (!solver_runs.empty()) return collect_solver_runs(arguments, given_best, solver_runs);
   names = std::move(program_runs);
 
   Collected b;
@@ -378,12 +384,7 @@ int collect(const CollectArguments& arguments) {
     if (!fresh) lowest->second = std::min(lowest->second, row.report.objective);
   }
   b.instances.assign(instances.begin(), instances.end());
-  for (const auto& [name, given] : given_best) {
-    if (!instances.count(name))
-      std::fprintf(stderr, "cvrpbatch: note: --best %s: no run of that instance under %s\n", name.c_str(),
-                   arguments.results.c_str());
-    b.best_known[name] = given.known.cost;
-  }
+  apply_given_best(given_best, instances, arguments.results, b.best_known);
 
   std::string csv = kColumns;
   for (const Row& row : b.rows) {

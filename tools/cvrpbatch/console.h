@@ -1,6 +1,7 @@
-// One run of the program as a child process, and what is kept of its console:
-// a tabu search prints three lines per iteration (hundreds of MB in a run),
-// so only the start of the console and a bounded tail are held in memory.
+// One run of the program or of cvrpsolve as a child process, and what is
+// kept of its console: the program's tabu search prints three lines per
+// iteration (hundreds of MB in a run), so only the start of the console and
+// a bounded tail are held in memory.
 #pragma once
 
 #include <csignal>
@@ -41,7 +42,7 @@ class ConsoleCapture {
 
 // How a child ended.
 struct ChildEnd {
-  std::optional<std::string> failure;  // it could not be started: why
+  std::optional<std::string> failure;  // it could not be started or waited for: why
   int status = 0;                      // as waitpid gives it
   bool timed_out = false;              // ended at the time limit
   double seconds = 0.0;                // from its start until it ended

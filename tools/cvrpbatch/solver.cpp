@@ -12,6 +12,7 @@
 #include "search/settings.h"
 #include "report/cvrplib_solution.h"
 #include "tools/cvrpbatch/batch.h"
+#include "tools/cvrpsolve/solve.h"
 
 namespace batch {
 
@@ -21,7 +22,6 @@ using companion::Usage;
 namespace {
 
 constexpr unsigned kAnnealing = 1, kTabu = 2, kHybrid = 4;
-constexpr const char* kSearches[] = {"annealing", "tabu", "hybrid"};
 
 unsigned search_bit(const std::string& search) {
   return search == "annealing" ? kAnnealing : search == "tabu" ? kTabu : kHybrid;
@@ -339,10 +339,10 @@ std::string command_of(const std::vector<std::string>& words) {
 }
 
 Verdict judge_solver_run(const fs::path& folder, int status, bool round, const std::string& console) {
-  if (status != 0 && status != 3) return {"failed", "", ""};
+  if (status != 0 && status != solve::kOverloaded) return {"failed", "", ""};
   SolverOutcome outcome;
   if (auto failure = check_solver_run(folder, status, round, console, outcome)) return {"failed", *failure, ""};
-  if (status == 3) return {"infeasible", "", "overload " + std::to_string(outcome.overload)};
+  if (status == solve::kOverloaded) return {"infeasible", "", "overload " + std::to_string(outcome.overload)};
   return {"ok", "", "cost " + outcome.cost_text};
 }
 
@@ -428,7 +428,7 @@ std::optional<std::string> check_solver_run(const fs::path& folder, int exit_sta
   outcome.cost = std::strtod(outcome.cost_text.c_str(), &end);
   if (outcome.cost_text.empty() || *end != '\0') return name + ": cost " + outcome.cost_text + " is not a number";
   outcome.overload = std::atoi(outcome.summary["overload"].c_str());
-  if ((exit_status == 3) != (outcome.overload > 0))
+  if ((exit_status == solve::kOverloaded) != (outcome.overload > 0))
     return name + ": overload " + outcome.summary["overload"] + " with exit status " + std::to_string(exit_status);
 
   const std::string log = (folder / kLogFile).string();
@@ -437,7 +437,7 @@ std::optional<std::string> check_solver_run(const fs::path& folder, int exit_sta
   const std::string last = companion::fixed("%.2f", outcome.log.back().objective);
   if (last != outcome.cost_text)
     return log + ": the last record's objective " + last + " is not the summary's cost " + outcome.cost_text;
-  if (exit_status == 3) return std::nullopt;
+  if (exit_status == solve::kOverloaded) return std::nullopt;
 
   // A feasible run: its .sol checked against the instance it ran on.
   const std::string sol = (folder / kSolutionFile).string();

@@ -13,6 +13,7 @@
 #include "report/primal_integral.h"
 #include "report/text_file.h"
 #include "tools/cvrpbatch/batch.h"
+#include "tools/cvrpsolve/solve.h"
 #include "tools/plot/benchmark_plots.h"
 
 namespace batch {
@@ -37,17 +38,9 @@ struct SolverRow {
   std::size_t group = 0;               // index into the groups
 };
 
-constexpr const char* kSearchOrder[] = {"annealing", "tabu", "hybrid"};
-
 std::size_t search_rank(const std::string& search) {
-  return static_cast<std::size_t>(std::find(std::begin(kSearchOrder), std::end(kSearchOrder), search) -
-                                  std::begin(kSearchOrder));
-}
-
-std::string csv_line(const std::vector<std::string>& fields) {
-  std::string line;
-  for (const std::string& field : fields) line += (line.empty() ? "" : ",") + csv_field(field);
-  return line + "\n";
+  return static_cast<std::size_t>(std::find(std::begin(kSearches), std::end(kSearches), search) -
+                                  std::begin(kSearches));
 }
 
 // A value of run.txt, or "" when it has none.
@@ -56,8 +49,9 @@ std::string recorded(const std::map<std::string, std::string>& record, const cha
   return found == record.end() ? "" : found->second;
 }
 
-// The seconds of a value such as "12.34 s" or "30".
-std::optional<double> seconds_of(const std::string& text) {
+// The number a value of run.txt or of the summary starts with, such as
+// the seconds of "12.34 s".
+std::optional<double> number_of(const std::string& text) {
   char* end = nullptr;
   const double value = std::strtod(text.c_str(), &end);
   if (text.empty() || end == text.c_str() || !std::isfinite(value)) return std::nullopt;
@@ -73,14 +67,14 @@ SolverRow read_solver_row(const fs::path& results, const std::string& name) {
   row.instance = record["instance"];
   row.instance_id = record["instance_id"];
   row.search = record["search"];
-  if (const auto seed = seconds_of(record["seed"])) row.seed = static_cast<long long>(*seed);
+  if (const auto seed = number_of(record["seed"])) row.seed = static_cast<long long>(*seed);
   for (const auto& [key, value] : record)
     if (key.starts_with("set.")) row.settings.emplace_back(key.substr(4), value);
-  if (const auto best = seconds_of(record["best_known"]); best && *best > 0.0) row.best_known = best;
+  if (const auto best = number_of(record["best_known"]); best && *best > 0.0) row.best_known = best;
 
   if (unreadable) {
     row.message = *unreadable;
-  } else if (row.instance.empty() || search_rank(row.search) == std::size(kSearchOrder) || row.seed < 0) {
+  } else if (row.instance.empty() || search_rank(row.search) == std::size(kSearches) || row.seed < 0) {
     row.message = (folder / "run.txt").string() + ": no instance, search or seed";
   } else if (record["status"] != "ok" && record["status"] != "infeasible") {
     row.message = record["message"].empty() ? "recorded as failed" : record["message"];
@@ -88,13 +82,13 @@ SolverRow read_solver_row(const fs::path& results, const std::string& name) {
     std::string console;
     if (auto failure = read_text_file((folder / "console.txt").string(), console)) {
       row.message = *failure;
-    } else if (auto failure = check_solver_run(folder, record["status"] == "ok" ? 0 : 3, record["round"] == "yes",
+    } else if (auto failure = check_solver_run(folder, record["status"] == "ok" ? 0 : solve::kOverloaded, record["round"] == "yes",
                                                console, row.outcome)) {
       row.message = *failure;
     } else {
       row.status = record["status"];
-      const auto limit = seconds_of(record["time_limit"]);
-      const auto own = seconds_of(row.outcome.summary["time"]);
+      const auto limit = number_of(record["time_limit"]);
+      const auto own = number_of(row.outcome.summary["time"]);
       row.time_limit = limit ? *limit : own.value_or(0.0);
     }
   }
@@ -139,7 +133,8 @@ struct Stats {
 // Per group and instance: its runs and what they reached.
 struct Cell {
   int runs = 0, failed = 0, infeasible = 0;
-  Stats gaps, primals, costs;
+  int feasible = 0;
+  Stats gaps, primals;
   std::set<std::string> limits;
 };
 
@@ -184,7 +179,7 @@ std::string summary(const Collected& c, const std::string& results, bool profile
       if (found == c.cells.end()) continue;
       const Cell& cell = found->second;
       runs += cell.runs, failed += cell.failed, infeasible += cell.infeasible;
-      feasible += static_cast<int>(cell.costs.values.size());
+      feasible += cell.feasible;
       if (cell.gaps.empty()) continue;
       mean_gap.add(cell.gaps.mean());
       best_gap.add(cell.gaps.lowest());
@@ -230,7 +225,7 @@ std::string summary(const Collected& c, const std::string& results, bool profile
       const Stats& gaps = cell.gaps;
       text += "| " + instance + " | " + (known == c.best_known.end() ? "-" : shortest(known->second)) + " | " + limits +
               " | " + c.groups[g].label() + " | " + std::to_string(cell.runs) + " | " +
-              std::to_string(cell.costs.values.size()) + " | " + (gaps.empty() ? "-" : percent(gaps.mean())) + " | " +
+              std::to_string(cell.feasible) + " | " + (gaps.empty() ? "-" : percent(gaps.mean())) + " | " +
               (gaps.empty() ? "-" : percent(gaps.lowest())) + " | " +
               (gaps.values.size() < 2 ? "-" : fixed("%.2f", gaps.deviation())) + " | " +
               (cell.primals.empty() ? "-" : fixed("%.2f", cell.primals.mean())) + " |\n";
@@ -290,7 +285,7 @@ plot::BandPlot instance_plot(const Collected& c, const std::string& instance) {
       if (!row.gap) continue;
       plot::StepRun run;
       for (const ProgressRecord& record : row.outcome.log)
-        run.push_back({record.seconds, 100.0 * (record.objective - known) / known});
+        run.push_back({record.seconds, gap_percent(record.objective, known)});
       runs.push_back(std::move(run));
       plot.end = std::max(plot.end, row.time_limit);
     }
@@ -331,8 +326,8 @@ void drop_second_runs(const fs::path& results, std::vector<SolverRow>& rows) {
 
 }  // namespace
 
-int collect_solver_runs(const CollectArguments& arguments, const std::vector<std::string>& names) {
-  const std::map<std::string, GivenBest> given_best = given_best_costs(arguments.best);
+int collect_solver_runs(const CollectArguments& arguments, const std::map<std::string, GivenBest>& given_best,
+                        const std::vector<std::string>& names) {
   const fs::path results = arguments.results;
   Collected c;
   for (const std::string& name : names) c.rows.push_back(read_solver_row(results, name));
@@ -352,12 +347,7 @@ int collect_solver_runs(const CollectArguments& arguments, const std::vector<std
       known->second = std::min(known->second, *row.best_known);
     }
   }
-  for (const auto& [name, given] : given_best) {
-    if (!instances.count(name))
-      std::fprintf(stderr, "cvrpbatch: note: --best %s: no run of that instance under %s\n", name.c_str(),
-                   arguments.results.c_str());
-    c.best_known[name] = given.known.cost;
-  }
+  apply_given_best(given_best, instances, arguments.results, c.best_known);
   c.instances.assign(instances.begin(), instances.end());
   c.setting_names.assign(setting_names.begin(), setting_names.end());
 
@@ -380,10 +370,10 @@ int collect_solver_runs(const CollectArguments& arguments, const std::vector<std
     if (row.status == "failed") ++cell.failed;
     if (row.status == "infeasible") ++cell.infeasible;
     if (row.status != "ok") continue;
-    cell.costs.add(row.outcome.cost);
+    ++cell.feasible;
     const auto known = c.best_known.find(row.instance);
     if (known == c.best_known.end()) continue;
-    row.gap = 100.0 * (row.outcome.cost - known->second) / known->second;
+    row.gap = gap_percent(row.outcome.cost, known->second);
     cell.gaps.add(*row.gap);
     if (row.time_limit > 0.0) {
       row.primal = primal_integral(row.outcome.log, known->second, row.time_limit);

@@ -112,13 +112,16 @@ class SolveOutput : public SearchOutput {
   double shown_ = 0.0;
 };
 
+// A run ends at a time limit when one is given or no budget is: the
+// program's time limit by default.
+bool timed(const Request& request) { return request.time || (!request.moves && !request.iterations); }
+
 // The program's settings for the instance, with what the request changes.
 Settings settings_of(const Request& request, const Instance& instance) {
   Settings settings = program_settings(instance.customer_count);
   if (request.seed) settings.random_seed = *request.seed;
-  settings.time_limit = request.time                                    ? static_cast<float>(*request.time)
-                        : request.moves || request.iterations ? std::numeric_limits<float>::infinity()
-                                                                        : settings.time_limit;
+  if (request.time) settings.time_limit = static_cast<float>(*request.time);
+  if (!timed(request)) settings.time_limit = std::numeric_limits<float>::infinity();
   if (request.moves) settings.move_limit = *request.moves;
   if (request.iterations) settings.iteration_limit = *request.iterations;
   if (request.initial_temperature) settings.initial_temperature = *request.initial_temperature;
@@ -191,11 +194,10 @@ void check_outputs(const Request& request, const fs::path& sol, const std::optio
     throw Refused{sol.string() + " is the solution file beside the instance; give --sol FILE to write elsewhere"};
 }
 
-std::string limit_text(const Request& request) {
+std::string limit_text(const Request& request, const Settings& settings) {
   std::string text;
   const auto add = [&](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
-  if (request.time || (!request.moves && !request.iterations))
-    add(fixed("%g s", request.time ? *request.time : 30.0));
+  if (timed(request)) add(fixed("%g s", request.time ? *request.time : static_cast<double>(settings.time_limit)));
   if (request.moves) add(std::to_string(*request.moves) + " moves");
   if (request.iterations) add(std::to_string(*request.iterations) + " iterations");
   return text;
@@ -234,8 +236,7 @@ int solve(const Request& request) {
 
   for (const int signal : {SIGINT, SIGTERM}) std::signal(signal, on_stop);
   const std::optional<double> deadline =
-      request.time || (!request.moves && !request.iterations) ? std::optional(static_cast<double>(settings.time_limit))
-                                                              : std::nullopt;
+      timed(request) ? std::optional(static_cast<double>(settings.time_limit)) : std::nullopt;
   SolveOutput output(started, deadline, best_known, isatty(STDERR_FILENO) != 0);
   SearchEnd end = SearchEnd::finished;
   switch (request.method) {
@@ -278,7 +279,7 @@ int solve(const Request& request) {
                         ")\n";
   summary += "search: " + std::string(method_name(request.method)) + "\n";
   summary += "seed: " + std::to_string(settings.random_seed) + "\n";
-  summary += "limit: " + limit_text(request) + "\n";
+  summary += "limit: " + limit_text(request, settings) + "\n";
   summary += "cost: " + fixed("%.2f", static_cast<double>(cost)) + "\n";
   summary += "distance: " + fixed("%.2f", static_cast<double>(distance)) + "\n";
   summary += "overload: " + std::to_string(overload) + "\n";

@@ -2,7 +2,7 @@
 // on any CVRPLIB instance, with every setting given on the command line.
 //
 //   cvrpsolve INSTANCE.vrp [--search annealing|tabu|hybrid] [--seed N]
-//             [--time S | --moves N | --iterations N] [settings...] [--round]
+//             [--time S] [--moves N] [--iterations N] [settings...] [--round]
 //             [--sol FILE] [--log FILE] [--best VALUE|FILE.sol]
 #pragma once
 
@@ -15,10 +15,11 @@ namespace solve {
 
 enum class Method { annealing, tabu, hybrid };
 
-// Exit statuses besides 0 (a feasible best solution, written).
-inline constexpr int kRefused = 1;     // an input or output that cannot be used
-inline constexpr int kUsage = 2;       // a command line that cannot be used
-inline constexpr int kOverloaded = 3;  // the best solution found still overloads a truck: no .sol
+// The exit status when the best solution found still overloads a truck (no
+// .sol is written). Besides it: 0, a feasible best solution, written; 1 and
+// 2 from run_companion, an input or output or a command line that cannot be
+// used.
+inline constexpr int kOverloaded = 3;
 
 // A run as the command line asks for it. Settings left unset take the
 // program's values for the instance (program_settings, and the minimum

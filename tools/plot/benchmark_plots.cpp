@@ -54,12 +54,11 @@ std::string band_command(const BandPlot& plot, bool whole) {
   std::string command = "plot \\\n";
   for (std::size_t k = 0; k < plot.bands.size(); ++k) {
     const std::string block = "$band" + std::to_string(k);
-    const std::string colour_spec = "lc rgb '" + colour(plot.bands[k].colour) + "'";
-    command += "  " + block + " using " + x + ":" + y(2) + ":" + y(4) + " with filledcurves fc rgb '" +
-               colour(plot.bands[k].colour) +
-               "' fs transparent solid 0.15 noborder notitle, \\\n";
+    const std::string rgb = "rgb '" + colour(plot.bands[k].colour) + "'";
+    command += "  " + block + " using " + x + ":" + y(2) + ":" + y(4) + " with filledcurves fc " + rgb +
+               " fs transparent solid 0.15 noborder notitle, \\\n";
     command += "  " + block + " using " + x + ":" + y(3) + " with lines lw " + width(k, plot.bands.size()) + " " +
-               colour_spec + (whole ? " title " + gnuplot_text(plot.bands[k].label) : std::string(" notitle")) +
+               "lc " + rgb + (whole ? " title " + gnuplot_text(plot.bands[k].label) : std::string(" notitle")) +
                ", \\\n";
   }
   if (whole)
@@ -148,7 +147,7 @@ Failure draw_bands(const BandPlot& plot, const Pictures& pictures) {
   body += "set title 'Close-up: the end of the runs' font ',11'\n";
   body += "unset logscale x\nset xrange [0:" + number(end) + "]\nset mxtics default\n";
   body += "set xlabel 'seconds since the run started'\n";
-  body += "unset logscale y\nset yrange [" + number(std::min(lowest, 0.0)) + ":" + number(top) + "]\n";
+  body += "unset logscale y\nset yrange [" + number(lowest) + ":" + number(top) + "]\n";
   body += "set ytics autofreq\nset mytics default\nset ylabel " + gnuplot_text(plot.value) + "\n";
   body += "unset key\n";
   body += band_command(plot, false);
