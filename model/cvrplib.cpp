@@ -94,7 +94,6 @@ std::optional<Real> parse_real(std::string_view token) {
   if (token.empty()) return std::nullopt;
   const std::string text(token);
   char* end = nullptr;
-  errno = 0;
   const Real value = convert(text.c_str(), &end);
   // A token with an embedded NUL stops the conversion early and is refused here too.
   if (end != text.c_str() + text.size()) return std::nullopt;
@@ -231,17 +230,19 @@ std::size_t weight_count(Format format, std::size_t n) {
 }
 
 // Fills the file-ordered matrix `cells` (n x n) from the weights in `format`.
-void place_weights(Format format, std::size_t n, const std::vector<float>& weights, std::vector<float>& cells) {
+void place_weights(Format format, std::size_t n, const std::vector<float>& weights,
+                   const std::vector<std::size_t>& position, std::vector<float>& cells) {
   std::size_t k = 0;
+  const auto cell = [&](std::size_t i, std::size_t j) -> float& { return cells[position[i] * n + position[j]]; };
   const auto set = [&](std::size_t i, std::size_t j) {
-    cells[i * n + j] = weights[k];
-    cells[j * n + i] = weights[k];
+    cell(i, j) = weights[k];
+    cell(j, i) = weights[k];
     ++k;
   };
   switch (format) {
     case Format::full:
       for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = 0; j < n; ++j) cells[i * n + j] = weights[k++];
+        for (std::size_t j = 0; j < n; ++j) cell(i, j) = weights[k++];
       break;
     case Format::lower:
       for (std::size_t i = 1; i < n; ++i)
@@ -308,11 +309,15 @@ void check_file(const std::string& name, const RawFile& raw, bool round, const N
   const auto nodes = parse_integer(dimension->text);
   if (!nodes || *nodes < 2)
     throw Refused{located(name, dimension->line, "DIMENSION must be an integer of at least 2")};
-  if (*nodes > kMaxCvrplibNodes)
+  if (*nodes > kMaxCvrplibNodes) {
+    // In double: the square of any DIMENSION a file may give must not overflow.
+    char megabytes[64];
+    const double side = static_cast<double>(*nodes);
+    std::snprintf(megabytes, sizeof megabytes, "%.0f", std::floor(side * side * 4 / 1000000));
     throw Refused{located(name, dimension->line,
                           "DIMENSION " + std::to_string(*nodes) + ": more than " + std::to_string(kMaxCvrplibNodes) +
-                              " nodes (the distance matrix alone would take " +
-                              std::to_string(*nodes * *nodes * 4 / 1000000) + " MB)")};
+                              " nodes (the distance matrix alone would take " + megabytes + " MB)")};
+  }
   if (*nodes > limit.nodes)
     throw Refused{located(name, dimension->line,
                           "DIMENSION " + std::to_string(*nodes) + " gives " + std::to_string(*nodes - 1) +
@@ -427,13 +432,9 @@ void check_file(const std::string& name, const RawFile& raw, bool round, const N
         instance.matrix.cells[i * count + j] = static_cast<float>(distance);
       }
   } else {
-    std::vector<float> file_cells;
-    if (!with_working_memory([&] { file_cells.assign(count * count, 0.0f); }))
-      throw Refused{name + ": the " + std::to_string(count) + " x " + std::to_string(count) +
-                    " distance matrix does not fit in memory"};
-    place_weights(*format, count, raw.weights, file_cells);
-    for (std::size_t i = 0; i < count; ++i)
-      for (std::size_t j = 0; j < count; ++j) instance.matrix.cells[i * count + j] = file_cells[order[i] * count + order[j]];
+    std::vector<std::size_t> position(count);  // of each node of the file in the matrix
+    for (std::size_t k = 0; k < count; ++k) position[order[k]] = k;
+    place_weights(*format, count, raw.weights, position, instance.matrix.cells);
   }
 }
 

@@ -80,6 +80,8 @@ TEST(Cvrplib, RefusesWhatItCannotHonour) {
       {with("TYPE : CVRP", "TYPE : TSP"), "t.vrp:2: TYPE TSP is not supported"},
       {with("DEMAND_SECTION\n1 0\n2 5\n3 5\n", ""), "t.vrp: no DEMAND_SECTION"},
       {with("DIMENSION : 3", "DIMENSION : 20002"), "t.vrp:3: DIMENSION 20002: more than 10001 nodes"},
+      {with("DIMENSION : 3", "DIMENSION : 9000000000000000000"),  // its square overflows a 64-bit integer
+       "t.vrp:3: DIMENSION 9000000000000000000: more than 10001 nodes (the distance matrix alone would take "},
       {with("3 6 8", "3 6 8e300"), "t.vrp: distance between nodes 0 and 2 is too large for a float"},
       {with("2 5\n", "2 -5\n"), "t.vrp:12: demand must be an integer from 0"},
   };
