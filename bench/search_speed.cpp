@@ -26,7 +26,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -141,18 +140,22 @@ Outcome anneal_from(const Outcome& from, const Start& start, float initial, Eval
 Outcome anneal(const Start& start, Evaluation evaluation) {
   random_engine() = start.engine;
   const SearchState& s = start.state;
-  return anneal_from({s.current, s.best, s.fo, s.fomin, 0.0, {}}, start, 10000.0f, evaluation);
+  return anneal_from({s.current, s.best, s.fo, s.fomin, 0.0, {}}, start, start.settings.initial_temperature,
+                     evaluation);
 }
 
-// The moves of one schedule from `initial` (levels above 0.1, 10000 moves each).
-long schedule_moves(float initial) {
+// The moves of one schedule from `initial` (the levels above 0.1, as the
+// annealing cools them).
+long schedule_moves(const Settings& settings, float initial) {
   long moves = 0;
-  for (float temperature = initial; static_cast<double>(temperature) > 0.1; temperature *= 0.97f) moves += 10000;
+  for (float temperature = initial; static_cast<double>(temperature) > 0.1; temperature *= settings.cooling_factor)
+    moves += settings.moves_per_temperature;
   return moves;
 }
 
 // Thirty of the cooler schedules that fill most of a 30-second run (the k-th
-// schedule starts at 10000 / k), from the state the first schedule left.
+// schedule starts at the initial temperature / k), from the state the first
+// schedule left.
 Outcome anneal_late(const Outcome& first, const RandomEngine& engine, const Start& start, Evaluation evaluation,
                     long& moves) {
   Outcome outcome = first;
@@ -160,8 +163,8 @@ Outcome anneal_late(const Outcome& first, const RandomEngine& engine, const Star
   random_engine() = engine;
   moves = 0;
   for (int k = 200; k < 230; ++k) {
-    const float initial = 10000.0f / static_cast<float>(k);
-    moves += schedule_moves(initial);
+    const float initial = start.settings.initial_temperature / static_cast<float>(k);
+    moves += schedule_moves(start.settings, initial);
     const double before = outcome.seconds;
     outcome = anneal_from(outcome, start, initial, evaluation);
     outcome.seconds += before;
@@ -268,15 +271,15 @@ int compare_on_folder(const std::filesystem::path& folder, int tabu_iterations) 
   if (!into_scratch()) return 1;
 
   bool identical = true;
-  const int moves = 3'780'000;
+  const long moves = schedule_moves(start.settings, start.settings.initial_temperature);
   const auto [whole, cached] = fastest_of(
       7, [&] { return anneal(start, Evaluation::whole_route); }, [&] { return anneal(start, Evaluation::incremental); });
   const RandomEngine after_first = random_engine();
   identical = identical && whole == cached;
-  std::fprintf(stderr, "annealing, first schedule (%d moves), end state %s\n", moves,
+  std::fprintf(stderr, "annealing, first schedule (%ld moves), end state %s\n", moves,
                whole == cached ? "identical" : "DIFFERENT");
-  std::fprintf(stderr, "  whole Route: %8.3f s %12.0f moves/s\n", whole.seconds, moves / whole.seconds);
-  std::fprintf(stderr, "  cached:      %8.3f s %12.0f moves/s\n", cached.seconds, moves / cached.seconds);
+  std::fprintf(stderr, "  whole Route: %8.3f s %12.0f moves/s\n", whole.seconds, static_cast<double>(moves) / whole.seconds);
+  std::fprintf(stderr, "  cached:      %8.3f s %12.0f moves/s\n", cached.seconds, static_cast<double>(moves) / cached.seconds);
   std::fprintf(stderr, "  ratio:       %8.2f\n", whole.seconds / cached.seconds);
   {
     long moves = 0;
@@ -323,11 +326,11 @@ int measure_file(const std::string& path, bool round, int tabu_count, bool check
                round ? " (rounded)" : "", customers, start.state.current.size());
 
   bool identical = true;
-  const int moves = 3'780'000;
+  const long moves = schedule_moves(start.settings, start.settings.initial_temperature);
   const Outcome first = fastest_of(3, [&] { return anneal(start, Evaluation::incremental); });
   const RandomEngine after_first = random_engine();
-  std::fprintf(stderr, "annealing, first schedule (%d moves): %8.3f s %12.0f moves/s\n", moves, first.seconds,
-               moves / first.seconds);
+  std::fprintf(stderr, "annealing, first schedule (%ld moves): %8.3f s %12.0f moves/s\n", moves, first.seconds,
+               static_cast<double>(moves) / first.seconds);
   long late_moves = 0;
   const Outcome late = anneal_late(first, after_first, start, Evaluation::incremental, late_moves);
   std::fprintf(stderr, "annealing, schedules 200 to 229 (%ld moves): %8.3f s %12.0f moves/s\n", late_moves,

@@ -69,8 +69,9 @@ void free_vector(std::vector<int>& vector);
 void zero_matrix(DistanceMatrix& matrix);
 void free_matrix(DistanceMatrix& matrix);
 
-// Runs `allocate`; false when its storage cannot be had (the working
-// storage of a search: caches, tabu counts, scan storage, input text).
+// Runs `allocate`; false when its storage cannot be had: any storage whose
+// shortage the caller reports (the matrix and vectors, a search's caches,
+// tabu counts and scan storage, input text).
 template <class Allocate>
 [[nodiscard]] bool with_working_memory(Allocate allocate) {
   try {

@@ -5,8 +5,8 @@
 // base class is silent.
 //
 // Events come at a search's start and end, at every new best, and once per
-// tabu iteration; the moves themselves are never reported (an annealing run
-// makes tens of millions a second). Times are seconds since the run's start,
+// tabu iteration; the annealing's moves are never reported (a run makes tens
+// of millions a second). Times are seconds since the run's start,
 // read by the search from the run clock (model/clock.h) where its rules say.
 #pragma once
 

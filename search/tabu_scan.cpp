@@ -243,12 +243,14 @@ class TableScan {
   }
 
   // A lower bound of the change of a pair with edge change `change` whose
-  // penalty is at least `floor_penalty`, formed as visit forms its bound.
-  double floor_low(int floor_penalty, double change) const {
-    return static_cast<double>(floor_penalty) + ((real_ + change) - error_) + minus_fo_;
+  // penalty is at least `penalty`: objective_change_unrounded(penalty,
+  // (real + change) - E, fo), the same additions in the same order, before
+  // the rounding to float.
+  double low_of(int penalty, double change) const {
+    return static_cast<double>(penalty) + ((real_ + change) - error_) + minus_fo_;
   }
 
-  // The limit on edge changes past which floor_low is surely above the
+  // The limit on edge changes past which low_of is surely above the
   // bound: the edge change at which its double sum reaches the bound,
   // widened by 2^-44 of the sizes in it, far more than the roundings of both.
   double limit_for(int floor_penalty) const {
@@ -309,7 +311,6 @@ class TableScan {
       count += marked[at(k)];
       scratch_.marked_before[at(k)] = count;
     }
-    any_marked_ = count > 0;
   }
 
   // The capacity excess of the Route after the swap of i < j.
@@ -318,7 +319,7 @@ class TableScan {
     if (trip_at_[i] == trip_at_[j]) return cache_.excess;
     // Two customers of different trips: the trips trade their demands.
     const int capacity = cache_.vehicle_capacity;
-    const auto over = [capacity](int load) { return load > capacity ? load - capacity : 0; };
+    const auto over = [capacity](int load) { return swap_detail::over(load, capacity); };
     const int shift = demand_at_[j] - demand_at_[i];
     return cache_.excess - over(load_at_[i]) - over(load_at_[j]) + over(load_at_[i] + shift) +
            over(load_at_[j] - shift);
@@ -336,15 +337,9 @@ class TableScan {
     return zero_at_[i] ? zero_row_hits(i, from, to, row, least) : customer_row_hits(i, from, to, row, least);
   }
 
-  static int over_capacity(int load, int capacity) { return load > capacity ? load - capacity : 0; }
-
-  double low_of(int penalty, double change) const {
-    return static_cast<double>(penalty) + ((real_ + change) - error_) + minus_fo_;
-  }
-
   int customer_row_hits(int i, int from, int to, const double* row, double& least) const {
     const int capacity = cache_.vehicle_capacity;
-    const auto over = [capacity](int load) { return over_capacity(load, capacity); };
+    const auto over = [capacity](int load) { return swap_detail::over(load, capacity); };
     const int excess = cache_.excess;
     const int load = load_at_[i];
     const int demand = demand_at_[i];
@@ -436,13 +431,12 @@ class TableScan {
     if (change == kInfinity) return;  // two zeros
     const int penalty = penalty_weight_ * excess_after(i, j);
     assert(penalty == penalty_weight_ * swapped_excess(cache_, route_, i, j));
-    const double approximate = real_ + change;
-    // The lower bound is objective_change_at(penalty, approximate - E, fo),
-    // the float rounding of this double: a double above the float after the
+    // The lower bound is objective_change_at(penalty, real + change - E, fo),
+    // the float rounding of low_wide: a double above the float after the
     // bound rounds to a float above the bound.
-    const double low_wide = static_cast<double>(penalty) + (approximate - error_) + minus_fo_;
+    const double low_wide = low_of(penalty, change);
     if (low_wide > above_bound_) return;
-    const float low = objective_change_at(penalty, approximate - error_, fo_);
+    const float low = static_cast<float>(low_wide);
     if constexpr (exact) {
       // `low` is the pair's exact change.
       if (memory_is_tabu(memory_, i, j) && !(fo_wide_ + static_cast<double>(low) < fomin_wide_)) return;
@@ -457,7 +451,7 @@ class TableScan {
         found_ = true;
       }
     } else {
-      const float high = objective_change_at(penalty, approximate + error_, fo_);
+      const float high = objective_change_at(penalty, (real_ + change) + error_, fo_);
       bool aspiration = false;  // tabu, and only the exact change tells whether it is aspirated
       if (memory_is_tabu(memory_, i, j)) {
         if (!(fo_wide_ + static_cast<double>(low) < fomin_wide_)) return;  // surely not aspirated
@@ -488,7 +482,7 @@ class TableScan {
   // with its exact penalty. Elsewhere the penalty is at least the Route's
   // (a swap that touches no overloaded trip cannot lower the overload): a
   // column is bounded with its exact penalty only when the lower bound of
-  // its change with the Route's penalty (floor_low) leaves it a chance, and
+  // its change with the Route's penalty (low_of) leaves it a chance, and
   // none is when the floor of its block, or of the whole row, rules it out.
   // Each block read whole gets its exact floor, and the row the least of
   // its blocks' floors.
@@ -508,7 +502,7 @@ class TableScan {
       return;
     }
     const int floor_penalty = penalty_weight_ * cache_.excess;
-    if (!(floor_low(floor_penalty, scratch_.row_floor[at(i)]) <= above_bound_)) {
+    if (!(low_of(floor_penalty, scratch_.row_floor[at(i)]) <= above_bound_)) {
       for (const auto& [first, end] : scratch_.marked_spans) {
         if (end <= i) continue;
         double ignored = kInfinity;
@@ -530,7 +524,7 @@ class TableScan {
         for (int j = from; j <= to; ++j) {
           const double change = row[j];
           block_least = std::min(block_least, change);
-          if (change <= limit && floor_low(floor_penalty, change) <= above_bound_) visit(i, j, change);
+          if (change <= limit && low_of(floor_penalty, change) <= above_bound_) visit(i, j, change);
         }
       }
       *block_floor = block_least;
@@ -583,7 +577,6 @@ class TableScan {
   const char* zero_at_;
   const char* marked_;
   int last_;  // the last interior position
-  bool any_marked_ = false;
   float bound_ = kNothingAdmissible;
   double above_bound_ = 0.0;
   float best_ = kNothingAdmissible;

@@ -23,7 +23,8 @@ struct SwapChoice {
 // (measured from state.start_clock), after settings.iteration_limit
 // iterations (when it is not 0), or when the output's keep_searching says to
 // stop after an iteration. Every iteration and new best is reported to the
-// output. On entry fo == fomin and current == best; on return too. Both
-// evaluations make the same moves.
+// output. On entry fo == fomin and current == best; on a finished return
+// too (a stopped one may leave the iteration it was in). Both evaluations
+// make the same moves.
 SearchEnd tabu_search(const Instance& instance, const Settings& settings, SearchState& state, SearchOutput& output,
                       Evaluation evaluation = Evaluation::incremental);
