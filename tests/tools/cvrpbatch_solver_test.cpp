@@ -246,6 +246,8 @@ TEST_F(CvrpBatchSolver, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
       {"--searches tabu --seeds 1 --time 1 --set tenure" + rest + "alpha.vrp", 2, "expected NAME=VALUE"},
       {"--searches tabu --seeds 1 --time 1 --set tenure=5,-1" + rest + "alpha.vrp", 2, "bad value '-1' for --set tenure"},
       {"--searches hybrid --seeds 1 --time 1 --set cooling=1" + rest + "alpha.vrp", 2, "bad value '1' for --set cooling"},
+      // 1 as the search's float: cvrpsolve refuses it, so the batch does too.
+      {"--searches hybrid --seeds 1 --time 1 --set cooling=0.99999999999" + rest + "alpha.vrp", 2, "bad value"},
       {"--searches annealing --seeds 1 --time 1 --set tenure=5" + rest + "alpha.vrp", 2, "none of the searches"},
       {"--searches tabu --seeds 1 --moves 5" + rest + "alpha.vrp", 2, "--moves is the annealing's budget"},
       {"--searches hybrid --seeds 1 --moves 5" + rest + "alpha.vrp", 2, "hybrid runs need --time, or both"},

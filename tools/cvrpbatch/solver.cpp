@@ -11,6 +11,7 @@
 #include "model/cvrplib.h"
 #include "search/settings.h"
 #include "report/cvrplib_solution.h"
+#include "tools/common/solver_settings.h"
 #include "tools/cvrpbatch/batch.h"
 #include "tools/cvrpsolve/solve.h"
 
@@ -21,35 +22,24 @@ using companion::Usage;
 
 namespace {
 
-constexpr unsigned kAnnealing = 1, kTabu = 2, kHybrid = 4;
+using companion::SolverSetting;
+constexpr unsigned kAnnealing = companion::kAnnealingSearch, kTabu = companion::kTabuSearch,
+                   kHybrid = companion::kHybridSearch;
 
 unsigned search_bit(const std::string& search) {
   return search == "annealing" ? kAnnealing : search == "tabu" ? kTabu : kHybrid;
 }
 
-// The settings --set may sweep: cvrpsolve's options of the same names, with
-// the ranges cvrpsolve takes and the searches that use them.
-struct SettingRule {
-  const char* name;
-  bool whole;
-  double low, high;
-  unsigned searches;
-};
-constexpr SettingRule kSettings[] = {
-    {"initial-temperature", false, 1e-30, 1e30, kAnnealing | kHybrid},
-    {"cooling", false, 0.0, 1.0, kAnnealing | kHybrid},
-    {"moves-per-temperature", true, 1, INT_MAX, kAnnealing | kHybrid},
-    {"max-stall", true, 1, INT_MAX, kTabu | kHybrid},
-    {"tenure", true, 0, INT_MAX, kTabu | kHybrid},
-    {"flat-moves", true, 1, INT_MAX, kTabu | kHybrid},
-    {"tenure-step", true, 0, 1'000'000, kTabu | kHybrid},
-    {"hybrid-share", false, 0.0, 1.0, kHybrid},
-    {"penalty", true, 0, 1'000'000, kAnnealing | kTabu | kHybrid},
-    {"vehicles", true, 1, INT_MAX, kAnnealing | kTabu | kHybrid},
-};
+// The searches' bits.
+unsigned search_bits(const std::vector<std::string>& searches) {
+  unsigned bits = 0;
+  for (const std::string& search : searches) bits |= search_bit(search);
+  return bits;
+}
 
+// The settings --set may sweep are cvrpsolve's (tools/common/solver_settings.h).
 struct SweptSetting {
-  const SettingRule* rule;
+  const SolverSetting* rule;
   std::vector<std::string> values;  // as given, each checked
 };
 
@@ -135,9 +125,8 @@ SweptSetting checked_set(const std::string& text) {
   if (equals == std::string::npos || equals == 0 || equals + 1 == text.size())
     throw Usage{"--set " + text + ": expected NAME=VALUE,VALUE,..."};
   const std::string name = text.substr(0, equals);
-  const auto rule = std::find_if(std::begin(kSettings), std::end(kSettings),
-                                 [&](const SettingRule& r) { return name == r.name; });
-  if (rule == std::end(kSettings))
+  const SolverSetting* rule = companion::solver_setting(name);
+  if (rule == nullptr)
     throw Usage{"--set " + text + ": " + name + " is not a setting --set can sweep (cvrpbatch run --help lists them)"};
   SweptSetting set{rule, split(text.substr(equals + 1), ',')};
   const std::string option = "--set " + name;
@@ -146,15 +135,7 @@ SweptSetting checked_set(const std::string& text) {
     // Digits, signs, points and exponents only: a value names run folders.
     if (value.empty() || value.find_first_not_of("0123456789.eE+-") != std::string::npos)
       throw Usage{"bad value '" + value + "' for " + option + " (a number)"};
-    if (name == "vehicles" && value.starts_with('+')) {
-      companion::whole_value(option, value.substr(1), 0, 100000);  // the fewest the demands need, plus N
-    } else if (rule->whole) {
-      companion::whole_value(option, value, static_cast<long long>(rule->low), static_cast<long long>(rule->high));
-    } else {
-      const double number = companion::real_value(option, value, rule->low, rule->high);
-      if (name == "cooling" && !(number > 0.0 && number < 1.0))
-        throw Usage{"bad value '" + value + "' for " + option + " (a number above 0 and below 1)"};
-    }
+    companion::setting_value(*rule, option, value);
     if (std::find(set.values.begin(), set.values.begin() + static_cast<long>(i), value) != set.values.begin() + static_cast<long>(i))
       throw Usage{option + ": the value " + value + " is given twice"};
   }
@@ -163,8 +144,7 @@ SweptSetting checked_set(const std::string& text) {
 
 // Each search needs a limit; a budget no search takes is a mistake.
 void check_limits(const SolverBatch& batch) {
-  unsigned given = 0;
-  for (const std::string& search : batch.searches) given |= search_bit(search);
+  const unsigned given = search_bits(batch.searches);
   if (batch.moves && !(given & (kAnnealing | kHybrid)))
     throw Usage{"--moves is the annealing's budget: none of the searches takes it (tabu takes --iterations)"};
   if (batch.iterations && !(given & (kTabu | kHybrid)))
@@ -238,12 +218,11 @@ SolverBatch checked_solver_batch(const BatchArguments& arguments) {
     batch.iterations = arguments.iterations;
   }
   check_limits(batch);
+  const unsigned given = search_bits(batch.searches);
   for (const std::string& text : arguments.sets) {
     SweptSetting set = checked_set(text);
     for (const SweptSetting& earlier : batch.sets)
       if (earlier.rule == set.rule) throw Usage{"--set " + std::string(set.rule->name) + " is given twice"};
-    unsigned given = 0;
-    for (const std::string& search : batch.searches) given |= search_bit(search);
     if (!(set.rule->searches & given))
       throw Usage{"--set " + text + ": none of the searches " + *arguments.searches + " uses " + set.rule->name};
     batch.sets.push_back(std::move(set));
@@ -310,12 +289,20 @@ std::string run_name(const SolverRun& run) {
   return name;
 }
 
+// The limits a run of the search gets, as cvrpsolve's options (without
+// "--") and their values: the time, and the budgets the search takes.
+std::vector<std::pair<std::string, std::string>> limits_of(const SolverBatch& batch, const std::string& search) {
+  std::vector<std::pair<std::string, std::string>> limits;
+  if (batch.time) limits.emplace_back("time", *batch.time);
+  if (batch.moves && search != "tabu") limits.emplace_back("moves", *batch.moves);
+  if (batch.iterations && search != "annealing") limits.emplace_back("iterations", *batch.iterations);
+  return limits;
+}
+
 std::string limit_text(const SolverBatch& batch, const std::string& search) {
   std::string text;
-  const auto add = [&](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
-  if (batch.time) add(*batch.time + " s");
-  if (batch.moves && search != "tabu") add(*batch.moves + " moves");
-  if (batch.iterations && search != "annealing") add(*batch.iterations + " iterations");
+  for (const auto& [option, value] : limits_of(batch, search))
+    text += (text.empty() ? "" : ", ") + value + (option == "time" ? " s" : " " + option);
   return text;
 }
 
@@ -323,9 +310,7 @@ std::string limit_text(const SolverBatch& batch, const std::string& search) {
 std::vector<std::string> solver_arguments(const SolverBatch& batch, const SolverRun& run) {
   std::vector<std::string> words{batch.solver.string(), kInstanceFile, "--search", run.search,
                                  "--seed", std::to_string(run.seed)};
-  if (batch.time) words.insert(words.end(), {"--time", *batch.time});
-  if (batch.moves && run.search != "tabu") words.insert(words.end(), {"--moves", *batch.moves});
-  if (batch.iterations && run.search != "annealing") words.insert(words.end(), {"--iterations", *batch.iterations});
+  for (const auto& [option, value] : limits_of(batch, run.search)) words.insert(words.end(), {"--" + option, value});
   if (batch.round) words.push_back("--round");
   for (const auto& [setting, value] : run.settings) words.insert(words.end(), {"--" + setting, value});
   words.insert(words.end(), {"--sol", kSolutionFile, "--log", kLogFile});
@@ -387,9 +372,7 @@ void print_solver_jobs(const SolverBatch& batch) {
   const std::string self = shell_word(own_path().string());
   for (const SolverRun& run : solver_runs(batch)) {
     std::string line = self + " run --searches " + run.search + " --seeds " + std::to_string(run.seed);
-    if (batch.time) line += " --time " + shell_word(*batch.time);
-    if (batch.moves && run.search != "tabu") line += " --moves " + shell_word(*batch.moves);
-    if (batch.iterations && run.search != "annealing") line += " --iterations " + shell_word(*batch.iterations);
+    for (const auto& [option, value] : limits_of(batch, run.search)) line += " --" + option + " " + shell_word(value);
     if (batch.round) line += " --round";
     for (const auto& [setting, value] : run.settings) line += " --set " + shell_word(setting + "=" + value);
     if (run.instance->best_given)

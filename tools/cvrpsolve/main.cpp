@@ -5,6 +5,7 @@
 
 #include "search/settings.h"
 #include "tools/common/command_line.h"
+#include "tools/common/solver_settings.h"
 #include "tools/cvrpsolve/solve.h"
 
 namespace {
@@ -83,6 +84,16 @@ int whole(std::string_view option, const std::string& text, long long low, long 
   return static_cast<int>(whole_value(option, text, low, high));
 }
 
+// The option --NAME of a setting.
+bool setting_option(CommandLine& args, std::string_view name, std::string& value) {
+  return args.option("--" + std::string(name), value);
+}
+
+// The value of setting NAME, checked as its table entry says.
+double setting(std::string_view name, const std::string& value) {
+  return companion::setting_value(*companion::solver_setting(name), "--" + std::string(name), value);
+}
+
 solve::Method method_named(const std::string& text) {
   for (const solve::Method method : {solve::Method::annealing, solve::Method::tabu, solve::Method::hybrid})
     if (text == solve::method_name(method)) return method;
@@ -107,30 +118,27 @@ solve::Request parse(int argc, char** argv) {
       request.moves = whole_value("--moves", value, 1, 1'000'000'000'000'000LL);
     } else if (args.option("--iterations", value)) {
       request.iterations = whole("--iterations", value, 1);
-    } else if (args.option("--initial-temperature", value)) {
-      request.initial_temperature = static_cast<float>(real_value("--initial-temperature", value, 1e-30, 1e30));
-    } else if (args.option("--cooling", value)) {
-      request.cooling = static_cast<float>(real_value("--cooling", value, 0.0, 1.0));
-      if (!(*request.cooling > 0.0f && *request.cooling < 1.0f))
-        throw Usage{"bad value '" + value + "' for --cooling (a number above 0 and below 1)"};
-    } else if (args.option("--moves-per-temperature", value)) {
-      request.moves_per_temperature = whole("--moves-per-temperature", value, 1);
-    } else if (args.option("--max-stall", value)) {
-      request.max_stall = whole("--max-stall", value, 1);
-    } else if (args.option("--tenure", value)) {
-      request.tenure = whole("--tenure", value, 0);
-    } else if (args.option("--flat-moves", value)) {
-      request.flat_moves = whole("--flat-moves", value, 1);
-    } else if (args.option("--tenure-step", value)) {
-      request.tenure_step = whole("--tenure-step", value, 0, 1'000'000);
-    } else if (args.option("--hybrid-share", value)) {
-      request.hybrid_share = real_value("--hybrid-share", value, 0.0, 1.0);
-    } else if (args.option("--penalty", value)) {
-      request.penalty = whole("--penalty", value, 0, 1'000'000);
-    } else if (args.option("--vehicles", value)) {
+    } else if (setting_option(args, "initial-temperature", value)) {
+      request.initial_temperature = static_cast<float>(setting("initial-temperature", value));
+    } else if (setting_option(args, "cooling", value)) {
+      request.cooling = static_cast<float>(setting("cooling", value));
+    } else if (setting_option(args, "moves-per-temperature", value)) {
+      request.moves_per_temperature = static_cast<int>(setting("moves-per-temperature", value));
+    } else if (setting_option(args, "max-stall", value)) {
+      request.max_stall = static_cast<int>(setting("max-stall", value));
+    } else if (setting_option(args, "tenure", value)) {
+      request.tenure = static_cast<int>(setting("tenure", value));
+    } else if (setting_option(args, "flat-moves", value)) {
+      request.flat_moves = static_cast<int>(setting("flat-moves", value));
+    } else if (setting_option(args, "tenure-step", value)) {
+      request.tenure_step = static_cast<int>(setting("tenure-step", value));
+    } else if (setting_option(args, "hybrid-share", value)) {
+      request.hybrid_share = setting("hybrid-share", value);
+    } else if (setting_option(args, "penalty", value)) {
+      request.penalty = static_cast<int>(setting("penalty", value));
+    } else if (setting_option(args, "vehicles", value)) {
       request.vehicles_above_minimum = value.starts_with('+');
-      request.vehicles = request.vehicles_above_minimum ? whole("--vehicles", value.substr(1), 0, 100000)
-                                                        : whole("--vehicles", value, 1);
+      request.vehicles = static_cast<int>(setting("vehicles", value));
     } else if (args.option("--sol", value)) {
       request.sol = value;
     } else if (args.option("--log", value)) {
