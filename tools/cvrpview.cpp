@@ -139,7 +139,7 @@ void view(const Options& options) {
 
   companion::OutputSet outputs;
   plot::WorkFolder work;
-  refuse_on(work.open(out, "cvrpview"));
+  refuse_on(plot::open_work_folder(work, out, "cvrpview"));
   refuse_on(outputs.add(out / "solucao.sol", cvrplib_solution_text(routes, static_cast<double>(checked.distance))));
   refuse_on(plot::draw_route_map(route_map(instance, report, checked),
                                  {work, "rotas", outputs, out / "rotas.svg", out / "rotas.png"}));

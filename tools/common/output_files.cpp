@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -160,6 +161,19 @@ Failure write_file(const fs::path& target, std::string_view bytes) {
   OutputSet set;
   if (Failure failure = set.add(target, bytes)) return failure;
   return set.commit();
+}
+
+TemporaryFolder::~TemporaryFolder() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+bool TemporaryFolder::make(const fs::path& folder, const std::string& name) {
+  std::string pattern = (folder / (name + "XXXXXX")).string();
+  if (mkdtemp(pattern.data()) == nullptr) return false;
+  path_ = pattern;
+  return true;
 }
 
 }  // namespace companion

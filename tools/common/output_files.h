@@ -60,4 +60,24 @@ class OutputSet {
 // A set of one file.
 Failure write_file(const std::filesystem::path& target, std::string_view bytes);
 
+// A folder of the program's own, removed with whatever is in it when it goes
+// out of scope, unless kept.
+class TemporaryFolder {
+ public:
+  TemporaryFolder() = default;
+  ~TemporaryFolder();
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+  // Makes FOLDER/NAMEXXXXXX under a unique name (mkdtemp: only its owner may
+  // enter it); false, with errno set, when it cannot.
+  bool make(const std::filesystem::path& folder, const std::string& name);
+  const std::filesystem::path& path() const { return path_; }
+  // It stays where it is (or where it was moved).
+  void keep() { path_.clear(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
 }  // namespace companion

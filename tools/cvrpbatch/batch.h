@@ -95,12 +95,13 @@ struct Batch {
   std::vector<InstanceFolder> instances;
 };
 
-// Checks every argument (no path with a control character, the instance
-// files readable and read by the program's own readers, the choices, the
-// folder names, RESULTS creatable and writable, each run folder already there
-// a run of the same instance, the program executable, the time limit)
-// without writing anything; throws Refused on the first problem.
-Batch checked_batch(const BatchArguments& arguments);
+// The program's runs: every argument checked (no path with a control
+// character, the instance files readable and read by the program's own
+// readers, the choices, the folder names, RESULTS creatable and writable,
+// each run folder already there a run of the same instance, the program
+// executable, the time limit) without writing anything (throws Usage or
+// Refused on the first problem), then made or printed as jobs.
+int program_batch(const BatchArguments& arguments, bool jobs);
 
 // What run.txt records of a run, in order.
 using Record = std::vector<std::pair<std::string, std::string>>;
@@ -138,12 +139,6 @@ bool done_run(const std::filesystem::path& target, const PlannedRun& run);
 // failed; infeasible runs do not fail). Throws Refused when RESULTS cannot be
 // made.
 int run_planned(const std::filesystem::path& results, const std::vector<PlannedRun>& runs, int timeout);
-
-// The program's runs of a checked batch.
-std::vector<PlannedRun> program_runs(const Batch& batch);
-
-// Prints one shell command per run of the batch.
-void print_jobs(const Batch& batch);
 
 // Shared by the two kinds of batch.
 std::filesystem::path absolute_path(const std::string& given);

@@ -322,7 +322,7 @@ void write_collected(const fs::path& results, const std::string& csv, const std:
 
   companion::OutputSet outputs;
   plot::WorkFolder work;
-  refuse_on(work.open(results, "cvrpbatch"));
+  refuse_on(plot::open_work_folder(work, results, "cvrpbatch"));
   refuse_on(outputs.add(results / "results.csv", csv));
   refuse_on(outputs.add(results / "summary.md", summary));
   for (std::size_t i = 0; i < pictures.size(); ++i) {

@@ -263,12 +263,7 @@ int main(int argc, char** argv) {
     CommandLine args(argc, argv, 2);
     if (subcommand == "collect") return batch::collect(collect_arguments(args));
     const batch::BatchArguments arguments = batch_arguments(args);
-    if (arguments.searches) return batch::solver_batch(arguments, subcommand == "jobs");
-    const batch::Batch checked = batch::checked_batch(arguments);
-    if (subcommand == "jobs") {
-      batch::print_jobs(checked);
-      return 0;
-    }
-    return batch::run_planned(checked.results, batch::program_runs(checked), checked.timeout);
+    const bool jobs = subcommand == "jobs";
+    return arguments.searches ? batch::solver_batch(arguments, jobs) : batch::program_batch(arguments, jobs);
   });
 }

@@ -241,23 +241,6 @@ std::string host_name() {
   return name;
 }
 
-// A folder removed with its content when it goes out of scope, unless kept.
-class TemporaryFolder {
- public:
-  explicit TemporaryFolder(fs::path path) : path_(std::move(path)) {}
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-  const fs::path& path() const { return path_; }
-  void keep() { path_.clear(); }
-
- private:
-  fs::path path_;
-};
-
 // An instance file copied into a run folder; a file that cannot be copied
 // stops the batch with a message naming it.
 void copy_input(const fs::path& from, const fs::path& to) {
@@ -280,10 +263,9 @@ Outcome run_one(const fs::path& results, const PlannedRun& run, int timeout, con
                 run.name.c_str());
     return Outcome::skipped;
   }
-  std::string pattern = (results / ("." + run.name + ".XXXXXX")).string();
-  if (mkdtemp(pattern.data()) == nullptr)
+  companion::TemporaryFolder folder;
+  if (!folder.make(results, "." + run.name + "."))
     throw Refused{"cannot make a folder in " + results.string() + ": " + std::strerror(errno)};
-  TemporaryFolder folder(pattern);
   // mkdtemp makes the folder private; a run folder is shared as any other.
   if (chmod(folder.path().c_str(), 0777 & ~companion::current_umask()) != 0)
     throw Refused{"cannot set the mode of " + folder.path().string() + ": " + std::strerror(errno)};
@@ -385,6 +367,8 @@ int checked_timeout(const std::string& text) {
   return seconds;
 }
 
+namespace {
+
 Batch checked_batch(const BatchArguments& arguments) {
   Batch batch;
   batch.choices = checked_choices(arguments.choices.value_or(""));
@@ -405,7 +389,6 @@ Batch checked_batch(const BatchArguments& arguments) {
     batch.timeout = checked_timeout(*arguments.timeout);
     batch.timeout_given = true;
   }
-  for (const PlannedRun& run : program_runs(batch)) done_run(batch.results / run.name, run);
   return batch;
 }
 
@@ -432,6 +415,8 @@ std::vector<PlannedRun> program_runs(const Batch& batch) {
     }
   return runs;
 }
+
+}  // namespace
 
 int run_planned(const fs::path& results, const std::vector<PlannedRun>& runs, int timeout) {
   std::error_code error;
@@ -463,6 +448,9 @@ int run_planned(const fs::path& results, const std::vector<PlannedRun>& runs, in
   return count[Outcome::failed] > 0 ? 1 : 0;
 }
 
+namespace {
+
+// One shell command per run of the batch.
 void print_jobs(const Batch& batch) {
   const std::string self = shell_word(own_path().string());
   for (const InstanceFolder& instance : batch.instances)
@@ -473,6 +461,19 @@ void print_jobs(const Batch& batch) {
       if (batch.timeout_given) line += " --timeout " + std::to_string(batch.timeout);
       std::printf("%s %s\n", line.c_str(), shell_word(instance.folder.string()).c_str());
     }
+}
+
+}  // namespace
+
+int program_batch(const BatchArguments& arguments, bool jobs) {
+  const Batch batch = checked_batch(arguments);
+  const std::vector<PlannedRun> runs = program_runs(batch);
+  for (const PlannedRun& run : runs) done_run(batch.results / run.name, run);
+  if (jobs) {
+    print_jobs(batch);
+    return 0;
+  }
+  return run_planned(batch.results, runs, batch.timeout);
 }
 
 }  // namespace batch

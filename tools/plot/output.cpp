@@ -69,17 +69,8 @@ Failure run_gnuplot(const fs::path& work, const std::string& script) {
 
 }  // namespace
 
-WorkFolder::~WorkFolder() {
-  if (path_.empty()) return;
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
-Failure WorkFolder::open(const fs::path& folder, const std::string& name) {
-  std::string pattern = (folder / ("." + name + "-XXXXXX")).string();
-  if (mkdtemp(pattern.data()) == nullptr)
-    return "cannot write into " + folder.string() + ": " + std::strerror(errno);
-  path_ = pattern;
+Failure open_work_folder(WorkFolder& work, const fs::path& folder, const std::string& name) {
+  if (!work.make(folder, "." + name + "-")) return "cannot write into " + folder.string() + ": " + std::strerror(errno);
   return std::nullopt;
 }
 

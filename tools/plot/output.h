@@ -17,20 +17,11 @@ namespace plot {
 // Failures are returned as messages; nothing here prints.
 using companion::Failure;
 
-// A private work folder FOLDER/.NAME-XXXXXX, removed with whatever is in it.
-class WorkFolder {
- public:
-  WorkFolder() = default;
-  ~WorkFolder();
-  WorkFolder(const WorkFolder&) = delete;
-  WorkFolder& operator=(const WorkFolder&) = delete;
+// A private work folder for gnuplot, removed with whatever is in it.
+using WorkFolder = companion::TemporaryFolder;
 
-  Failure open(const std::filesystem::path& folder, const std::string& name);
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+// Makes the work folder FOLDER/.NAME-XXXXXX.
+Failure open_work_folder(WorkFolder& work, const std::filesystem::path& folder, const std::string& name);
 
 // Where a drawing goes: gnuplot writes STEM.svg and STEM.png in the work
 // folder (STEM a fixed name of letters, digits and '-'), and the two
