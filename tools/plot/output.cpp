@@ -114,6 +114,10 @@ std::string gnuplot_log_ticks(double low, double high) {
 
 Failure draw_pictures(const Pictures& pictures, const std::string& body, int width, int height) {
   const std::string& stem = pictures.stem;
+  // The stem is the script's own name for its files, never a user's text.
+  if (stem.empty() || stem.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-") !=
+                          std::string::npos)
+    return "the work name '" + stem + "' is not letters, digits and '-'";
   const std::string size = std::to_string(width) + "," + std::to_string(height);
   const std::string load = "load '" + stem + "-body.gp'\nunset output\n";
   std::string script;
