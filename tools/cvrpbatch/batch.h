@@ -125,6 +125,7 @@ struct PlannedRun {
   std::string identity;                                        // its instance's
   std::string instance_path;                                   // the instance folder or file, as run.txt names it
   std::string command;                                         // run.txt's command; empty for the program's runs
+  std::string job;                                             // the shell command of a cvrpbatch run of it alone
   Record head, tail;                                           // run.txt before and after host ... message
   // Judges a run that exited with `exit_status` in `folder`.
   std::function<Verdict(const std::filesystem::path& folder, int exit_status, const std::string& console)> judge;
@@ -135,10 +136,11 @@ struct PlannedRun {
 // refused, naming both instances or both commands.
 bool done_run(const std::filesystem::path& target, const PlannedRun& run);
 
-// Makes the runs, one at a time; returns the exit status (1 when a run
-// failed; infeasible runs do not fail). Throws Refused when RESULTS cannot be
-// made.
-int run_planned(const std::filesystem::path& results, const std::vector<PlannedRun>& runs, int timeout);
+// Checks the run folders already in RESULTS (done_run), then prints each
+// run's job, one a line, or makes the runs one at a time; returns the exit
+// status (1 when a run failed; infeasible runs do not fail). Throws Refused
+// when a run folder there is another run's or RESULTS cannot be made.
+int make_or_print(const std::filesystem::path& results, const std::vector<PlannedRun>& runs, int timeout, bool jobs);
 
 // Shared by the two kinds of batch.
 std::filesystem::path absolute_path(const std::string& given);

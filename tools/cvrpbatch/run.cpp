@@ -392,6 +392,15 @@ Batch checked_batch(const BatchArguments& arguments) {
   return batch;
 }
 
+// The run's shell command: a cvrpbatch run of it alone.
+std::string job_of(const Batch& batch, const InstanceFolder& instance, int choice) {
+  std::string line = shell_word(own_path().string()) + " run --choices " + std::to_string(choice) + " --out " +
+                     shell_word(batch.results.string());
+  if (batch.program_given) line += " --program " + shell_word(batch.program.string());
+  if (batch.timeout_given) line += " --timeout " + std::to_string(batch.timeout);
+  return line.append(1, ' ').append(shell_word(instance.folder.string()));
+}
+
 std::vector<PlannedRun> program_runs(const Batch& batch) {
   std::vector<PlannedRun> runs;
   for (const InstanceFolder& instance : batch.instances)
@@ -411,6 +420,7 @@ std::vector<PlannedRun> program_runs(const Batch& batch) {
       run.judge = [choice](const fs::path& folder, int status, const std::string&) {
         return judge_program_run(folder, choice, status);
       };
+      run.job = job_of(batch, instance, choice);
       runs.push_back(std::move(run));
     }
   return runs;
@@ -418,7 +428,12 @@ std::vector<PlannedRun> program_runs(const Batch& batch) {
 
 }  // namespace
 
-int run_planned(const fs::path& results, const std::vector<PlannedRun>& runs, int timeout) {
+int make_or_print(const fs::path& results, const std::vector<PlannedRun>& runs, int timeout, bool jobs) {
+  for (const PlannedRun& run : runs) done_run(results / run.name, run);
+  if (jobs) {
+    for (const PlannedRun& run : runs) std::printf("%s\n", run.job.c_str());
+    return 0;
+  }
   std::error_code error;
   fs::create_directories(results, error);
   if (error) throw Refused{"cannot make " + results.string() + ": " + error.message()};
@@ -448,32 +463,9 @@ int run_planned(const fs::path& results, const std::vector<PlannedRun>& runs, in
   return count[Outcome::failed] > 0 ? 1 : 0;
 }
 
-namespace {
-
-// One shell command per run of the batch.
-void print_jobs(const Batch& batch) {
-  const std::string self = shell_word(own_path().string());
-  for (const InstanceFolder& instance : batch.instances)
-    for (const int choice : batch.choices) {
-      std::string line =
-          self + " run --choices " + std::to_string(choice) + " --out " + shell_word(batch.results.string());
-      if (batch.program_given) line += " --program " + shell_word(batch.program.string());
-      if (batch.timeout_given) line += " --timeout " + std::to_string(batch.timeout);
-      std::printf("%s %s\n", line.c_str(), shell_word(instance.folder.string()).c_str());
-    }
-}
-
-}  // namespace
-
 int program_batch(const BatchArguments& arguments, bool jobs) {
   const Batch batch = checked_batch(arguments);
-  const std::vector<PlannedRun> runs = program_runs(batch);
-  for (const PlannedRun& run : runs) done_run(batch.results / run.name, run);
-  if (jobs) {
-    print_jobs(batch);
-    return 0;
-  }
-  return run_planned(batch.results, runs, batch.timeout);
+  return make_or_print(batch.results, program_runs(batch), batch.timeout, jobs);
 }
 
 }  // namespace batch

@@ -331,6 +331,19 @@ Verdict judge_solver_run(const fs::path& folder, int status, bool round, const s
   return {"ok", "", "cost " + outcome.cost_text};
 }
 
+// The run's shell command: a cvrpbatch run of it alone.
+std::string job_of(const SolverBatch& batch, const SolverRun& run) {
+  std::string line = shell_word(own_path().string()) + " run --searches " + run.search + " --seeds " +
+                     std::to_string(run.seed);
+  for (const auto& [option, value] : limits_of(batch, run.search)) line += " --" + option + " " + shell_word(value);
+  if (batch.round) line += " --round";
+  for (const auto& [setting, value] : run.settings) line += " --set " + shell_word(setting + "=" + value);
+  if (run.instance->best_given) line += " --best " + shell_word(run.instance->name + "=" + *run.instance->best_given);
+  if (batch.solver_given) line += " --solver " + shell_word(batch.solver.string());
+  if (batch.timeout_given) line += " --timeout " + std::to_string(batch.timeout);
+  return line + " --out " + shell_word(batch.results.string()) + " " + shell_word(run.instance->file.string());
+}
+
 std::vector<PlannedRun> planned_runs(const SolverBatch& batch) {
   std::vector<PlannedRun> planned;
   for (const SolverRun& run : solver_runs(batch)) {
@@ -341,6 +354,7 @@ std::vector<PlannedRun> planned_runs(const SolverBatch& batch) {
     if (instance.best_file) p.copies.emplace_back(*instance.best_file, "best-known.sol");
     p.argv = solver_arguments(batch, run);
     p.command = command_of(p.argv);
+    p.job = job_of(batch, run);
     p.label = run.search + ", seed " + std::to_string(run.seed);
     for (const auto& [setting, value] : run.settings) p.label += ", " + setting + " " + value;
     p.identity = instance.identity;
@@ -365,23 +379,6 @@ std::vector<PlannedRun> planned_runs(const SolverBatch& batch) {
     planned.push_back(std::move(p));
   }
   return planned;
-}
-
-// The runs' commands, one a line: each a cvrpbatch run of one run.
-void print_solver_jobs(const SolverBatch& batch) {
-  const std::string self = shell_word(own_path().string());
-  for (const SolverRun& run : solver_runs(batch)) {
-    std::string line = self + " run --searches " + run.search + " --seeds " + std::to_string(run.seed);
-    for (const auto& [option, value] : limits_of(batch, run.search)) line += " --" + option + " " + shell_word(value);
-    if (batch.round) line += " --round";
-    for (const auto& [setting, value] : run.settings) line += " --set " + shell_word(setting + "=" + value);
-    if (run.instance->best_given)
-      line += " --best " + shell_word(run.instance->name + "=" + *run.instance->best_given);
-    if (batch.solver_given) line += " --solver " + shell_word(batch.solver.string());
-    if (batch.timeout_given) line += " --timeout " + std::to_string(batch.timeout);
-    line += " --out " + shell_word(batch.results.string()) + " " + shell_word(run.instance->file.string());
-    std::printf("%s\n", line.c_str());
-  }
 }
 
 // The summary's "key: value" lines.
@@ -438,13 +435,7 @@ std::optional<std::string> check_solver_run(const fs::path& folder, int exit_sta
 
 int solver_batch(const BatchArguments& arguments, bool jobs) {
   const SolverBatch batch = checked_solver_batch(arguments);
-  const std::vector<PlannedRun> runs = planned_runs(batch);
-  for (const PlannedRun& run : runs) done_run(batch.results / run.name, run);
-  if (jobs) {
-    print_solver_jobs(batch);
-    return 0;
-  }
-  return run_planned(batch.results, runs, batch.timeout);
+  return make_or_print(batch.results, planned_runs(batch), batch.timeout, jobs);
 }
 
 }  // namespace batch
