@@ -37,11 +37,11 @@ sanitize-test: deps
 	cmake --build build/sanitize -j $(JOBS)
 	cd build/sanitize && ctest --output-on-failure -j $(JOBS)
 
-# CVRPLIB instances for the table of speeds by size, when they are there
-# (make bench CVRPLIB=path/to/folder).
+# CVRPLIB instances for the table of speeds by size: the repository's copy of
+# the X set, or another folder holding these names (make bench CVRPLIB=path/to/folder).
 # The folder reaches the shell as an environment variable, never as text of
 # the recipe.
-CVRPLIB ?= ../shared/instances/cvrplib
+CVRPLIB ?= instances/X
 export CVRPLIB
 BENCH_SIZES = X-n101-k25 X-n502-k39 X-n1001-k43
 
