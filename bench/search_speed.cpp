@@ -33,13 +33,13 @@
 #include <vector>
 
 #include "driver/program_output.h"
-#include "driver/run.h"
 #include "model/clock.h"
 #include "model/cvrplib.h"
 #include "model/instance.h"
 #include "model/random.h"
 #include "model/route.h"
 #include "search/annealing.h"
+#include "search/settings.h"
 #include "search/tabu_search.h"
 
 namespace {

@@ -1,18 +1,14 @@
-// One run of the program: its fixed instance size and settings, the set-up
-// (instance, initial Route), the menu, the chosen search and the close. Every
-// failure below is turned into the program's message here, and the run ends
-// with status 1.
+// One run of the program: the set-up (instance, initial Route), the menu, the
+// chosen search and the close, with the fixed instance size and settings of
+// search/settings.h (kProgramCustomers, program_settings). Every failure
+// below is turned into the program's message here, and the run ends with
+// status 1.
 #pragma once
 
 #include "driver/program_output.h"
 #include "model/instance.h"
 #include "search/search_state.h"
 #include "search/settings.h"
-
-// The program's instance: 50 customers, trucks of capacity 160. Its settings
-// are program_settings(kProgramCustomers).
-inline constexpr int kProgramCustomers = 50;
-inline constexpr int kProgramCapacity = 160;
 
 // Everything a run owns from set-up to close.
 struct RunState {

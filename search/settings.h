@@ -26,6 +26,11 @@ struct Settings {
   double hybrid_share = 0.0;
 };
 
+// The program's instance: 50 customers, trucks of capacity 160. Its settings
+// are program_settings(kProgramCustomers).
+inline constexpr int kProgramCustomers = 50;
+inline constexpr int kProgramCapacity = 160;
+
 // The program's fixed settings for an instance of `customer_count`
 // customers: seed 19000, 30 s, penalty 1000, annealing from 10000 cooled by
 // 0.97 with 10000 moves per temperature, tabu stall 2000, base tenure

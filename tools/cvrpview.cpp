@@ -19,12 +19,12 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/run.h"
 #include "model/instance.h"
 #include "model/route.h"
 #include "report/cvrplib_solution.h"
 #include "report/report_reader.h"
 #include "report/run_folder.h"
+#include "search/settings.h"
 #include "tools/common/command_line.h"
 #include "tools/common/output_files.h"
 #include "tools/plot/layout.h"

@@ -27,8 +27,8 @@
 #include <utility>
 #include <vector>
 
-#include "driver/run.h"
 #include "model/cvrplib.h"
+#include "search/settings.h"
 #include "tools/common/command_line.h"
 #include "tools/common/output_files.h"
 

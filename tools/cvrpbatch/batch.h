@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "driver/run.h"
 #include "model/cvrplib.h"
 #include "report/cvrplib_solution.h"
 #include "report/progress_log_reader.h"
 #include "report/run_folder.h"
+#include "search/settings.h"
 #include "tools/common/command_line.h"
 #include "tools/plot/output.h"
 
