@@ -1,7 +1,8 @@
 // The Route: one int vector holding the whole solution. Entry 0 is a depot
 // visit, 1..n a customer; the first and last entries are always 0 and the
 // zeros between them split the customers into trips. This file holds the
-// evaluation of a Route and the two moves the searches make on it.
+// evaluation of a Route, the one move the searches make on it (a swap of two
+// positions), the copy of one Route into another and the random first Route.
 #pragma once
 
 #include <span>

@@ -142,16 +142,54 @@ bool done_run(const std::filesystem::path& target, const PlannedRun& run);
 // when a run folder there is another run's or RESULTS cannot be made.
 int make_or_print(const std::filesystem::path& results, const std::vector<PlannedRun>& runs, int timeout, bool jobs);
 
-// Shared by the two kinds of batch.
+// Shared by the two kinds of batch (run.cpp).
+
+// `given` made absolute against the working directory, without "." or ".."
+// steps or a trailing separator (lexically: links are not followed, the path
+// need not exist).
 std::filesystem::path absolute_path(const std::string& given);
+
+// Throws Refused, naming `what` and the path with each control character
+// shown as '?', when `path` holds a control character (below 0x20, or
+// 0x7f): such a path would span lines in jobs' commands, run.txt or a
+// message, and POSIX shells have no quoting for it that every one of them
+// reads.
 void refuse_control_characters(const std::string& what, const std::string& path);
+
+// --out RESULTS, absolute: an existing writable folder, or a path whose
+// nearest existing ancestor is a writable folder (RESULTS is made later).
+// Creates nothing; throws Refused for a control character, an existing
+// non-folder, or a folder that is not (or cannot be made) writable.
 std::filesystem::path checked_results(const std::string& given);
+
+// The executable a batch starts, absolute: `given` (the value of `option`),
+// or else `beside` in this executable's own folder. Throws Refused when it
+// is not a regular file this user may execute, or its path holds a control
+// character.
 std::filesystem::path checked_executable(const std::optional<std::string>& given, const char* beside,
                                          const char* option);
+
+// --timeout: a whole number of seconds from 1 to 1000000 written in digits
+// alone; anything else throws Refused.
 int checked_timeout(const std::string& text);
+
+// The identity run.txt records of input files, each given with the name it
+// has in a run folder: FNV-1a 64 over each (its name, a NUL, its size as 8
+// bytes little-endian, its bytes), in order, as 16 lowercase hexadecimal
+// digits; the same on every platform. Throws Refused when a file cannot be
+// read.
 std::string file_identity(const std::vector<std::pair<std::string, std::filesystem::path>>& files);
+
+// `word` as one word for a POSIX shell: in single quotes, each ' written as
+// '\''. (A control character has no such quoting: refuse it first.)
 std::string shell_word(const std::string& word);
+
+// The text of run.txt: a key=value line per entry, in order, with each line
+// break (\n or \r) of a value made a space.
 std::string run_record(const Record& values);
+
+// Whether anything is at `path`: a file, a folder, or a link, even one to
+// nothing (the link is not followed); false also when it cannot be looked at.
 bool path_taken(const std::filesystem::path& path);
 
 // cvrpsolve's runs: the arguments checked (throws Usage or Refused before

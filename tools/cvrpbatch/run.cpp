@@ -80,15 +80,12 @@ std::string instance_identity(const fs::path& folder) {
 
 }  // namespace
 
-// An absolute path without "." or ".." steps or a trailing separator.
 fs::path absolute_path(const std::string& given) {
   fs::path path = fs::absolute(given).lexically_normal();
   if (path.filename().empty() && path.has_parent_path() && path != path.root_path()) path = path.parent_path();
   return path;
 }
 
-// A path that would span lines in jobs' commands, run.txt or a message is
-// refused: POSIX shells have no quoting for it that every one of them reads.
 void refuse_control_characters(const std::string& what, const std::string& path) {
   std::string shown = path;
   bool control = false;
@@ -99,8 +96,6 @@ void refuse_control_characters(const std::string& what, const std::string& path)
                   "cannot be used in a batch: rename it"};
 }
 
-// FNV-1a 64 over each file (its name, a NUL, the size as 8 bytes
-// little-endian, the bytes), in hexadecimal.
 std::string file_identity(const std::vector<std::pair<std::string, fs::path>>& files) {
   std::uint64_t hash = 0xcbf29ce484222325ULL;
   for (const auto& [name, path] : files) {
@@ -212,7 +207,6 @@ fs::path checked_results(const std::string& given) {
   return results;
 }
 
-// The text of run.txt: key=value lines.
 std::string run_record(const Record& values) {
   std::string text;
   for (const auto& [key, value] : values) {
@@ -342,7 +336,6 @@ Verdict judge_program_run(const fs::path& folder, int choice, int status) {
 
 }  // namespace
 
-// A word for a POSIX shell: in single quotes, each ' written as '\''.
 std::string shell_word(const std::string& word) {
   std::string quoted = "'";
   for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
