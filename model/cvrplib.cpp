@@ -326,8 +326,8 @@ void refuse_unsupported(const RawFile& raw, const std::string& name) {
   }
 }
 
-void check_file(std::string_view text, const std::string& name, const RawFile& raw, bool round, const NodeLimit& limit, Instance& instance,
-                CvrplibFile& file) {
+void check_file(std::string_view text, const std::string& name, const RawFile& raw, bool round,
+                const NodeLimit& limit, Instance& instance, CvrplibFile& file) {
   refuse_unsupported(raw, name);
   const HeaderValue* named = header(raw, "NAME");
   file.name = named != nullptr && !named->text.empty() ? named->text : name;

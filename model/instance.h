@@ -56,9 +56,9 @@ struct ExactWeights {
   std::vector<double> cells;  // nodes^2 cells, or nodes * (nodes + 1) / 2 when symmetric
 
   double at(int from, int to) const {
-    if (!symmetric) return cells[static_cast<std::size_t>(from) * static_cast<std::size_t>(nodes) + static_cast<std::size_t>(to)];
-    const auto high = static_cast<std::size_t>(from > to ? from : to);
-    const auto low = static_cast<std::size_t>(from > to ? to : from);
+    const auto row = static_cast<std::size_t>(from), column = static_cast<std::size_t>(to);
+    if (!symmetric) return cells[row * static_cast<std::size_t>(nodes) + column];
+    const std::size_t high = row > column ? row : column, low = row > column ? column : row;
     return cells[high * (high + 1) / 2 + low];
   }
 };
