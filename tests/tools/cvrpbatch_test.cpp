@@ -188,7 +188,7 @@ TEST_F(CvrpBatch, RunsEachInstanceAndChoiceAndCollectsRowsThatAgreeWithTheReport
   // Run folders that exist are skipped: an interrupted batch resumes.
   const ToolOutcome again = batch("run --choices 1,2,3 --out results --program " + program + " alpha beta");
   EXPECT_EQ(again.status, 0);
-  EXPECT_TRUE(has(again.output, "0 ok, 0 failed, 6 skipped")) << again.output;
+  EXPECT_TRUE(has(again.output, "6 runs: 6 ok, 0 failed, 6 of them skipped (done before)")) << again.output;
 }
 
 TEST_F(CvrpBatch, JobsThroughXargsMakeTheRunFoldersOfRun) {
@@ -304,7 +304,7 @@ TEST_F(CvrpBatch, RunsKnowTheirInstanceAndTheirTimeLimit) {
   EXPECT_TRUE(has(refused.errors, "results/alpha-1 holds a run of " + fs::absolute("alpha").string() + ", not of " +
                                       fs::absolute("other/alpha").string()))
       << refused.errors;
-  EXPECT_TRUE(has(batch("run" + runs + "alpha").output, "alpha-1: exists, skipped"));
+  EXPECT_TRUE(has(batch("run" + runs + "alpha").output, "alpha-1: exists (ok), skipped"));
   // Copied in from elsewhere, its run is refused by collect.
   ASSERT_EQ(batch("run --program " + program + " --choices 2 --out elsewhere other/alpha").status, 0);
   fs::create_directory("mixed");
@@ -336,6 +336,11 @@ TEST_F(CvrpBatch, RunsKnowTheirInstanceAndTheirTimeLimit) {
   for (const char* script : {"hang", "leave"}) fs::permissions(script, fs::perms::owner_exec, fs::perm_options::add);
   EXPECT_EQ(batch("run --choices 1 --timeout 1 --out limited --program hang alpha").status, 1);
   EXPECT_TRUE(has(read_file("limited/alpha-1/run.txt"), "status=failed\nmessage=timed out after 1 s\n"));
+  // Resumed, the batch counts the run that timed out as failed.
+  const ToolOutcome resumed = batch("run --choices 1 --timeout 1 --out limited --program hang alpha");
+  EXPECT_EQ(resumed.status, 1);
+  EXPECT_TRUE(has(resumed.output, "alpha-1: exists (failed), skipped")) << resumed.output;
+  EXPECT_TRUE(has(resumed.output, "1 run: 0 ok, 1 failed, 1 of them skipped (done before)")) << resumed.output;
   EXPECT_EQ(batch("run --choices 1 --out left --program leave alpha").status, 0);
 }
 

@@ -47,6 +47,11 @@ std::string csv_line(const std::vector<std::string>& fields);
 // The gap of a cost to the best known cost, in percent.
 double gap_percent(double cost, double best_known);
 
+// Whether a cost shown with two decimals is below the best known cost by
+// more than its rounding (0.005): a new best known, or a fault, that
+// results.csv's message and summary.md name.
+bool below_best_known(double cost, double best_known);
+
 // "1 run", "2 runs".
 std::string counted(std::size_t count, const std::string& noun);
 
@@ -150,6 +155,9 @@ std::filesystem::path checked_executable(const std::optional<std::string>& given
                                          const char* option);
 int checked_timeout(const std::string& text);
 std::string file_identity(const std::vector<std::pair<std::string, std::filesystem::path>>& files);
+// The identity of an instance folder (or of a run folder's copies of its
+// files) as run.txt records it; throws Refused when a file cannot be read.
+std::string instance_identity(const std::filesystem::path& folder);
 std::string shell_word(const std::string& word);
 std::string run_record(const Record& values);
 bool path_taken(const std::filesystem::path& path);
@@ -199,6 +207,12 @@ struct GivenBest {
   BestKnown known;
 };
 std::map<std::string, GivenBest> given_best_costs(const std::vector<std::string>& arguments);
+
+// read_best_known, and a solution file read so checked against `instance`
+// (each customer once, loads within the capacity, its Cost its routes'):
+// the first failure, naming `shown` when the file is not the instance's.
+std::optional<std::string> read_checked_best(const std::string& text, const std::string& shown, const Instance& instance,
+                                             BestKnown& best);
 
 // Sets the costs --best gave in `best_known`, with a note for each that
 // names no instance of the runs under `results`.
