@@ -484,12 +484,16 @@ std::optional<std::string> check_solver_run(const fs::path& folder, int exit_sta
   const std::string log = (folder / kLogFile).string();
   if (auto failure = read_progress_log(log, outcome.log)) return failure;
   if (auto failure = check_log_order(outcome.log, log, outcome.summary)) return failure;
-  std::string objective = outcome.cost_text;  // an overloaded run's: the penalised objective
-  CvrplibSolution solution;
-  const std::string sol = (folder / kSolutionFile).string();
+  // The search's own objective, as cvrpsolve's summary gives it (an older
+  // cvrpsolve's: its cost); a feasible run's is worked out below when the
+  // summary has none.
+  const bool given = outcome.summary.count("objective") > 0;
+  std::string objective = given ? outcome.summary["objective"] : outcome.cost_text;
   if (exit_status != solve::kOverloaded) {
+    const std::string sol = (folder / kSolutionFile).string();
+    CvrplibSolution solution;
     // A feasible run: its .sol checked against the instance it ran on, and
-    // its distance summed as the search sums it, in float, for the log.
+    // its distance summed as the search sums it, in float.
     if (outcome.summary["solution"] != kSolutionFile)
       return name + ": the summary's solution is \"" + outcome.summary["solution"] + "\", not " + kSolutionFile;
     Instance instance;
@@ -499,13 +503,15 @@ std::optional<std::string> check_solver_run(const fs::path& folder, int exit_sta
     if (companion::fixed("%.2f", solution.cost) != outcome.cost_text)
       return sol + ": Cost " + companion::fixed("%.2f", solution.cost) + " is not the summary's cost " +
              outcome.cost_text;
-    float distance = 0.0f;
-    for (const std::vector<int>& route : solution.routes) {
-      int from = 0;
-      for (const int customer : route) distance += instance.matrix.at(from, customer), from = customer;
-      distance += instance.matrix.at(from, 0);
+    if (!given) {
+      float distance = 0.0f;
+      for (const std::vector<int>& route : solution.routes) {
+        int from = 0;
+        for (const int customer : route) distance += instance.matrix.at(from, customer), from = customer;
+        distance += instance.matrix.at(from, 0);
+      }
+      objective = companion::fixed("%.2f", static_cast<double>(distance));
     }
-    objective = companion::fixed("%.2f", static_cast<double>(distance));
   }
   // The log's last record is the search's final best: a log cut short ends
   // above it.
