@@ -331,7 +331,7 @@ TEST_F(CvrpBatchSolver, CollectChecksEachRunAgainstWhatItRecorded) {
       {"progress.log", "0.02\t  600.00\t   1000\n0.05\t  524.61\t  90000",
        "0.05\t  524.61\t  90000\n0.02\t  600.00\t   1000", "progress.log:3: the seconds go back"},
       {"console.txt", "time: 0.09 s", "time: 10.71 s", "time 10.71 s is past the time limit 10 s"},
-      {"run.txt", "wall_seconds=", "wall_seconds=0.01", "time 0.09 s is more than the run's wall time 0.01 s"},
+      {"run.txt", "wall_seconds=", "wall_seconds=0.01", "time 0.09 s is more than the run's wall time 0.010 s"},
       {"best-known.sol", "", read_file(sol), "best-known.sol is not a solution of the instance"},
   };
   for (const auto& c : cases) {

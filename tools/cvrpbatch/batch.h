@@ -132,8 +132,9 @@ struct PlannedRun {
   std::string command;                                         // run.txt's command; empty for the program's runs
   std::string job;                                             // the shell command of a cvrpbatch run of it alone
   Record head, tail;                                           // run.txt before and after host ... message
-  // Judges a run that exited with `exit_status` in `folder`.
-  std::function<Verdict(const std::filesystem::path& folder, int exit_status, const std::string& console)> judge;
+  // Judges a run that exited with `exit_status` in `folder` after `wall` seconds.
+  std::function<Verdict(const std::filesystem::path& folder, int exit_status, const std::string& console, double wall)>
+      judge;
 };
 
 // Whether RESULTS/NAME holds the run already: one of the same instance (and,
@@ -191,6 +192,12 @@ struct SolverOutcome {
 // inconsistency, or nothing.
 std::optional<std::string> check_solver_run(const std::filesystem::path& folder, int exit_status, bool round,
                                             const std::string& console, SolverOutcome& outcome);
+
+// A run's own time (its summary's "time: S s", in `name`) within its time
+// limit (none: 0) plus 2% + 0.5 s, and within the wall time the batch
+// measured around it: the first failure, or nothing.
+std::optional<std::string> check_solver_time(const std::string& name, const std::string& time, double time_limit,
+                                             double wall);
 
 struct CollectArguments {
   std::vector<std::string> best;  // NAME=VALUE or NAME=FILE.sol

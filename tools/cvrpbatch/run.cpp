@@ -303,7 +303,7 @@ Ended run_one(const fs::path& results, const PlannedRun& run, int timeout, const
   } else {
     exit_status = std::to_string(WEXITSTATUS(end.status));
     const std::string kept = console.kept();
-    verdict = run.judge(folder.path(), WEXITSTATUS(end.status), kept);
+    verdict = run.judge(folder.path(), WEXITSTATUS(end.status), kept, wall);
     // Name the files by the run folder they end up in.
     for (std::size_t at; (at = verdict.message.find(folder.path().string())) != std::string::npos;)
       verdict.message.replace(at, folder.path().string().size(), target.string());
@@ -427,7 +427,7 @@ std::vector<PlannedRun> program_runs(const Batch& batch) {
       run.instance_path = instance.folder.string();
       run.head = {{"instance", instance.name}, {"choice", std::to_string(choice)}, {"program", batch.program.string()}};
       run.tail = {{"instance_folder", instance.folder.string()}, {"instance_id", instance.identity}};
-      run.judge = [choice](const fs::path& folder, int status, const std::string&) {
+      run.judge = [choice](const fs::path& folder, int status, const std::string&, double) {
         return judge_program_run(folder, choice, status);
       };
       run.job = job_of(batch, instance, choice);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <climits>
 #include <cstdio>
 #include <map>
@@ -360,10 +361,13 @@ std::string command_of(const std::vector<std::string>& words) {
   return command;
 }
 
-Verdict judge_solver_run(const fs::path& folder, int status, bool round, const std::string& console) {
+Verdict judge_solver_run(const fs::path& folder, int status, bool round, double time_limit, const std::string& console,
+                         double wall) {
   if (status != 0 && status != solve::kOverloaded) return {"failed", "", ""};
   SolverOutcome outcome;
   if (auto failure = check_solver_run(folder, status, round, console, outcome)) return {"failed", *failure, ""};
+  if (auto failure = check_solver_time((folder / "console.txt").string(), outcome.summary["time"], time_limit, wall))
+    return {"failed", *failure, ""};
   if (status == solve::kOverloaded) return {"infeasible", "", "overload " + std::to_string(outcome.overload)};
   return {"ok", "", "cost " + outcome.cost_text};
 }
@@ -410,8 +414,9 @@ std::vector<PlannedRun> planned_runs(const SolverBatch& batch) {
               {"best_known", best},
               {"best_known_from", instance.best_known_from}};
     const bool round = batch.round;
-    p.judge = [round](const fs::path& folder, int status, const std::string& console) {
-      return judge_solver_run(folder, status, round, console);
+    const double time_limit = batch.time_limit;
+    p.judge = [round, time_limit](const fs::path& folder, int status, const std::string& console, double wall) {
+      return judge_solver_run(folder, status, round, time_limit, console, wall);
     };
     planned.push_back(std::move(p));
   }
@@ -518,6 +523,20 @@ std::optional<std::string> check_solver_run(const fs::path& folder, int exit_sta
   const std::string last = companion::fixed("%.2f", outcome.log.back().objective);
   if (last != objective)
     return log + ": the last record's objective " + last + " is not the run's final objective " + objective;
+  return std::nullopt;
+}
+
+std::optional<std::string> check_solver_time(const std::string& name, const std::string& time, double time_limit,
+                                             double wall) {
+  char* end = nullptr;
+  const double own = std::strtod(time.c_str(), &end);
+  if (end == time.c_str() || std::string_view(end) != " s" || !std::isfinite(own))
+    return name + ": time " + time + " is not a number of seconds";
+  if (time_limit > 0.0 && own > 1.02 * time_limit + 0.5)
+    return name + ": time " + time + " is past the time limit " + fixed("%g", time_limit) +
+           " s (and its margin of 2% + 0.5 s)";
+  // The run's own time, with two decimals, is within the wall time the batch measured around it.
+  if (own > wall + 0.005) return name + ": time " + time + " is more than the run's wall time " + fixed("%.3f", wall) + " s";
   return std::nullopt;
 }
 
