@@ -188,8 +188,9 @@ TEST_F(CvrpBatchSolver, RunsEachSearchSeedAndSettingAndCollectsWhatTheFieldRepor
     CvrplibSolution solution;
     ASSERT_FALSE(read_cvrplib_solution(folder + "/solution.sol", solution));
     EXPECT_EQ(row.at("cost"), two_decimals(solution.cost));
+    // The gap is of the routes' true cost, which the cost shows to two decimals.
     const double best = number(row.at("best_known")), gap = 100.0 * (number(row.at("cost")) - best) / best;
-    EXPECT_NEAR(number(row.at("gap_percent")), gap, 1e-4);
+    EXPECT_NEAR(number(row.at("gap_percent")), gap, 100.0 * 0.005 / best + 1e-4);
     EXPECT_GE(number(row.at("primal_integral")), std::min(gap, 10.0) - 1e-4);
     // By hand, for the annealing's log (0 s: 181831.97, 0.02 s: 600, 0.05 s:
     // 524.61) over T = 10 s, v capped at 1.1 x best before 0.05 s:
@@ -283,9 +284,9 @@ TEST_F(CvrpBatchSolver, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
       {"--choices 1 --seeds 1" + rest + "standin", 2, "--seeds is for cvrpsolve's runs"},
       {"--choices 1 --out results alpha.vrp", 2, "alpha.vrp is a CVRPLIB file"},
       {"--searches tabu --time 1" + rest + "alpha.vrp", 2, "--seeds is missing"},
-      {"--searches tabu --seeds 1 --time 1" + rest + "X-n101-k25.vrp", 1, "X-n101-k25.sol is not a solution of the instance"},
+      {"--searches tabu --seeds 1 --time 1" + rest + "X-n101-k25.vrp", 1, "X-n101-k25.sol: not a solution of X-n101-k25: Route #1 carries 520, above the capacity 206"},
       {"--searches tabu --seeds 1 --time 1 --best alpha=other.sol" + rest + "alpha.vrp", 1,
-       "(--best alpha=other.sol is not a solution of the instance)"},
+       "other.sol: not a solution of CMT1: Route #3 visits 70"},
       {"--searches annealing --seeds 1 --time 1 --set cooling=0.5,.5" + rest + "alpha.vrp", 2,
        "--set cooling: 0.5 and .5 are the same value"},
       {"--searches tabu --seeds 1 --time 1 --set tenure=-0" + rest + "alpha.vrp", 2, "bad value '-0' for --set tenure"},
@@ -332,7 +333,7 @@ TEST_F(CvrpBatchSolver, CollectChecksEachRunAgainstWhatItRecorded) {
        "0.05\t  524.61\t  90000\n0.02\t  600.00\t   1000", "progress.log:3: the seconds go back"},
       {"console.txt", "time: 0.09 s", "time: 10.71 s", "time 10.71 s is past the time limit 10 s"},
       {"run.txt", "wall_seconds=", "wall_seconds=0.01", "time 0.09 s is more than the run's wall time 0.010 s"},
-      {"best-known.sol", "", read_file(sol), "best-known.sol is not a solution of the instance"},
+      {"best-known.sol", "", read_file(sol), "best-known.sol: not a solution of CMT1: Route #3 visits 70"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file + ": " + c.to);
@@ -360,7 +361,7 @@ TEST_F(CvrpBatchSolver, CollectChecksEachRunAgainstWhatItRecorded) {
   EXPECT_TRUE(has(read_file("results/summary.md"), "- alpha-annealing-seed1: cost 524.61\n"));
   const ToolOutcome other = batch("collect --best alpha=" + sol.string() + " results");
   EXPECT_EQ(other.status, 1);
-  EXPECT_TRUE(has(other.errors, "is not a solution of the instance")) << other.errors;
+  EXPECT_TRUE(has(other.errors, "X-n101-k25.sol: not a solution of CMT1")) << other.errors;
 }
 
 // Real cvrpsolve runs: budgets of moves and iterations on X-n101-k25 with

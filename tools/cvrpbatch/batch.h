@@ -47,10 +47,10 @@ std::string csv_line(const std::vector<std::string>& fields);
 // The gap of a cost to the best known cost, in percent.
 double gap_percent(double cost, double best_known);
 
-// Whether a cost shown with two decimals is below the best known cost by
-// more than its rounding (0.005): a new best known, or a fault, that
-// results.csv's message and summary.md name.
-bool below_best_known(double cost, double best_known);
+// Whether a cost is below the best known cost by more than the best
+// known's precision (below_best_known, the decimals of its shortest text): a
+// new best known, or a fault, that results.csv's message and summary.md name.
+bool below_known_cost(double cost, double best_known);
 
 // "1 run", "2 runs".
 std::string counted(std::size_t count, const std::string& noun);
@@ -182,7 +182,7 @@ inline constexpr const char* kSearches[] = {"annealing", "tabu", "hybrid"};
 struct SolverOutcome {
   std::map<std::string, std::string> summary;  // "key: value" lines
   std::string cost_text;                       // two decimals
-  double cost = 0.0;
+  double cost = 0.0;                           // a feasible run's: its routes' true cost (routes_cost)
   int overload = 0;
   std::vector<ProgressRecord> log;
 };
@@ -214,12 +214,6 @@ struct GivenBest {
   BestKnown known;
 };
 std::map<std::string, GivenBest> given_best_costs(const std::vector<std::string>& arguments);
-
-// read_best_known, and a solution file read so checked against `instance`
-// (each customer once, loads within the capacity, its Cost its routes'):
-// the first failure, naming `shown` when the file is not the instance's.
-std::optional<std::string> read_checked_best(const std::string& text, const std::string& shown, const Instance& instance,
-                                             BestKnown& best);
 
 // Sets the costs --best gave in `best_known`, with a note for each that
 // names no instance of the runs under `results`.

@@ -88,7 +88,7 @@ Row read_row(const fs::path& results, const std::string& name) {
     BestKnown best;
     Instance instance;
     unusable_best = read_run_instance(folder, run_sizes(), instance);
-    if (!unusable_best) unusable_best = read_checked_best(best_known.string(), best_known.string(), instance, best);
+    if (!unusable_best) unusable_best = read_best_known(best_known.string(), best_known.string(), best, &instance);
     if (!unusable_best) row.best_known = best.cost;
   }
 
@@ -130,7 +130,7 @@ std::string csv_row(const Row& row, const std::optional<double>& best) {
   fields.push_back(best ? shortest(*best) : "");
   fields.push_back(best && row.ok ? fixed("%.2f", gap_percent(row.report.objective, *best)) : "");
   std::string message = row.message;
-  if (best && row.ok && below_best_known(row.report.objective, *best))
+  if (best && row.ok && below_known_cost(row.report.objective, *best))
     message += (message.empty() ? "" : "; ") + std::string("below the best known cost ") + shortest(*best) +
                " (a new best known or a fault)";
   fields.insert(fields.end(), {row.host, row.wall_seconds, message});
@@ -187,7 +187,7 @@ std::string summary(const Collected& b, const std::string& results) {
       if (lowest > 0.0) to_batch.add(gap_percent(row.report.objective, lowest));
       if (const auto known = b.best_known.find(row.instance); known != b.best_known.end()) {
         to_known.add(gap_percent(row.report.objective, known->second));
-        below += below_best_known(row.report.objective, known->second) ? 1 : 0;
+        below += below_known_cost(row.report.objective, known->second) ? 1 : 0;
       }
     }
     if (runs == 0) continue;
@@ -297,7 +297,11 @@ std::string csv_line(const std::vector<std::string>& fields) {
 
 double gap_percent(double cost, double best_known) { return 100.0 * (cost - best_known) / best_known; }
 
-bool below_best_known(double cost, double best_known) { return cost + 0.005 < best_known; }
+bool below_known_cost(double cost, double best_known) {
+  BestKnown best;  // its decimals: those of its shortest text
+  read_best_known(shortest(best_known), "", best);
+  return below_best_known(cost, best_known, best.decimals);
+}
 
 void apply_given_best(const std::map<std::string, GivenBest>& given_best, const std::set<std::string>& instances,
                       const std::string& results, std::map<std::string, double>& best_known) {
@@ -333,17 +337,6 @@ std::map<std::string, GivenBest> given_best_costs(const std::vector<std::string>
       throw Refused{"--best " + argument.substr(0, equals) + " is given twice"};
   }
   return given_best;
-}
-
-std::optional<std::string> read_checked_best(const std::string& text, const std::string& shown, const Instance& instance,
-                                             BestKnown& best) {
-  if (auto failure = read_best_known(text, shown, best)) return failure;
-  if (best.file.empty()) return std::nullopt;
-  CvrplibSolution solution;
-  if (auto failure = read_cvrplib_solution(best.file, solution)) return failure;
-  if (auto failure = check_cvrplib_solution(solution, best.file, instance))
-    return *failure + " (" + shown + " is not a solution of the instance)";
-  return std::nullopt;
 }
 
 fs::path plot_stem(const fs::path& results, std::string instance) {
@@ -435,7 +428,7 @@ int collect(const CollectArguments& arguments) {
     Instance read;
     refuse_on(read_run_instance(results / b.ok_run_of(instance)->folder, run_sizes(), read));
     BestKnown best;
-    refuse_on(read_checked_best(given.value, "--best " + instance + "=" + given.value, read, best));
+    refuse_on(read_best_known(given.value, "--best " + instance + "=" + given.value, best, &read));
   }
   apply_given_best(given_best, instances, arguments.results, b.best_known);
 

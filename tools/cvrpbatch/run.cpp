@@ -184,7 +184,7 @@ InstanceFolder checked_instance(const std::string& given) {
       solutions.push_back(entry.path());
   if (solutions.size() == 1) {
     BestKnown best;
-    refuse_on(read_checked_best(solutions[0].string(), solutions[0].string(), read, best));
+    refuse_on(read_best_known(solutions[0].string(), solutions[0].string(), best, &read));
     instance.best_known = solutions[0];
   } else if (solutions.size() > 1) {
     std::fprintf(stderr, "cvrpbatch: note: %s holds %zu .sol files: no best-known.sol is copied\n", given.c_str(),

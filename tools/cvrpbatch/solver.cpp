@@ -194,8 +194,8 @@ SolverInstance checked_instance(const std::string& given, bool round,
   if (const auto named = best.find(instance.name); named != best.end()) {
     if (!named->second.known.file.empty()) {
       BestKnown checked;
-      refuse_on(read_checked_best(named->second.value, "--best " + instance.name + "=" + named->second.value, read,
-                                  checked));
+      refuse_on(read_best_known(named->second.value, "--best " + instance.name + "=" + named->second.value, checked,
+                                &read));
     }
     instance.best_known = named->second.known.cost;
     instance.best_given = named->second.value;
@@ -213,7 +213,7 @@ SolverInstance checked_instance(const std::string& given, bool round,
     throw Refused{given + ": no best known cost: no " + beside.filename().string() + " beside it and no --best " +
                   instance.name + "=VALUE"};
   BestKnown known;
-  refuse_on(read_checked_best(beside.string(), beside.string(), read, known));
+  refuse_on(read_best_known(beside.string(), beside.string(), known, &read));
   instance.best_known = known.cost;
   instance.best_known_from = beside.string();
   instance.best_file = beside;
@@ -508,6 +508,7 @@ std::optional<std::string> check_solver_run(const fs::path& folder, int exit_sta
     if (companion::fixed("%.2f", solution.cost) != outcome.cost_text)
       return sol + ": Cost " + companion::fixed("%.2f", solution.cost) + " is not the summary's cost " +
              outcome.cost_text;
+    outcome.cost = routes_cost(instance, solution.routes);  // the true cost, for the gap
     if (!given) {
       float distance = 0.0f;
       for (const std::vector<int>& route : solution.routes) {

@@ -35,7 +35,7 @@ struct SolverRow {
   double time_limit = 0.0;             // T of the primal integral
   std::optional<double> best_known;
   std::optional<double> gap, primal;   // for ok runs with a best known cost
-  bool below = false;                  // its cost below the best known (below_best_known)
+  bool below = false;                  // its cost below the best known (below_known_cost)
   std::size_t group = 0;               // index into the groups
 };
 
@@ -94,7 +94,7 @@ std::optional<std::string> check_collected(const fs::path& folder, SolverRow& ro
     Instance instance;
     if (auto failure = read_cvrplib(instance_file.string(), round, instance)) return failure;
     BestKnown best;
-    if (auto failure = read_checked_best(best_file.string(), best_file.string(), instance, best)) return failure;
+    if (auto failure = read_best_known(best_file.string(), best_file.string(), best, &instance)) return failure;
     if (!row.best_known || *row.best_known != best.cost)
       return best_file.string() + ": Cost " + shortest(best.cost) + " is not run.txt's best_known " +
              record["best_known"];
@@ -406,7 +406,7 @@ int collect_solver_runs(const CollectArguments& arguments, const std::map<std::s
     Instance read;
     refuse_on(read_cvrplib((results / checked->folder / kInstanceFile).string(), checked->record["round"] == "yes", read));
     BestKnown best;
-    refuse_on(read_checked_best(given.value, "--best " + instance + "=" + given.value, read, best));
+    refuse_on(read_best_known(given.value, "--best " + instance + "=" + given.value, best, &read));
   }
   apply_given_best(given_best, instances, arguments.results, c.best_known);
   c.instances.assign(instances.begin(), instances.end());
@@ -436,7 +436,7 @@ int collect_solver_runs(const CollectArguments& arguments, const std::map<std::s
     if (known == c.best_known.end()) continue;
     row.gap = gap_percent(row.outcome.cost, known->second);
     cell.gaps.add(*row.gap);
-    if (below_best_known(row.outcome.cost, known->second)) {
+    if (below_known_cost(row.outcome.cost, known->second)) {
       row.below = true;
       ++cell.below;
       row.message = "below the best known cost " + shortest(known->second) + " (a new best known or a fault)";
