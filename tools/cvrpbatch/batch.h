@@ -52,6 +52,10 @@ double gap_percent(double cost, double best_known);
 // new best known, or a fault, that results.csv's message and summary.md name.
 bool below_known_cost(double cost, double best_known);
 
+// A gap with `format` ("%.2f") while below 1e9 in size, then "%.3g": a
+// best known cost such as 1e-300 gives no 300-digit figure.
+std::string gap_figure(double gap, const char* format);
+
 // "1 run", "2 runs".
 std::string counted(std::size_t count, const std::string& noun);
 

@@ -2,6 +2,7 @@
 // through the library, then results.csv, summary.md and one progress plot
 // per instance, written all together.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -128,7 +129,7 @@ std::string csv_row(const Row& row, const std::optional<double>& best) {
     fields.resize(fields.size() + 8);
   }
   fields.push_back(best ? shortest(*best) : "");
-  fields.push_back(best && row.ok ? fixed("%.2f", gap_percent(row.report.objective, *best)) : "");
+  fields.push_back(best && row.ok ? gap_figure(gap_percent(row.report.objective, *best), "%.2f") : "");
   std::string message = row.message;
   if (best && row.ok && below_known_cost(row.report.objective, *best))
     message += (message.empty() ? "" : "; ") + std::string("below the best known cost ") + shortest(*best) +
@@ -147,7 +148,7 @@ struct Mean {
   }
   std::string text() const {
     if (count == 0) return "-";
-    return fixed("%.2f", sum / count) + "% (" + counted(static_cast<std::size_t>(count), "instance") + ")";
+    return gap_figure(sum / count, "%.2f") + "% (" + counted(static_cast<std::size_t>(count), "instance") + ")";
   }
 };
 
@@ -296,6 +297,10 @@ std::string csv_line(const std::vector<std::string>& fields) {
 }
 
 double gap_percent(double cost, double best_known) { return 100.0 * (cost - best_known) / best_known; }
+
+std::string gap_figure(double gap, const char* format) {
+  return fixed(std::fabs(gap) < 1e9 ? format : "%.3g", gap);
+}
 
 bool below_known_cost(double cost, double best_known) {
   BestKnown best;  // its decimals: those of its shortest text

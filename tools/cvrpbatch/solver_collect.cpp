@@ -183,7 +183,7 @@ struct Collected {
   std::vector<std::string> setting_names;
 };
 
-std::string percent(double value) { return fixed("%.2f", value) + "%"; }
+std::string percent(double value) { return gap_figure(value, "%.2f") + "%"; }
 
 // The performance measure of a group on an instance: mean cost / best known
 // = 1 + mean gap / 100; infinite without a feasible run.
@@ -310,7 +310,7 @@ std::string csv(const Collected& c) {
     fields.insert(fields.end(),
                   {recorded(row.record, "limit"), row.status, checked ? row.outcome.cost_text : "", summary("distance"),
                    summary("overload"), summary("trucks"), known == c.best_known.end() ? "" : shortest(known->second),
-                   row.gap ? fixed("%.4f", *row.gap) : "", row.primal ? fixed("%.4f", *row.primal) : "",
+                   row.gap ? gap_figure(*row.gap, "%.4f") : "", row.primal ? fixed("%.4f", *row.primal) : "",
                    checked ? shortest(row.time_limit) : "", summary("moves"), summary("iterations"), summary("switch"),
                    summary("time"), recorded(row.record, "host"), recorded(row.record, "wall_seconds"), row.message});
     text += csv_line(fields);
