@@ -359,6 +359,10 @@ TEST_F(CvrpBatchSolver, CollectChecksEachRunAgainstWhatItRecorded) {
   EXPECT_TRUE(has(read_file("results/results.csv"), ",below the best known cost 600 (a new best known or a fault)\n"));
   EXPECT_TRUE(has(read_file("results/summary.md"), "## Below the best known cost\n\n"));
   EXPECT_TRUE(has(read_file("results/summary.md"), "- alpha-annealing-seed1: cost 524.61\n"));
+  // A tiny best known cost gives a gap of a few characters: 100 x 524.61 / 1e-300.
+  ASSERT_EQ(batch("collect --best alpha=1e-300 results").status, 0);
+  EXPECT_TRUE(has(read_file("results/results.csv"), ",1e-300,5.25e+304,")) << read_file("results/results.csv");
+  EXPECT_TRUE(has(read_file("results/summary.md"), "| 5.25e+304% |")) << read_file("results/summary.md");
   const ToolOutcome other = batch("collect --best alpha=" + sol.string() + " results");
   EXPECT_EQ(other.status, 1);
   EXPECT_TRUE(has(other.errors, "X-n101-k25.sol: not a solution of CMT1")) << other.errors;
