@@ -40,6 +40,10 @@ RunSizes run_sizes();
 // The search a menu choice runs, as the program's menu names it.
 std::string search_name(int choice);
 
+// The identity of an instance folder (or of a run folder's copies of its
+// files) as run.txt records it; throws Refused when a file cannot be read.
+std::string folder_identity(const std::filesystem::path& folder);
+
 // A line of results.csv: the fields joined by commas, each quoted when it
 // holds a comma, a quote or a line break.
 std::string csv_line(const std::vector<std::string>& fields);
@@ -160,9 +164,6 @@ std::filesystem::path checked_executable(const std::optional<std::string>& given
                                          const char* option);
 int checked_timeout(const std::string& text);
 std::string file_identity(const std::vector<std::pair<std::string, std::filesystem::path>>& files);
-// The identity of an instance folder (or of a run folder's copies of its
-// files) as run.txt records it; throws Refused when a file cannot be read.
-std::string instance_identity(const std::filesystem::path& folder);
 std::string shell_word(const std::string& word);
 std::string run_record(const Record& values);
 bool path_taken(const std::filesystem::path& path);

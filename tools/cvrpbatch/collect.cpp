@@ -56,7 +56,7 @@ void set_last_best(Row& row) {
 std::optional<std::string> changed_instance(const fs::path& folder, const std::string& recorded) {
   if (recorded.empty()) return std::nullopt;
   try {
-    if (instance_identity(folder) == recorded) return std::nullopt;
+    if (folder_identity(folder) == recorded) return std::nullopt;
   } catch (const Refused& unreadable) {
     return unreadable.message;
   }

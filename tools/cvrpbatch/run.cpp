@@ -70,14 +70,15 @@ void hash_bytes(std::uint64_t& hash, std::string_view bytes) {
   }
 }
 
-}  // namespace
-
+// The identity of an instance folder as run.txt records it.
 std::string instance_identity(const fs::path& folder) {
   std::vector<std::pair<std::string, fs::path>> files;
   for (const char* name : {"distancia.dat", "demanda.dat", "coordenadas.dat"})
     if (name != std::string_view("coordenadas.dat") || path_taken(folder / name)) files.emplace_back(name, folder / name);
   return file_identity(files);
 }
+
+}  // namespace
 
 // An absolute path without "." or ".." steps or a trailing separator.
 fs::path absolute_path(const std::string& given) {
@@ -115,6 +116,8 @@ std::string file_identity(const std::vector<std::pair<std::string, fs::path>>& f
   std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
   return text;
 }
+
+std::string folder_identity(const fs::path& folder) { return instance_identity(folder); }
 
 bool done_run(const fs::path& target, const PlannedRun& run) {
   if (!path_taken(target)) return false;
