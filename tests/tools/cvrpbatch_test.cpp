@@ -172,13 +172,16 @@ TEST_F(CvrpBatch, RunsEachInstanceAndChoiceAndCollectsRowsThatAgreeWithTheReport
     EXPECT_EQ(row[4], report.distance_text);
     EXPECT_EQ(row[6] + " " + row[7], std::to_string(report.trucks_used) + " " + std::to_string(report.min_trucks));
     EXPECT_EQ(row[11], row[0] == "alpha" ? "524.611" : "600");
+    // Below beta's best known 600: choices 1 (524.61) and 3; choice 2 is overloaded.
+    EXPECT_EQ(row[15], row[0] == "beta" && row[1] != "2" ? "below the best known cost 600 (a new best known or a fault)"
+                                                          : "");
   }
   EXPECT_TRUE(rows[1].starts_with("alpha,1,ok,524.611206,524.611206,0,5,5,1.20,90000,moves,524.611,0.00,")) << rows[1];
   EXPECT_TRUE(has(rows[2], ",0.00,0,iterations,524.611,")) << rows[2];
   EXPECT_TRUE(has(rows[3], ",7.25,4321,iterations,")) << rows[3];  // the hybrid's tabu phase found its best
   const std::string summary = read_file("results/summary.md");
   EXPECT_TRUE(
-      has(summary, "| 1 simulated annealing | 2 | 0 | 2 | 2 of 2 | -6.28% (2 instances) | 0.00% (2 instances) |"))
+      has(summary, "| 1 simulated annealing | 2 | 0 | 2 | 2 of 2 | -6.28% (2 instances) | 0.00% (2 instances) | 1 |"))
       << summary;
   EXPECT_TRUE(has(summary, "| 2 tabu search | 2 | 0 | 0 | 0 of 2 |")) << summary;
   for (const char* plot : {"alpha.png", "beta.png"})
@@ -188,7 +191,15 @@ TEST_F(CvrpBatch, RunsEachInstanceAndChoiceAndCollectsRowsThatAgreeWithTheReport
   // Run folders that exist are skipped: an interrupted batch resumes.
   const ToolOutcome again = batch("run --choices 1,2,3 --out results --program " + program + " alpha beta");
   EXPECT_EQ(again.status, 0);
-  EXPECT_TRUE(has(again.output, "0 ok, 0 failed, 6 skipped")) << again.output;
+  EXPECT_TRUE(has(again.output, "6 runs: 6 ok, 0 failed, 6 of them skipped (done before)")) << again.output;
+
+  // An instance file of a run folder edited after its run: a failed row.
+  std::string demands = read_file("results/beta-1/demanda.dat");
+  write_file("results/beta-1/demanda.dat", demands.replace(demands.find_first_of("123456789"), 1, "9"));
+  ASSERT_EQ(batch("collect results").status, 0);
+  const std::vector<std::string> edited = fields_of(split_lines(read_file("results/results.csv")).at(4));
+  EXPECT_EQ(edited[0] + " " + edited[1] + " " + edited[2], "beta 1 failed");
+  EXPECT_TRUE(has(edited.back(), "results/beta-1: its instance files are not those the run was given")) << edited.back();
 }
 
 TEST_F(CvrpBatch, JobsThroughXargsMakeTheRunFoldersOfRun) {
@@ -304,7 +315,7 @@ TEST_F(CvrpBatch, RunsKnowTheirInstanceAndTheirTimeLimit) {
   EXPECT_TRUE(has(refused.errors, "results/alpha-1 holds a run of " + fs::absolute("alpha").string() + ", not of " +
                                       fs::absolute("other/alpha").string()))
       << refused.errors;
-  EXPECT_TRUE(has(batch("run" + runs + "alpha").output, "alpha-1: exists, skipped"));
+  EXPECT_TRUE(has(batch("run" + runs + "alpha").output, "alpha-1: exists (ok), skipped"));
   // Copied in from elsewhere, its run is refused by collect.
   ASSERT_EQ(batch("run --program " + program + " --choices 2 --out elsewhere other/alpha").status, 0);
   fs::create_directory("mixed");
@@ -336,6 +347,11 @@ TEST_F(CvrpBatch, RunsKnowTheirInstanceAndTheirTimeLimit) {
   for (const char* script : {"hang", "leave"}) fs::permissions(script, fs::perms::owner_exec, fs::perm_options::add);
   EXPECT_EQ(batch("run --choices 1 --timeout 1 --out limited --program hang alpha").status, 1);
   EXPECT_TRUE(has(read_file("limited/alpha-1/run.txt"), "status=failed\nmessage=timed out after 1 s\n"));
+  // Resumed, the batch counts the run that timed out as failed.
+  const ToolOutcome resumed = batch("run --choices 1 --timeout 1 --out limited --program hang alpha");
+  EXPECT_EQ(resumed.status, 1);
+  EXPECT_TRUE(has(resumed.output, "alpha-1: exists (failed), skipped")) << resumed.output;
+  EXPECT_TRUE(has(resumed.output, "1 run: 0 ok, 1 failed, 1 of them skipped (done before)")) << resumed.output;
   EXPECT_EQ(batch("run --choices 1 --out left --program leave alpha").status, 0);
 }
 

@@ -40,12 +40,25 @@ RunSizes run_sizes();
 // The search a menu choice runs, as the program's menu names it.
 std::string search_name(int choice);
 
+// The identity of an instance folder (or of a run folder's copies of its
+// files) as run.txt records it; throws Refused when a file cannot be read.
+std::string folder_identity(const std::filesystem::path& folder);
+
 // A line of results.csv: the fields joined by commas, each quoted when it
 // holds a comma, a quote or a line break.
 std::string csv_line(const std::vector<std::string>& fields);
 
 // The gap of a cost to the best known cost, in percent.
 double gap_percent(double cost, double best_known);
+
+// Whether a cost is below the best known cost by more than the best
+// known's precision (below_best_known, the decimals of its shortest text): a
+// new best known, or a fault, that results.csv's message and summary.md name.
+bool below_known_cost(double cost, double best_known);
+
+// A gap with `format` ("%.2f") while below 1e9 in size, then "%.3g": a
+// best known cost such as 1e-300 gives no 300-digit figure.
+std::string gap_figure(double gap, const char* format);
 
 // "1 run", "2 runs".
 std::string counted(std::size_t count, const std::string& noun);
@@ -127,8 +140,9 @@ struct PlannedRun {
   std::string command;                                         // run.txt's command; empty for the program's runs
   std::string job;                                             // the shell command of a cvrpbatch run of it alone
   Record head, tail;                                           // run.txt before and after host ... message
-  // Judges a run that exited with `exit_status` in `folder`.
-  std::function<Verdict(const std::filesystem::path& folder, int exit_status, const std::string& console)> judge;
+  // Judges a run that exited with `exit_status` in `folder` after `wall` seconds.
+  std::function<Verdict(const std::filesystem::path& folder, int exit_status, const std::string& console, double wall)>
+      judge;
 };
 
 // Whether RESULTS/NAME holds the run already: one of the same instance (and,
@@ -211,7 +225,7 @@ inline constexpr const char* kSearches[] = {"annealing", "tabu", "hybrid"};
 struct SolverOutcome {
   std::map<std::string, std::string> summary;  // "key: value" lines
   std::string cost_text;                       // two decimals
-  double cost = 0.0;
+  double cost = 0.0;                           // a feasible run's: its routes' true cost (routes_cost)
   int overload = 0;
   std::vector<ProgressRecord> log;
 };
@@ -221,6 +235,12 @@ struct SolverOutcome {
 // inconsistency, or nothing.
 std::optional<std::string> check_solver_run(const std::filesystem::path& folder, int exit_status, bool round,
                                             const std::string& console, SolverOutcome& outcome);
+
+// A run's own time (its summary's "time: S s", in `name`) within its time
+// limit (none: 0) plus 2% + 0.5 s, and within the wall time the batch
+// measured around it: the first failure, or nothing.
+std::optional<std::string> check_solver_time(const std::string& name, const std::string& time, double time_limit,
+                                             double wall);
 
 struct CollectArguments {
   std::vector<std::string> best;  // NAME=VALUE or NAME=FILE.sol

@@ -2,6 +2,7 @@
 // through the library, then results.csv, summary.md and one progress plot
 // per instance, written all together.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -50,6 +51,19 @@ void set_last_best(Row& row) {
   row.last_best = row.last_best_by_tabu ? logs.tabu.back() : logs.annealing.back();
 }
 
+// The run folder's instance files against the identity run.txt recorded
+// (none from an older batch): a message when they differ.
+std::optional<std::string> changed_instance(const fs::path& folder, const std::string& recorded) {
+  if (recorded.empty()) return std::nullopt;
+  try {
+    if (folder_identity(folder) == recorded) return std::nullopt;
+  } catch (const Refused& unreadable) {
+    return unreadable.message;
+  }
+  return folder.string() + ": its instance files are not those the run was given (their hash is not run.txt's "
+         "instance_id " + recorded + ")";
+}
+
 Row read_row(const fs::path& results, const std::string& name) {
   Row row;
   row.folder = name;
@@ -67,12 +81,15 @@ Row read_row(const fs::path& results, const std::string& name) {
   row.host = record["host"];
   row.wall_seconds = record["wall_seconds"];
 
+  // The best known solution copied in, checked against the run's instance.
   const fs::path best_known = folder / "best-known.sol";
   std::error_code ignored;
   std::optional<std::string> unusable_best;
   if (fs::exists(best_known, ignored)) {
     BestKnown best;
-    unusable_best = read_best_known(best_known.string(), best_known.string(), best);
+    Instance instance;
+    unusable_best = read_run_instance(folder, run_sizes(), instance);
+    if (!unusable_best) unusable_best = read_best_known(best_known.string(), best_known.string(), best, &instance);
     if (!unusable_best) row.best_known = best.cost;
   }
 
@@ -82,6 +99,8 @@ Row read_row(const fs::path& results, const std::string& name) {
     row.message = record["message"].empty() ? "recorded as failed" : record["message"];
   } else if (row.choice == 0) {
     row.message = (folder / "run.txt").string() + ": no menu choice 1, 2 or 3";
+  } else if (auto changed = changed_instance(folder, row.instance_id)) {
+    row.message = *changed;
   } else {
     RunFolder run;
     if (auto failure = read_checked_run(folder, row.choice, run)) {
@@ -110,8 +129,12 @@ std::string csv_row(const Row& row, const std::optional<double>& best) {
     fields.resize(fields.size() + 8);
   }
   fields.push_back(best ? shortest(*best) : "");
-  fields.push_back(best && row.ok ? fixed("%.2f", gap_percent(row.report.objective, *best)) : "");
-  fields.insert(fields.end(), {row.host, row.wall_seconds, row.message});
+  fields.push_back(best && row.ok ? gap_figure(gap_percent(row.report.objective, *best), "%.2f") : "");
+  std::string message = row.message;
+  if (best && row.ok && below_known_cost(row.report.objective, *best))
+    message += (message.empty() ? "" : "; ") + std::string("below the best known cost ") + shortest(*best) +
+               " (a new best known or a fault)";
+  fields.insert(fields.end(), {row.host, row.wall_seconds, message});
   return csv_line(fields);
 }
 
@@ -125,7 +148,7 @@ struct Mean {
   }
   std::string text() const {
     if (count == 0) return "-";
-    return fixed("%.2f", sum / count) + "% (" + counted(static_cast<std::size_t>(count), "instance") + ")";
+    return gap_figure(sum / count, "%.2f") + "% (" + counted(static_cast<std::size_t>(count), "instance") + ")";
   }
 };
 
@@ -135,16 +158,22 @@ struct Collected {
   std::map<std::string, double> batch_best;     // the lowest objective of an ok run, by instance
   std::map<std::string, double> best_known;     // by instance
   std::map<std::string, const Row*> ok_run[4];  // by choice, then instance
+  const Row* ok_run_of(const std::string& instance) const {
+    for (const auto& by_instance : ok_run)
+      if (const auto found = by_instance.find(instance); found != by_instance.end()) return found->second;
+    return nullptr;
+  }
 };
 
 std::string summary(const Collected& b, const std::string& results) {
   std::string text = "# Batch summary: " + results + "\n\n";
   text += counted(b.rows.size(), "run") + " on " + counted(b.instances.size(), "instance") +
           " (results.csv has one row per run).\n\n";
-  text += "| choice | runs | failed | feasible | best objective | mean gap to best known | mean gap to batch best |\n";
-  text += "|---|---:|---:|---:|---:|---:|---:|\n";
+  text += "| choice | runs | failed | feasible | best objective | mean gap to best known | mean gap to batch best | "
+          "below best known |\n";
+  text += "|---|---:|---:|---:|---:|---:|---:|---:|\n";
   for (int choice = 1; choice <= 3; ++choice) {
-    int runs = 0, failed = 0, feasible = 0, best = 0;
+    int runs = 0, failed = 0, feasible = 0, best = 0, below = 0;
     Mean to_known, to_batch;
     for (const Row& row : b.rows) {
       if (row.choice != choice) continue;
@@ -157,19 +186,23 @@ std::string summary(const Collected& b, const std::string& results) {
       const double lowest = b.batch_best.at(row.instance);
       best += row.report.objective == lowest ? 1 : 0;
       if (lowest > 0.0) to_batch.add(gap_percent(row.report.objective, lowest));
-      if (const auto known = b.best_known.find(row.instance); known != b.best_known.end())
+      if (const auto known = b.best_known.find(row.instance); known != b.best_known.end()) {
         to_known.add(gap_percent(row.report.objective, known->second));
+        below += below_known_cost(row.report.objective, known->second) ? 1 : 0;
+      }
     }
     if (runs == 0) continue;
     text += "| " + std::to_string(choice) + " " + search_name(choice) + " | " + std::to_string(runs) + " | " +
             std::to_string(failed) + " | " + std::to_string(feasible) + " | " + std::to_string(best) + " of " +
-            std::to_string(b.instances.size()) + " | " + to_known.text() + " | " + to_batch.text() + " |\n";
+            std::to_string(b.instances.size()) + " | " + to_known.text() + " | " + to_batch.text() + " | " +
+            std::to_string(below) + " |\n";
   }
   text +=
       "\nfeasible: results without overload. best objective: the instances where the choice's run has the lowest "
       "objective of the batch (ties count for each). Gaps are of the objective (the distance plus 1000 per unit of "
       "overload), in % of the best known cost or of the lowest objective any run of the batch reached on the "
-      "instance; failed runs count in no mean.\n\n";
+      "instance; failed runs count in no mean. below best known: the runs whose objective is below the best known "
+      "cost (a new best known, or a fault; results.csv's message names each).\n\n";
 
   text += "| instance | best known |";
   for (int choice = 1; choice <= 3; ++choice) text += ' ' + std::to_string(choice) + ' ' + search_name(choice) + " |";
@@ -264,6 +297,16 @@ std::string csv_line(const std::vector<std::string>& fields) {
 }
 
 double gap_percent(double cost, double best_known) { return 100.0 * (cost - best_known) / best_known; }
+
+std::string gap_figure(double gap, const char* format) {
+  return fixed(std::fabs(gap) < 1e9 ? format : "%.3g", gap);
+}
+
+bool below_known_cost(double cost, double best_known) {
+  BestKnown best;  // its decimals: those of its shortest text
+  read_best_known(shortest(best_known), "", best);
+  return below_best_known(cost, best_known, best.decimals);
+}
 
 void apply_given_best(const std::map<std::string, GivenBest>& given_best, const std::set<std::string>& instances,
                       const std::string& results, std::map<std::string, double>& best_known) {
@@ -384,6 +427,14 @@ int collect(const CollectArguments& arguments) {
     if (!fresh) lowest->second = std::min(lowest->second, row.report.objective);
   }
   b.instances.assign(instances.begin(), instances.end());
+  // A --best FILE.sol must be a solution of the runs' instance.
+  for (const auto& [instance, given] : given_best) {
+    if (given.known.file.empty() || !b.ok_run_of(instance)) continue;
+    Instance read;
+    refuse_on(read_run_instance(results / b.ok_run_of(instance)->folder, run_sizes(), read));
+    BestKnown best;
+    refuse_on(read_best_known(given.value, "--best " + instance + "=" + given.value, best, &read));
+  }
   apply_given_best(given_best, instances, arguments.results, b.best_known);
 
   std::string csv = kColumns;

@@ -112,6 +112,8 @@ std::string file_identity(const std::vector<std::pair<std::string, fs::path>>& f
   return text;
 }
 
+std::string folder_identity(const fs::path& folder) { return instance_identity(folder); }
+
 bool done_run(const fs::path& target, const PlannedRun& run) {
   if (!path_taken(target)) return false;
   std::map<std::string, std::string> record;
@@ -180,7 +182,7 @@ InstanceFolder checked_instance(const std::string& given) {
       solutions.push_back(entry.path());
   if (solutions.size() == 1) {
     BestKnown best;
-    refuse_on(read_best_known(solutions[0].string(), solutions[0].string(), best));
+    refuse_on(read_best_known(solutions[0].string(), solutions[0].string(), best, &read));
     instance.best_known = solutions[0];
   } else if (solutions.size() > 1) {
     std::fprintf(stderr, "cvrpbatch: note: %s holds %zu .sol files: no best-known.sol is copied\n", given.c_str(),
@@ -243,19 +245,30 @@ void copy_input(const fs::path& from, const fs::path& to) {
   if (error) throw Refused{"cannot copy " + from.string() + " into " + to.parent_path().string() + ": " + error.message()};
 }
 
-enum class Outcome { ok, infeasible, failed, skipped };
+enum class Outcome { ok, infeasible, failed };
+
+// How a run ended: now, or in an earlier batch when its folder was there.
+struct Ended {
+  Outcome outcome;
+  bool skipped = false;
+};
 
 void on_stop(int signal) { stop_signal = signal; }
 
 // One run: its inputs copied into a fresh folder under a temporary name,
 // the program run there, judged, console.txt and run.txt written, and the
 // folder renamed into place.
-Outcome run_one(const fs::path& results, const PlannedRun& run, int timeout, const std::string& counter) {
+Ended run_one(const fs::path& results, const PlannedRun& run, int timeout, const std::string& counter) {
   const fs::path target = results / run.name;
   if (done_run(target, run)) {
-    std::printf("cvrpbatch: %s %s: exists, skipped (remove the folder to redo the run)\n", counter.c_str(),
-                run.name.c_str());
-    return Outcome::skipped;
+    // It counts with the status it was recorded with.
+    std::map<std::string, std::string> record;
+    read_run_record(target / "run.txt", record);
+    const std::string& status = record["status"];
+    const Outcome outcome = status == "ok" ? Outcome::ok : status == "infeasible" ? Outcome::infeasible : Outcome::failed;
+    std::printf("cvrpbatch: %s %s: exists (%s), skipped (remove the folder to redo the run)\n", counter.c_str(),
+                run.name.c_str(), outcome == Outcome::failed ? "failed" : status.c_str());
+    return {outcome, true};
   }
   companion::TemporaryFolder folder;
   if (!folder.make(results, "." + run.name + "."))
@@ -271,7 +284,7 @@ Outcome run_one(const fs::path& results, const PlannedRun& run, int timeout, con
   ConsoleCapture console;
   const ChildEnd end = run_child(run.argv, folder.path(), run.input, timeout, console);
   const double wall = end.seconds;
-  if (stop_signal != 0) return Outcome::failed;  // the folder goes; the batch stops
+  if (stop_signal != 0) return {Outcome::failed};  // the folder goes; the batch stops
 
   std::string exit_status = "none";
   Verdict verdict{"failed", "", ""};
@@ -287,7 +300,7 @@ Outcome run_one(const fs::path& results, const PlannedRun& run, int timeout, con
   } else {
     exit_status = std::to_string(WEXITSTATUS(end.status));
     const std::string kept = console.kept();
-    verdict = run.judge(folder.path(), WEXITSTATUS(end.status), kept);
+    verdict = run.judge(folder.path(), WEXITSTATUS(end.status), kept, wall);
     // Name the files by the run folder they end up in.
     for (std::size_t at; (at = verdict.message.find(folder.path().string())) != std::string::npos;)
       verdict.message.replace(at, folder.path().string().size(), target.string());
@@ -311,18 +324,18 @@ Outcome run_one(const fs::path& results, const PlannedRun& run, int timeout, con
   if (error) {
     std::fprintf(stderr, "cvrpbatch: %s: cannot move the finished run into place (%s); it is discarded\n",
                  target.c_str(), error.message().c_str());
-    return Outcome::failed;
+    return {Outcome::failed};
   }
   folder.keep();
   if (verdict.status == "failed") {
     std::fprintf(stderr, "cvrpbatch: %s %s: failed: %s\n", counter.c_str(), run.name.c_str(),
                  verdict.message.c_str());
-    return Outcome::failed;
+    return {Outcome::failed};
   }
   std::printf("cvrpbatch: %s %s: %s, %s, %.1f s\n", counter.c_str(), run.name.c_str(), verdict.status.c_str(),
               verdict.result.c_str(), wall);
   std::fflush(stdout);
-  return verdict.status == "ok" ? Outcome::ok : Outcome::infeasible;
+  return {verdict.status == "ok" ? Outcome::ok : Outcome::infeasible};
 }
 
 // Whether the program's run in `folder` (the program exited with `status`)
@@ -410,7 +423,7 @@ std::vector<PlannedRun> program_runs(const Batch& batch) {
       run.instance_path = instance.folder.string();
       run.head = {{"instance", instance.name}, {"choice", std::to_string(choice)}, {"program", batch.program.string()}};
       run.tail = {{"instance_folder", instance.folder.string()}, {"instance_id", instance.identity}};
-      run.judge = [choice](const fs::path& folder, int status, const std::string&) {
+      run.judge = [choice](const fs::path& folder, int status, const std::string&, double) {
         return judge_program_run(folder, choice, status);
       };
       run.job = job_of(batch, instance, choice);
@@ -422,6 +435,18 @@ std::vector<PlannedRun> program_runs(const Batch& batch) {
 }  // namespace
 
 int make_or_print(const fs::path& results, const std::vector<PlannedRun>& runs, int timeout, bool jobs) {
+  // Every run folder's name, and its temporary name ".NAME.XXXXXX", must
+  // be one the file system takes.
+  fs::path existing = results;
+  while (!path_taken(existing) && existing.has_parent_path() && existing != existing.parent_path())
+    existing = existing.parent_path();
+  const long most = pathconf(existing.c_str(), _PC_NAME_MAX);
+  const std::size_t longest = most > 8 ? static_cast<std::size_t>(most) - 8 : 255 - 8;
+  for (const PlannedRun& run : runs)
+    if (run.name.size() > longest)
+      throw Refused{"the run folder name " + run.name.substr(0, 60) + "... is " + std::to_string(run.name.size()) +
+                    " bytes long: " + results.string() + " takes names of at most " + std::to_string(longest) +
+                    " bytes (with the 8 of its temporary name)"};
   for (const PlannedRun& run : runs) done_run(results / run.name, run);
   if (jobs) {
     for (const PlannedRun& run : runs) std::printf("%s\n", run.job.c_str());
@@ -439,20 +464,24 @@ int make_or_print(const fs::path& results, const std::vector<PlannedRun>& runs, 
   std::signal(SIGPIPE, SIG_IGN);
 
   std::size_t done = 0;
+  int skipped = 0;
   std::map<Outcome, int> count;
   for (const PlannedRun& run : runs) {
     const std::string counter = '[' + std::to_string(++done) + '/' + std::to_string(runs.size()) + ']';
-    ++count[run_one(results, run, timeout, counter)];
+    const Ended ended = run_one(results, run, timeout, counter);
+    ++count[ended.outcome];
+    skipped += ended.skipped ? 1 : 0;
     if (stop_signal != 0) {
       std::fprintf(stderr, "cvrpbatch: interrupted (%s); the unfinished run is removed\n", strsignal(stop_signal));
       return 128 + stop_signal;
     }
   }
-  std::printf("cvrpbatch: %s: %d ok, %s%d failed, %d skipped\n", counted(runs.size(), "run").c_str(),
-              count[Outcome::ok],
+  // Skipped runs count with the status they were recorded with.
+  std::printf("cvrpbatch: %s: %d ok, %s%d failed, %d of them skipped (done before)\n",
+              counted(runs.size(), "run").c_str(), count[Outcome::ok],
               count[Outcome::infeasible] > 0 ? (std::to_string(count[Outcome::infeasible]) + " infeasible, ").c_str()
                                              : "",
-              count[Outcome::failed], count[Outcome::skipped]);
+              count[Outcome::failed], skipped);
   return count[Outcome::failed] > 0 ? 1 : 0;
 }
 

@@ -4,8 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <climits>
 #include <cstdio>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include "model/cvrplib.h"
@@ -21,6 +24,10 @@ namespace fs = std::filesystem;
 using companion::Usage;
 
 namespace {
+
+// The most runs one batch makes: its plan is held in memory (a few hundred
+// bytes a run) and its run folders are listed by collect.
+constexpr double kMostRuns = 100000;
 
 using companion::SolverSetting;
 constexpr unsigned kAnnealing = companion::kAnnealingSearch, kTabu = companion::kTabuSearch,
@@ -103,6 +110,7 @@ std::vector<std::string> checked_searches(const std::string& text) {
 std::vector<long long> checked_seeds(const std::string& text) {
   constexpr std::size_t kMostSeeds = 100000;
   std::vector<long long> seeds;
+  std::set<long long> given;
   for (const std::string& part : split(text, ',')) {
     const std::size_t dash = part.find('-', 1);
     const std::string first = part.substr(0, dash);
@@ -112,7 +120,7 @@ std::vector<long long> checked_seeds(const std::string& text) {
     if (static_cast<std::size_t>(high - low) >= kMostSeeds - seeds.size())
       throw Usage{"--seeds " + text + ": more than " + std::to_string(kMostSeeds) + " seeds"};
     for (long long seed = low; seed <= high; ++seed) {
-      if (std::find(seeds.begin(), seeds.end(), seed) != seeds.end())
+      if (!given.insert(seed).second)
         throw Usage{"--seeds " + text + ": seed " + std::to_string(seed) + " is given twice"};
       seeds.push_back(seed);
     }
@@ -130,14 +138,22 @@ SweptSetting checked_set(const std::string& text) {
     throw Usage{"--set " + text + ": " + name + " is not a setting --set can sweep (cvrpbatch run --help lists them)"};
   SweptSetting set{rule, split(text.substr(equals + 1), ',')};
   const std::string option = "--set " + name;
-  for (std::size_t i = 0; i < set.values.size(); ++i) {
-    const std::string& value = set.values[i];
+  // Values compared as the search holds them (a real setting as a float,
+  // vehicles' +N apart from N): two spellings of one value are one run.
+  std::map<std::pair<bool, double>, std::string> held;
+  for (const std::string& value : set.values) {
     // Digits, signs, points and exponents only: a value names run folders.
     if (value.empty() || value.find_first_not_of("0123456789.eE+-") != std::string::npos)
       throw Usage{"bad value '" + value + "' for " + option + " (a number)"};
-    companion::setting_value(*rule, option, value);
-    if (std::find(set.values.begin(), set.values.begin() + static_cast<long>(i), value) != set.values.begin() + static_cast<long>(i))
-      throw Usage{option + ": the value " + value + " is given twice"};
+    const double number = companion::setting_value(*rule, option, value);
+    // "-0" is 0 with a sign that names another run folder: one spelling only.
+    if (value.starts_with('-') && number == 0.0) throw Usage{"bad value '" + value + "' for " + option + " (write 0)"};
+    const bool relative = rule->name == std::string_view("vehicles") && value.starts_with('+');
+    const auto [earlier, fresh] =
+        held.emplace(std::pair{relative, rule->whole ? number : static_cast<double>(static_cast<float>(number))}, value);
+    if (!fresh)
+      throw Usage{option + ": " + (earlier->second == value ? "the value " + value + " is given twice"
+                                                            : earlier->second + " and " + value + " are the same value")};
   }
   return set;
 }
@@ -176,6 +192,11 @@ SolverInstance checked_instance(const std::string& given, bool round,
   instance.identity = file_identity({{kInstanceFile, instance.file}});
 
   if (const auto named = best.find(instance.name); named != best.end()) {
+    if (!named->second.known.file.empty()) {
+      BestKnown checked;
+      refuse_on(read_best_known(named->second.value, "--best " + instance.name + "=" + named->second.value, checked,
+                                &read));
+    }
     instance.best_known = named->second.known.cost;
     instance.best_given = named->second.value;
     instance.best_known_from = "--best";
@@ -192,11 +213,25 @@ SolverInstance checked_instance(const std::string& given, bool round,
     throw Refused{given + ": no best known cost: no " + beside.filename().string() + " beside it and no --best " +
                   instance.name + "=VALUE"};
   BestKnown known;
-  refuse_on(read_best_known(beside.string(), beside.string(), known));
+  refuse_on(read_best_known(beside.string(), beside.string(), known, &read));
   instance.best_known = known.cost;
   instance.best_known_from = beside.string();
   instance.best_file = beside;
   return instance;
+}
+
+// The number of runs the batch makes, counted in double before any is
+// planned: a product that may pass 2^64 (ten values of each of ten settings
+// on 100000 seeds) but never overflows; exact below 2^53.
+double run_count(const SolverBatch& batch) {
+  double total = 0.0;
+  for (const std::string& search : batch.searches) {
+    double runs = static_cast<double>(batch.seeds.size());
+    for (const SweptSetting& set : batch.sets)
+      if (set.rule->searches & search_bit(search)) runs *= static_cast<double>(set.values.size());
+    total += runs;
+  }
+  return total * static_cast<double>(batch.instances.size());
 }
 
 SolverBatch checked_solver_batch(const BatchArguments& arguments) {
@@ -245,6 +280,9 @@ SolverBatch checked_solver_batch(const BatchArguments& arguments) {
   }
   for (const auto& [name, value] : best)
     if (!given_as.count(name)) throw Usage{"--best " + name + "=" + value.value + ": no instance " + name + ".vrp given"};
+  if (const double count = run_count(batch); count > kMostRuns)
+    throw Usage{"the batch has " + fixed(count < 0x1p53 ? "%.0f" : "%.3g", count) + " runs (instances x searches x seeds x swept values), more than " +
+                fixed("%.0f", kMostRuns) + ": split it into smaller batches with the same --out"};
   batch.results = checked_results(arguments.results);
   batch.solver_given = arguments.solver.has_value();
   batch.solver = checked_executable(arguments.solver, "cvrpsolve", "--solver");
@@ -323,10 +361,13 @@ std::string command_of(const std::vector<std::string>& words) {
   return command;
 }
 
-Verdict judge_solver_run(const fs::path& folder, int status, bool round, const std::string& console) {
+Verdict judge_solver_run(const fs::path& folder, int status, bool round, double time_limit, const std::string& console,
+                         double wall) {
   if (status != 0 && status != solve::kOverloaded) return {"failed", "", ""};
   SolverOutcome outcome;
   if (auto failure = check_solver_run(folder, status, round, console, outcome)) return {"failed", *failure, ""};
+  if (auto failure = check_solver_time((folder / "console.txt").string(), outcome.summary["time"], time_limit, wall))
+    return {"failed", *failure, ""};
   if (status == solve::kOverloaded) return {"infeasible", "", "overload " + std::to_string(outcome.overload)};
   return {"ok", "", "cost " + outcome.cost_text};
 }
@@ -373,8 +414,9 @@ std::vector<PlannedRun> planned_runs(const SolverBatch& batch) {
               {"best_known", best},
               {"best_known_from", instance.best_known_from}};
     const bool round = batch.round;
-    p.judge = [round](const fs::path& folder, int status, const std::string& console) {
-      return judge_solver_run(folder, status, round, console);
+    const double time_limit = batch.time_limit;
+    p.judge = [round, time_limit](const fs::path& folder, int status, const std::string& console, double wall) {
+      return judge_solver_run(folder, status, round, time_limit, console, wall);
     };
     planned.push_back(std::move(p));
   }
@@ -392,6 +434,39 @@ std::map<std::string, std::string> summary_of(const std::string& console) {
       summary.emplace(line.substr(0, colon), line.substr(colon + 2));
   }
   return summary;
+}
+
+// A log as the search writes it: a record when a search starts and at each
+// new best, so the seconds never go back, the objective never rises and the
+// counter never goes back (but for the tabu phase's start, at 0, in a
+// hybrid run), and none past the summary's time and counts.
+std::optional<std::string> check_log_order(const std::vector<ProgressRecord>& log, const std::string& name,
+                                           std::map<std::string, std::string>& summary) {
+  if (log.empty()) return name + ": no record";
+  const bool hybrid = summary["search"] == "hybrid";
+  bool switched = !hybrid;
+  for (std::size_t i = 1; i < log.size(); ++i) {
+    const ProgressRecord &before = log[i - 1], &record = log[i];
+    const std::string at = name + ":" + std::to_string(i + 1) + ": ";
+    if (record.seconds < before.seconds) return at + "the seconds go back (records out of order)";
+    const bool restart = !switched && record.counter == 0;
+    switched = switched || restart;
+    if (restart) continue;
+    if (record.counter < before.counter) return at + "the counter goes back (records out of order)";
+    if (record.objective > before.objective) return at + "the objective rises (records out of order)";
+  }
+  const double time = std::strtod(summary["time"].c_str(), nullptr);
+  // Both printed with two decimals: the log's seconds as a float.
+  if (log.back().seconds > time + 0.01)
+    return name + ": the last record, at " + companion::fixed("%.2f", log.back().seconds) +
+           " s, is past the summary's time " + summary["time"];
+  // The last record counts the moves of an annealing (or of a hybrid's
+  // first phase), otherwise the iterations.
+  const char* counter = summary["search"] == "annealing" || (hybrid && !switched) ? "moves" : "iterations";
+  if (summary.count(counter) && log.back().counter > std::strtoll(summary[counter].c_str(), nullptr, 10))
+    return name + ": the last record's counter " + std::to_string(log.back().counter) + " is past the summary's " +
+           counter + " " + summary[counter];
+  return std::nullopt;
 }
 
 }  // namespace
@@ -413,23 +488,56 @@ std::optional<std::string> check_solver_run(const fs::path& folder, int exit_sta
 
   const std::string log = (folder / kLogFile).string();
   if (auto failure = read_progress_log(log, outcome.log)) return failure;
-  if (outcome.log.empty()) return log + ": no record";
+  if (auto failure = check_log_order(outcome.log, log, outcome.summary)) return failure;
+  // The search's own objective, as cvrpsolve's summary gives it (an older
+  // cvrpsolve's: its cost); a feasible run's is worked out below when the
+  // summary has none.
+  const bool given = outcome.summary.count("objective") > 0;
+  std::string objective = given ? outcome.summary["objective"] : outcome.cost_text;
+  if (exit_status != solve::kOverloaded) {
+    const std::string sol = (folder / kSolutionFile).string();
+    CvrplibSolution solution;
+    // A feasible run: its .sol checked against the instance it ran on, and
+    // its distance summed as the search sums it, in float.
+    if (outcome.summary["solution"] != kSolutionFile)
+      return name + ": the summary's solution is \"" + outcome.summary["solution"] + "\", not " + kSolutionFile;
+    Instance instance;
+    if (auto failure = read_cvrplib((folder / kInstanceFile).string(), round, instance)) return failure;
+    if (auto failure = read_cvrplib_solution(sol, solution)) return failure;
+    if (auto failure = check_cvrplib_solution(solution, sol, instance)) return failure;
+    if (companion::fixed("%.2f", solution.cost) != outcome.cost_text)
+      return sol + ": Cost " + companion::fixed("%.2f", solution.cost) + " is not the summary's cost " +
+             outcome.cost_text;
+    outcome.cost = routes_cost(instance, solution.routes);  // the true cost, for the gap
+    if (!given) {
+      float distance = 0.0f;
+      for (const std::vector<int>& route : solution.routes) {
+        int from = 0;
+        for (const int customer : route) distance += instance.matrix.at(from, customer), from = customer;
+        distance += instance.matrix.at(from, 0);
+      }
+      objective = companion::fixed("%.2f", static_cast<double>(distance));
+    }
+  }
+  // The log's last record is the search's final best: a log cut short ends
+  // above it.
   const std::string last = companion::fixed("%.2f", outcome.log.back().objective);
-  if (last != outcome.cost_text)
-    return log + ": the last record's objective " + last + " is not the summary's cost " + outcome.cost_text;
-  if (exit_status == solve::kOverloaded) return std::nullopt;
+  if (last != objective)
+    return log + ": the last record's objective " + last + " is not the run's final objective " + objective;
+  return std::nullopt;
+}
 
-  // A feasible run: its .sol checked against the instance it ran on.
-  const std::string sol = (folder / kSolutionFile).string();
-  if (outcome.summary["solution"] != kSolutionFile)
-    return name + ": the summary's solution is \"" + outcome.summary["solution"] + "\", not " + kSolutionFile;
-  Instance instance;
-  if (auto failure = read_cvrplib((folder / kInstanceFile).string(), round, instance)) return failure;
-  CvrplibSolution solution;
-  if (auto failure = read_cvrplib_solution(sol, solution)) return failure;
-  if (auto failure = check_cvrplib_solution(solution, sol, instance)) return failure;
-  if (companion::fixed("%.2f", solution.cost) != outcome.cost_text)
-    return sol + ": Cost " + companion::fixed("%.2f", solution.cost) + " is not the summary's cost " + outcome.cost_text;
+std::optional<std::string> check_solver_time(const std::string& name, const std::string& time, double time_limit,
+                                             double wall) {
+  char* end = nullptr;
+  const double own = std::strtod(time.c_str(), &end);
+  if (end == time.c_str() || std::string_view(end) != " s" || !std::isfinite(own))
+    return name + ": time " + time + " is not a number of seconds";
+  if (time_limit > 0.0 && own > 1.02 * time_limit + 0.5)
+    return name + ": time " + time + " is past the time limit " + fixed("%g", time_limit) +
+           " s (and its margin of 2% + 0.5 s)";
+  // The run's own time, with two decimals, is within the wall time the batch measured around it.
+  if (own > wall + 0.005) return name + ": time " + time + " is more than the run's wall time " + fixed("%.3f", wall) + " s";
   return std::nullopt;
 }
 

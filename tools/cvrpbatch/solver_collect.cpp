@@ -35,6 +35,7 @@ struct SolverRow {
   double time_limit = 0.0;             // T of the primal integral
   std::optional<double> best_known;
   std::optional<double> gap, primal;   // for ok runs with a best known cost
+  bool below = false;                  // its cost below the best known (below_known_cost)
   std::size_t group = 0;               // index into the groups
 };
 
@@ -58,6 +59,49 @@ std::optional<double> number_of(const std::string& text) {
   return value;
 }
 
+// A run recorded ok or infeasible checked again: its instance copy is the
+// one it ran on (the hash run.txt recorded), its .sol, log and summary agree
+// (check_solver_run), its time is within its limit and no more than the
+// wall time the batch measured, and its best-known.sol, when it has one, is
+// a solution of its instance with the recorded best known cost.
+std::optional<std::string> check_collected(const fs::path& folder, SolverRow& row) {
+  auto& record = row.record;
+  const fs::path instance_file = folder / kInstanceFile;
+  try {
+    if (file_identity({{kInstanceFile, instance_file}}) != row.instance_id)
+      return instance_file.string() + ": not the instance the run was given (its hash is not run.txt's instance_id " +
+             row.instance_id + ")";
+  } catch (const Refused& unreadable) {
+    return unreadable.message;
+  }
+  std::string console;
+  if (auto failure = read_text_file((folder / "console.txt").string(), console)) return failure;
+  const bool round = record["round"] == "yes";
+  if (auto failure =
+          check_solver_run(folder, record["status"] == "ok" ? 0 : solve::kOverloaded, round, console, row.outcome))
+    return failure;
+
+  const auto limit = number_of(record["time_limit"]);
+  const auto wall = number_of(record["wall_seconds"]);
+  if (!wall) return (folder / "run.txt").string() + ": wall_seconds " + record["wall_seconds"] + " is not a number";
+  if (auto failure =
+          check_solver_time((folder / "console.txt").string(), row.outcome.summary["time"], limit.value_or(0.0), *wall))
+    return failure;
+  row.time_limit = limit ? *limit : std::strtod(row.outcome.summary["time"].c_str(), nullptr);
+
+  const fs::path best_file = folder / "best-known.sol";
+  if (path_taken(best_file)) {
+    Instance instance;
+    if (auto failure = read_cvrplib(instance_file.string(), round, instance)) return failure;
+    BestKnown best;
+    if (auto failure = read_best_known(best_file.string(), best_file.string(), best, &instance)) return failure;
+    if (!row.best_known || *row.best_known != best.cost)
+      return best_file.string() + ": Cost " + shortest(best.cost) + " is not run.txt's best_known " +
+             record["best_known"];
+  }
+  return std::nullopt;
+}
+
 SolverRow read_solver_row(const fs::path& results, const std::string& name) {
   SolverRow row;
   row.folder = name;
@@ -78,19 +122,11 @@ SolverRow read_solver_row(const fs::path& results, const std::string& name) {
     row.message = (folder / "run.txt").string() + ": no instance, search or seed";
   } else if (record["status"] != "ok" && record["status"] != "infeasible") {
     row.message = record["message"].empty() ? "recorded as failed" : record["message"];
+  } else if (auto failure = check_collected(folder, row)) {
+    row.message = *failure;
+    row.outcome = SolverOutcome{};
   } else {
-    std::string console;
-    if (auto failure = read_text_file((folder / "console.txt").string(), console)) {
-      row.message = *failure;
-    } else if (auto failure = check_solver_run(folder, record["status"] == "ok" ? 0 : solve::kOverloaded, record["round"] == "yes",
-                                               console, row.outcome)) {
-      row.message = *failure;
-    } else {
-      row.status = record["status"];
-      const auto limit = number_of(record["time_limit"]);
-      const auto own = number_of(row.outcome.summary["time"]);
-      row.time_limit = limit ? *limit : own.value_or(0.0);
-    }
+    row.status = record["status"];
   }
   return row;
 }
@@ -133,7 +169,7 @@ struct Stats {
 // Per group and instance: its runs and what they reached.
 struct Cell {
   int runs = 0, failed = 0, infeasible = 0;
-  int feasible = 0;
+  int feasible = 0, below = 0;
   Stats gaps, primals;
   std::set<std::string> limits;
 };
@@ -147,7 +183,7 @@ struct Collected {
   std::vector<std::string> setting_names;
 };
 
-std::string percent(double value) { return fixed("%.2f", value) + "%"; }
+std::string percent(double value) { return gap_figure(value, "%.2f") + "%"; }
 
 // The performance measure of a group on an instance: mean cost / best known
 // = 1 + mean gap / 100; infinite without a feasible run.
@@ -169,17 +205,18 @@ std::string summary(const Collected& c, const std::string& results, bool profile
           counted(seeds.size(), "seed") + ": " + std::to_string(c.groups.size()) +
           (c.groups.size() == 1 ? " search" : " searches") +
           " with the values of their swept settings, one line each (results.csv has one row per run).\n\n";
-  text += "| search | runs | failed | infeasible | feasible | mean gap | best gap | mean primal integral | instances |\n";
-  text += "|---|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+  text += "| search | runs | failed | infeasible | feasible | mean gap | best gap | mean primal integral | instances | "
+          "below best known |\n";
+  text += "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
   for (std::size_t g = 0; g < c.groups.size(); ++g) {
-    int runs = 0, failed = 0, infeasible = 0, feasible = 0;
+    int runs = 0, failed = 0, infeasible = 0, feasible = 0, below = 0;
     Stats mean_gap, best_gap, mean_primal;
     for (const std::string& instance : c.instances) {
       const auto found = c.cells.find({g, instance});
       if (found == c.cells.end()) continue;
       const Cell& cell = found->second;
       runs += cell.runs, failed += cell.failed, infeasible += cell.infeasible;
-      feasible += cell.feasible;
+      feasible += cell.feasible, below += cell.below;
       if (cell.gaps.empty()) continue;
       mean_gap.add(cell.gaps.mean());
       best_gap.add(cell.gaps.lowest());
@@ -191,7 +228,8 @@ std::string summary(const Collected& c, const std::string& results, bool profile
     text += "| " + c.groups[g].label() + " | " + std::to_string(runs) + " | " + std::to_string(failed) + " | " +
             std::to_string(infeasible) + " | " + std::to_string(feasible) + " | " + shown(mean_gap, true) + " | " +
             shown(best_gap, true) + " | " + shown(mean_primal, false) + " | " +
-            std::to_string(mean_gap.values.size()) + " of " + std::to_string(c.instances.size()) + " |\n";
+            std::to_string(mean_gap.values.size()) + " of " + std::to_string(c.instances.size()) + " | " +
+            std::to_string(below) + " |\n";
   }
   text +=
       "\ngap: (cost - best known) / best known, in %, of a feasible run's cost (its .sol's total distance). "
@@ -203,7 +241,8 @@ std::string summary(const Collected& c, const std::string& results, bool profile
       "record). It is 0 for a run at the best known from its start and at most 10, and no lower than the final gap "
       "when that is below 10%. Logged objectives include the overload penalty of solutions that overload a truck. "
       "infeasible: the run's best solution overloads a truck (no .sol); failed runs and infeasible runs count in "
-      "no mean.\n\n";
+      "no mean. below best known: the feasible runs whose cost is below the best known cost by more than its "
+      "rounding, each named below the tables (and in results.csv's message).\n\n";
   if (profiled)
     text += "![Performance profile](profile.png)\n\nThe performance profile (Dolan and More 2002): for each search, "
             "the share of the instances on which its ratio tau is at most tau, with " + std::string(kProfileRatio) +
@@ -212,8 +251,9 @@ std::string summary(const Collected& c, const std::string& results, bool profile
             "seeds' feasible runs, shaded from the lowest to the highest.\n\n";
 
   text += "## Per instance\n\n";
-  text += "| instance | best known | limit | search | runs | feasible | mean gap | best gap | sd of gap | mean primal integral |\n";
-  text += "|---|---:|---|---|---:|---:|---:|---:|---:|---:|\n";
+  text += "| instance | best known | limit | search | runs | feasible | mean gap | best gap | sd of gap | mean primal "
+          "integral | below best known |\n";
+  text += "|---|---:|---|---|---:|---:|---:|---:|---:|---:|---:|\n";
   for (const std::string& instance : c.instances) {
     const auto known = c.best_known.find(instance);
     for (std::size_t g = 0; g < c.groups.size(); ++g) {
@@ -228,11 +268,19 @@ std::string summary(const Collected& c, const std::string& results, bool profile
               std::to_string(cell.feasible) + " | " + (gaps.empty() ? "-" : percent(gaps.mean())) + " | " +
               (gaps.empty() ? "-" : percent(gaps.lowest())) + " | " +
               (gaps.values.size() < 2 ? "-" : fixed("%.2f", gaps.deviation())) + " | " +
-              (cell.primals.empty() ? "-" : fixed("%.2f", cell.primals.mean())) + " |\n";
+              (cell.primals.empty() ? "-" : fixed("%.2f", cell.primals.mean())) + " | " + std::to_string(cell.below) +
+              " |\n";
     }
   }
   text += "\nsd of gap: the sample standard deviation of the gaps over the seeds (n - 1; \"-\" for fewer than two "
           "feasible runs).\n";
+  std::string below;
+  for (const SolverRow& row : c.rows)
+    if (row.below) below += "- " + row.folder + ": cost " + row.outcome.cost_text + "\n";
+  if (!below.empty())
+    text += "\n## Below the best known cost\n\nThese runs' costs are below their instance's best known cost (a new "
+            "best known solution, or a fault: check the run's solution.sol before publishing its gap). Their gaps "
+            "count in the means above.\n\n" + below;
   return text;
 }
 
@@ -262,7 +310,7 @@ std::string csv(const Collected& c) {
     fields.insert(fields.end(),
                   {recorded(row.record, "limit"), row.status, checked ? row.outcome.cost_text : "", summary("distance"),
                    summary("overload"), summary("trucks"), known == c.best_known.end() ? "" : shortest(known->second),
-                   row.gap ? fixed("%.4f", *row.gap) : "", row.primal ? fixed("%.4f", *row.primal) : "",
+                   row.gap ? gap_figure(*row.gap, "%.4f") : "", row.primal ? fixed("%.4f", *row.primal) : "",
                    checked ? shortest(row.time_limit) : "", summary("moves"), summary("iterations"), summary("switch"),
                    summary("time"), recorded(row.record, "host"), recorded(row.record, "wall_seconds"), row.message});
     text += csv_line(fields);
@@ -347,6 +395,19 @@ int collect_solver_runs(const CollectArguments& arguments, const std::map<std::s
       known->second = std::min(known->second, *row.best_known);
     }
   }
+  // A --best FILE.sol must be a solution of the instance the runs ran on
+  // (the copy of a checked run).
+  for (const auto& [instance, given] : given_best) {
+    if (given.known.file.empty()) continue;
+    const auto checked = std::find_if(c.rows.begin(), c.rows.end(), [&instance](const SolverRow& row) {
+      return row.instance == instance && row.status != "failed";
+    });
+    if (checked == c.rows.end()) continue;
+    Instance read;
+    refuse_on(read_cvrplib((results / checked->folder / kInstanceFile).string(), checked->record["round"] == "yes", read));
+    BestKnown best;
+    refuse_on(read_best_known(given.value, "--best " + instance + "=" + given.value, best, &read));
+  }
   apply_given_best(given_best, instances, arguments.results, c.best_known);
   c.instances.assign(instances.begin(), instances.end());
   c.setting_names.assign(setting_names.begin(), setting_names.end());
@@ -375,6 +436,11 @@ int collect_solver_runs(const CollectArguments& arguments, const std::map<std::s
     if (known == c.best_known.end()) continue;
     row.gap = gap_percent(row.outcome.cost, known->second);
     cell.gaps.add(*row.gap);
+    if (below_known_cost(row.outcome.cost, known->second)) {
+      row.below = true;
+      ++cell.below;
+      row.message = "below the best known cost " + shortest(known->second) + " (a new best known or a fault)";
+    }
     if (row.time_limit > 0.0) {
       row.primal = primal_integral(row.outcome.log, known->second, row.time_limit);
       cell.primals.add(*row.primal);
