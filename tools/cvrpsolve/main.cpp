@@ -1,5 +1,7 @@
 // cvrpsolve's command line: the options, their checks and the help.
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -40,15 +42,20 @@ const char* const kHelp =
     "  --round              distances rounded to the nearest integer: CVRPLIB's\n"
     "                       convention for the X and E sets. The CMT set is used\n"
     "                       unrounded (the default).\n"
-    "  --sol FILE           the best solution (default: INSTANCE's name + .sol in\n"
-    "                       the working directory); written only when it\n"
+    "  --sol FILE           the best solution (default: NAME.found.sol in the\n"
+    "                       working directory, NAME the instance file's name\n"
+    "                       without .vrp, so that it is never taken for the\n"
+    "                       instance's own NAME.sol); written only when it\n"
     "                       overloads no truck, after a check against the instance\n"
     "  --log FILE           the progress log, in the program's format: seconds,\n"
     "                       objective, moves or iterations, one line at each\n"
     "                       search's start and at every new best (the hybrid's tabu\n"
     "                       lines follow its annealing's, counting from 0 again)\n"
-    "  --best VALUE|FILE    the best known cost, or a CVRPLIB .sol file whose Cost\n"
-    "                       it is: the summary gives the gap to it\n"
+    "  --best VALUE|FILE    the best known cost (a positive number), or a CVRPLIB\n"
+    "                       .sol file of the instance (checked against it) whose\n"
+    "                       Cost it is: the summary gives the gap to it, marked\n"
+    "                       when the run's cost is below it. A run that overloads\n"
+    "                       a truck has no gap: its cost includes the penalty\n"
     "\n"
     "Settings (default: the program's value):\n"
     "  --initial-temperature T   annealing: the first schedule's temperature (10000)\n"
@@ -63,20 +70,27 @@ const char* const kHelp =
     "  --tenure-step S           tabu: by how much it grows (10)\n"
     "  --hybrid-share X          hybrid: share of the time limit its annealing gets (0.05)\n"
     "  --penalty W               objective: cost of one unit of overload (1000)\n"
-    "  --vehicles K              trucks a solution may use (default: the fewest the\n"
-    "                            demands need, as the program works it out);\n"
-    "                            +N: that fewest number plus N (CVRPLIB's best\n"
-    "                            known solutions sometimes use a truck more)\n"
+    "  --vehicles K              trucks a solution may use, at most one per\n"
+    "                            customer (default: the fewest the demands need,\n"
+    "                            as the program works it out); +N: that fewest\n"
+    "                            number plus N (CVRPLIB's best known solutions\n"
+    "                            sometimes use a truck more). The fleet is this\n"
+    "                            option: a VEHICLES line in the file is ignored.\n"
     "\n"
-    "Standard output gets one summary at the end (search, seed, cost, distance,\n"
-    "overload, trucks, moves or iterations, time, gap); while the search runs on a\n"
-    "terminal, standard error shows one updating status line. Ctrl-C ends the\n"
-    "search early and writes what it found.\n"
+    "Standard output gets one summary at the end (search, seed, the search's own\n"
+    "objective, cost, distance, overload, trucks, moves or iterations, time, gap);\n"
+    "cost, distance and gap are of the routes' true cost (the sum in double of the\n"
+    "instance's distances, as the field's checkers compute it), the objective and\n"
+    "the log are the search's float sums. While the search runs on a terminal,\n"
+    "standard error shows one updating status line. Ctrl-C ends the search early\n"
+    "and writes what it found.\n"
     "\n"
     "Exit status: 0 a solution was written; 3 the best solution found still\n"
-    "overloads a truck (no .sol is written, the log is); 1 an input or output that\n"
-    "cannot be used (nothing is written); 2 a command line that cannot be used;\n"
-    "128 + the signal when interrupted.\n";
+    "overloads a truck (no .sol is written, the log is); 4 the search ended but an\n"
+    "output could not be written (the summary is printed all the same, standard\n"
+    "error names the output and gives the solution's text); 128 + the signal when\n"
+    "interrupted (unless 4); 1 an input or output that cannot be used (nothing is\n"
+    "written); 2 a command line that cannot be used.\n";
 
 constexpr long long kIntMax = 2147483647;
 
@@ -98,6 +112,17 @@ solve::Method method_named(const std::string& text) {
   for (const solve::Method method : {solve::Method::annealing, solve::Method::tabu, solve::Method::hybrid})
     if (text == solve::method_name(method)) return method;
   throw Usage{"bad value '" + text + "' for --search (annealing, tabu or hybrid)"};
+}
+
+// --best's value: text that reads as a number must be a positive finite one;
+// any other text is the path of a .sol file (as read_best_known tells them
+// apart).
+std::string best_value(const std::string& text) {
+  char* end = nullptr;
+  const double number = std::strtod(text.c_str(), &end);
+  if (!text.empty() && end == text.c_str() + text.size() && !(std::isfinite(number) && number > 0.0))
+    throw Usage{"bad value '" + text + "' for --best (a positive number, or a .sol file)"};
+  return text;
 }
 
 solve::Request parse(int argc, char** argv) {
@@ -144,7 +169,7 @@ solve::Request parse(int argc, char** argv) {
     } else if (args.option("--log", value)) {
       request.log = value;
     } else if (args.option("--best", value)) {
-      request.best = value;
+      request.best = best_value(value);
     } else {
       std::string operand = args.operand();
       if (have_instance) throw Usage{"more than one instance given"};
