@@ -49,7 +49,9 @@ struct RawFile {
   std::map<std::string, HeaderValue> header;  // keys in upper case
   std::map<std::string, std::size_t> sections;  // the sections met, with their lines
   std::vector<CoordRecord> coords;
-  std::vector<float> weights;
+  std::vector<float> weights;         // each the float nearest its text
+  bool keep_exact = false;            // some weight is not exactly its float
+  std::vector<double> exact_weights;  // each the double nearest its text, when keep_exact
   std::vector<DemandRecord> demands;
   std::vector<IdRecord> depots;
 };
@@ -146,7 +148,9 @@ RawFile read_raw(std::string_view text, const std::string& name) {
       continue;
     }
     if (auto entry = header_entry(line)) {
-      raw.header[entry->first] = HeaderValue{entry->second, line_number};
+      const auto [given, added] = raw.header.try_emplace(entry->first, HeaderValue{entry->second, line_number});
+      if (!added)
+        throw fail("second " + entry->first + " line (the first is line " + std::to_string(given->second.line) + ")");
       section = Section::none;
       continue;
     }
@@ -170,6 +174,13 @@ RawFile read_raw(std::string_view text, const std::string& name) {
           if (!weight) throw fail("malformed edge weight '" + std::string(word.substr(0, 40)) + "'");
           if (!std::isfinite(*weight)) throw fail("edge weight " + std::string(word.substr(0, 40)) + " is not finite");
           raw.weights.push_back(*weight);
+          // The double is kept beside the float once some weight is not exactly its float.
+          const double exact = *parse_real<double, std::strtod>(word);
+          if (!raw.keep_exact && exact != static_cast<double>(*weight)) {
+            raw.keep_exact = true;
+            raw.exact_weights.assign(raw.weights.begin(), raw.weights.end() - 1);
+          }
+          if (raw.keep_exact) raw.exact_weights.push_back(exact);
         }
         break;
       case Section::demands: {
@@ -229,38 +240,75 @@ std::size_t weight_count(Format format, std::size_t n) {
   return 0;
 }
 
-// Fills the file-ordered matrix `cells` (n x n) from the weights in `format`.
-void place_weights(Format format, std::size_t n, const std::vector<float>& weights,
-                   const std::vector<std::size_t>& position, std::vector<float>& cells) {
+// Calls visit(i, j, k) for the weight at position k of the section in
+// `format`, (i, j) its cell in the file's numbering from 0; the formats that
+// give each pair once give it as the cell (i, j) of their triangle.
+template <class Visit>
+void for_each_weight(Format format, std::size_t n, Visit visit) {
   std::size_t k = 0;
-  const auto cell = [&](std::size_t i, std::size_t j) -> float& { return cells[position[i] * n + position[j]]; };
-  const auto set = [&](std::size_t i, std::size_t j) {
-    cell(i, j) = weights[k];
-    cell(j, i) = weights[k];
-    ++k;
-  };
   switch (format) {
     case Format::full:
       for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = 0; j < n; ++j) cell(i, j) = weights[k++];
+        for (std::size_t j = 0; j < n; ++j) visit(i, j, k++);
       break;
     case Format::lower:
       for (std::size_t i = 1; i < n; ++i)
-        for (std::size_t j = 0; j < i; ++j) set(i, j);
+        for (std::size_t j = 0; j < i; ++j) visit(i, j, k++);
       break;
     case Format::upper:
       for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = i + 1; j < n; ++j) set(i, j);
+        for (std::size_t j = i + 1; j < n; ++j) visit(i, j, k++);
       break;
     case Format::lower_diag:
       for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = 0; j <= i; ++j) set(i, j);
+        for (std::size_t j = 0; j <= i; ++j) visit(i, j, k++);
       break;
     case Format::upper_diag:
       for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = i; j < n; ++j) set(i, j);
+        for (std::size_t j = i; j < n; ++j) visit(i, j, k++);
       break;
   }
+}
+
+// Fills the matrix `cells` (n x n, the instance's numbering: file node f is
+// node position[f]) from the weights in `format`, and `exact` from the
+// weights as written when the file has some that are not floats.
+void place_weights(Format format, std::size_t n, const RawFile& raw, const std::vector<std::size_t>& position,
+                   std::vector<float>& cells, ExactWeights& exact) {
+  const bool symmetric = format != Format::full;
+  for_each_weight(format, n, [&](std::size_t i, std::size_t j, std::size_t k) {
+    cells[position[i] * n + position[j]] = raw.weights[k];
+    if (symmetric) cells[position[j] * n + position[i]] = raw.weights[k];
+  });
+  if (!raw.keep_exact) return;
+  exact.nodes = static_cast<int>(n);
+  exact.symmetric = symmetric;
+  exact.cells.assign(symmetric ? n * (n + 1) / 2 : n * n, 0.0);
+  for_each_weight(format, n, [&](std::size_t i, std::size_t j, std::size_t k) {
+    const std::size_t from = position[i], to = position[j];
+    const std::size_t high = std::max(from, to), low = std::min(from, to);
+    exact.cells[symmetric ? high * (high + 1) / 2 + low : from * n + to] = raw.exact_weights[k];
+  });
+}
+
+// The line and text of the weight at position `k` of the EDGE_WEIGHT_SECTION
+// that starts at line `section` (read again: a refusal is rare, and a line
+// kept for each weight would double the reader's memory).
+std::pair<std::size_t, std::string> weight_at(std::string_view text, std::size_t section, std::size_t k) {
+  std::size_t line_number = 0;
+  std::size_t start = 0;
+  std::size_t seen = 0;
+  while (start < text.size()) {
+    std::size_t stop = text.find('\n', start);
+    if (stop == std::string_view::npos) stop = text.size();
+    const std::string_view line = text.substr(start, stop - start);
+    start = stop + 1;
+    if (++line_number <= section) continue;
+    const std::vector<std::string_view> words = tokens(line);
+    if (k < seen + words.size()) return {line_number, std::string(words[k - seen].substr(0, 40))};
+    seen += words.size();
+  }
+  return {section, "?"};
 }
 
 // The header values the reader cannot honour, each refused at its line.
@@ -278,7 +326,7 @@ void refuse_unsupported(const RawFile& raw, const std::string& name) {
   }
 }
 
-void check_file(const std::string& name, const RawFile& raw, bool round, const NodeLimit& limit, Instance& instance,
+void check_file(std::string_view text, const std::string& name, const RawFile& raw, bool round, const NodeLimit& limit, Instance& instance,
                 CvrplibFile& file) {
   refuse_unsupported(raw, name);
   const HeaderValue* named = header(raw, "NAME");
@@ -393,6 +441,11 @@ void check_file(const std::string& name, const RawFile& raw, bool round, const N
     check_id(raw.depots.front().id, raw.depots.front().line, "DEPOT_SECTION");
     depot = static_cast<std::size_t>(raw.depots.front().id - 1);
   }
+  // The depot's demand is no customer's: one other than 0 is a mistake in the file.
+  for (const DemandRecord& record : raw.demands)
+    if (record.id == static_cast<long long>(depot) + 1 && record.demand != 0)
+      throw Refused{located(name, record.line, "the depot (node " + std::to_string(record.id) + ") has demand " +
+                                                   std::to_string(record.demand) + "; it must be 0")};
 
   // The instance's node k is the file's node order[k]: the depot, then the others in id order.
   std::vector<std::size_t> order{depot};
@@ -405,6 +458,8 @@ void check_file(const std::string& name, const RawFile& raw, bool round, const N
   instance.customer_count = static_cast<int>(count) - 1;
   instance.matrix.rows = instance.matrix.cols = static_cast<int>(count);
   instance.points.reset();
+  instance.true_distances = TrueDistance::matrix;
+  instance.exact_weights = ExactWeights{};
   if (!with_working_memory([&] {
         instance.matrix.cells.assign(count * count, 0.0f);
         instance.demand.assign(count, 0);
@@ -414,17 +469,13 @@ void check_file(const std::string& name, const RawFile& raw, bool round, const N
   for (std::size_t k = 1; k < count; ++k) instance.demand[k] = *demands[order[k]];
 
   if (euclidean) {
+    instance.true_distances = round ? TrueDistance::rounded_euclidean : TrueDistance::euclidean;
     instance.points.emplace();
     for (const std::size_t index : order) instance.points->push_back({coords[index]->x, coords[index]->y});
     for (std::size_t i = 0; i < count; ++i)
       for (std::size_t j = 0; j < count; ++j) {
         if (i == j) continue;
-        const Point& a = *coords[order[i]];
-        const Point& b = *coords[order[j]];
-        const double dx = a.x - b.x;
-        const double dy = a.y - b.y;
-        double distance = std::sqrt(dx * dx + dy * dy);
-        if (round) distance = std::floor(distance + 0.5);
+        const double distance = euclidean_distance((*instance.points)[i], (*instance.points)[j], round);
         // Distances are floats: refuse any that would not fit.
         if (!(distance < std::numeric_limits<float>::max()))
           throw Refused{name + ": distance between nodes " + std::to_string(i) + " and " + std::to_string(j) +
@@ -434,7 +485,24 @@ void check_file(const std::string& name, const RawFile& raw, bool round, const N
   } else {
     std::vector<std::size_t> position(count);  // of each node of the file in the matrix
     for (std::size_t k = 0; k < count; ++k) position[order[k]] = k;
-    place_weights(*format, count, raw.weights, position, instance.matrix.cells);
+    if (!with_working_memory([&] { place_weights(*format, count, raw, position, instance.matrix.cells,
+                                                 instance.exact_weights); }))
+      throw Refused{name + ": the " + std::to_string(count) + " x " + std::to_string(count) +
+                    " weights as written do not fit in memory"};
+    if (raw.keep_exact) instance.true_distances = TrueDistance::written_weights;
+    // An unused truck goes from the depot to the depot: the weight of that
+    // cell would be paid for every truck of the fleet, used or not.
+    const double depot_to_depot = raw.keep_exact ? instance.exact_weights.at(0, 0) : instance.matrix.at(0, 0);
+    if (depot_to_depot != 0.0) {
+      std::size_t position_in_section = 0;
+      for_each_weight(*format, count, [&](std::size_t i, std::size_t j, std::size_t k) {
+        if (i == depot && j == depot) position_in_section = k;
+      });
+      const auto [line, written] = weight_at(text, *section_line("EDGE_WEIGHT_SECTION"), position_in_section);
+      const std::string node = std::to_string(depot + 1);
+      throw Refused{located(name, line, "depot-to-depot weight " + written + " (node " + node + " to node " + node +
+                                            "): an unused truck would cost it; it must be 0")};
+    }
   }
 }
 
@@ -443,9 +511,11 @@ void check_file(const std::string& name, const RawFile& raw, bool round, const N
 std::optional<std::string> parse_cvrplib(std::string_view text, const std::string& name, bool round,
                                          Instance& instance, CvrplibFile* file, NodeLimit limit) {
   CvrplibFile kept;
+  // A UTF-8 byte order mark, which some editors put first, is no part of the text.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   try {
     const RawFile raw = read_raw(text, name);
-    check_file(name, raw, round, limit, instance, kept);
+    check_file(text, name, raw, round, limit, instance, kept);
   } catch (const Refused& refused) {
     return refused.message;
   } catch (const std::bad_alloc&) {

@@ -8,6 +8,8 @@
 // or first rounded to the nearest integer as CVRPLIB's X set is used) or its
 // EXPLICIT weights (each read as the float nearest its text): the very floats
 // the program reads back from the .dat files vrp2dat writes of the file.
+// The instance also says where its true distances come from (the points,
+// rounded or not, or the weights as written): see true_distance.
 #pragma once
 
 #include <optional>
@@ -43,11 +45,14 @@ struct CvrplibFile {
 // the order of EDGE_WEIGHT_FORMAT: FULL_MATRIX, LOWER_ROW, UPPER_ROW,
 // LOWER_DIAG_ROW or UPPER_DIAG_ROW), DEMAND_SECTION ("id demand") and
 // DEPOT_SECTION (one id, then -1; without it the depot is node 1), up to EOF;
-// "\r\n" line ends and tabs are allowed. `round`: EUC_2D distances rounded to
-// the nearest integer. Refuses, with "NAME:LINE: ..." or "NAME: ...": a
-// malformed line, a node id outside 1..DIMENSION or given twice, a node
-// without coordinates or demand, coordinates or weights that are not finite
-// or a distance beyond the float range, a negative demand, several depots,
+// "\r\n" line ends, tabs and a UTF-8 byte order mark at the start are allowed.
+// `round`: EUC_2D distances rounded to the nearest integer. Refuses, with
+// "NAME:LINE: ..." or "NAME: ...": a malformed line, a header key given
+// twice, a node id outside 1..DIMENSION or given twice, a node without
+// coordinates or demand, coordinates or weights that are not finite or a
+// distance beyond the float range, a negative demand, a depot demand other
+// than 0, a depot-to-depot weight other than 0 (every truck of the fleet,
+// used or not, would pay it), several depots,
 // a route length limit (DISTANCE) or service time (SERVICE_TIME), a TYPE
 // other than CVRP, an edge weight type or format it cannot honour, a missing
 // section, more nodes than `limit` (at most kMaxCvrplibNodes) or a matrix

@@ -34,9 +34,39 @@ struct NodePoint {
   double y = 0.0;
 };
 
+// Where the true distance of two nodes comes from: the distance as the
+// field's checkers compute it, in double, of which the searches' float matrix
+// holds the nearest float.
+enum class TrueDistance {
+  matrix,             // the float cell itself, as a double (the .dat files, which hold floats)
+  euclidean,          // EUC_2D: the Euclidean distance of the points, in double
+  rounded_euclidean,  // EUC_2D under --round: the same rounded to the nearest integer
+  written_weights,    // EXPLICIT weights not all exactly floats: as written, from ExactWeights
+};
+
+// EXPLICIT weights as written (each the double nearest its text), kept only
+// when some weight is not exactly a float: otherwise the float matrix holds
+// every weight exactly and nothing is kept (a 10001-node matrix of doubles
+// takes 800 MB). The formats that give each pair once (all but FULL_MATRIX)
+// keep the lower triangle, diagonal included; FULL_MATRIX keeps every cell.
+// Cells are in the instance's node numbering, like the matrix's.
+struct ExactWeights {
+  int nodes = 0;
+  bool symmetric = false;
+  std::vector<double> cells;  // nodes^2 cells, or nodes * (nodes + 1) / 2 when symmetric
+
+  double at(int from, int to) const {
+    if (!symmetric) return cells[static_cast<std::size_t>(from) * static_cast<std::size_t>(nodes) + static_cast<std::size_t>(to)];
+    const auto high = static_cast<std::size_t>(from > to ? from : to);
+    const auto low = static_cast<std::size_t>(from > to ? to : from);
+    return cells[high * (high + 1) / 2 + low];
+  }
+};
+
 // The instance a search solves: n customers (nodes 1..n), the depot (node
 // 0), the distances between them, each customer's demand and the capacity of
-// a truck; the points of the nodes when the instance gives them.
+// a truck; the points of the nodes when the instance gives them, and where
+// its true distances come from (see true_distance).
 struct Instance {
   std::string name;
   int customer_count = 0;
@@ -44,7 +74,26 @@ struct Instance {
   DistanceMatrix matrix;  // (n+1) x (n+1)
   DemandVector demand;    // n+1 entries
   std::optional<std::vector<NodePoint>> points;
+  TrueDistance true_distances = TrueDistance::matrix;
+  ExactWeights exact_weights{};  // only for TrueDistance::written_weights
 };
+
+// The Euclidean distance of two points worked out in double, rounded to the
+// nearest integer (halves up) when `round`: the distance of an EUC_2D
+// instance, of which the CVRPLIB reader keeps the nearest float.
+double euclidean_distance(const NodePoint& from, const NodePoint& to, bool round);
+
+// The true distance from node `from` to node `to` (0..n each): the EUC_2D
+// distance in double (rounded under --round), an EXPLICIT weight as written,
+// or a .dat instance's float cell, as the instance's true_distances says.
+// What a result is reported with; the searches work on the float matrix.
+double true_distance(const Instance& instance, int from, int to);
+
+// The true cost of routes (customers 1..n each, the depot left out): the
+// sum in double of the true distances along each route in order, from the
+// depot and back to it, route after route, into one running total, as the
+// field's checkers sum a solution. Empty routes cost nothing.
+double routes_cost(const Instance& instance, const std::vector<std::vector<int>>& routes);
 
 // Nothing here ends the process: a failure comes back as a result, and the
 // program (or any other caller) decides what to print and whether to stop.

@@ -25,15 +25,18 @@ std::string cvrplib_solution_text(const std::vector<std::vector<int>>& routes, d
   return text + line;
 }
 
+bool same_to_decimals(double cost, double exact, int decimals) {
+  const double half_unit = 0.5 * std::pow(10.0, -static_cast<double>(decimals));
+  return std::fabs(cost - exact) <= half_unit + 1e-10 * std::max(std::fabs(cost), std::fabs(exact));
+}
+
 std::optional<std::string> check_cvrplib_solution(const CvrplibSolution& solution, const std::string& name,
                                                   const Instance& instance) {
   const int n = instance.customer_count;
   std::vector<int> route_of(static_cast<std::size_t>(n) + 1, 0);
-  float distance = 0.0f;
   for (std::size_t k = 0; k < solution.routes.size(); ++k) {
     const std::string route = "Route #" + std::to_string(k + 1);
     long long load = 0;
-    int from = 0;
     for (const int customer : solution.routes[k]) {
       if (customer < 1 || customer > n)
         return name + ": " + route + " visits " + std::to_string(customer) + ", not a customer 1.." + std::to_string(n);
@@ -43,10 +46,7 @@ std::optional<std::string> check_cvrplib_solution(const CvrplibSolution& solutio
                route;
       seen = static_cast<int>(k) + 1;
       load += instance.demand[static_cast<std::size_t>(customer)];
-      distance += instance.matrix.at(from, customer);
-      from = customer;
     }
-    distance += instance.matrix.at(from, 0);
     if (load > instance.vehicle_capacity)
       return name + ": " + route + " carries " + std::to_string(load) + ", above the capacity " +
              std::to_string(instance.vehicle_capacity);
@@ -54,12 +54,13 @@ std::optional<std::string> check_cvrplib_solution(const CvrplibSolution& solutio
   for (int customer = 1; customer <= n; ++customer)
     if (route_of[static_cast<std::size_t>(customer)] == 0)
       return name + ": customer " + std::to_string(customer) + " is in no route";
-  char costs[128];
-  std::snprintf(costs, sizeof costs, "Cost %.2f, but the routes cost %.2f", solution.cost,
-                static_cast<double>(distance));
-  if (std::fabs(solution.cost - static_cast<double>(distance)) > 0.005 + 1e-9 * std::fabs(solution.cost))
-    return name + ": " + costs;
-  return std::nullopt;
+  const double cost = routes_cost(instance, solution.routes);
+  if (same_to_decimals(solution.cost, cost, solution.cost_decimals)) return std::nullopt;
+  // Both shown to the Cost's decimals (at least two, at most nine).
+  const int shown = std::clamp(solution.cost_decimals, 2, 9);
+  char costs[800];
+  std::snprintf(costs, sizeof costs, "Cost %.*f, but the routes cost %.*f", shown, solution.cost, shown, cost);
+  return name + ": " + costs;
 }
 
 namespace {
@@ -80,6 +81,25 @@ std::optional<long long> integer_of(std::string_view word) {
   const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
   if (word.empty() || error != std::errc() || end != word.data() + word.size()) return std::nullopt;
   return value;
+}
+
+// The decimals a real number is written with: the digits after its point,
+// less its exponent ("1.25e1" has one), at least 0 and at most 400.
+int decimals_of(std::string_view number) {
+  const std::size_t exponent_at = std::min(number.find_first_of("eE"), number.size());
+  const std::string_view mantissa = number.substr(0, exponent_at);
+  const std::size_t point = mantissa.find('.');
+  long long decimals = point == std::string_view::npos ? 0 : static_cast<long long>(mantissa.size() - point - 1);
+  if (exponent_at < number.size()) {
+    std::string_view exponent = number.substr(exponent_at + 1);
+    if (!exponent.empty() && exponent.front() == '+') exponent.remove_prefix(1);
+    long long value = 0;
+    const auto [end, error] = std::from_chars(exponent.data(), exponent.data() + exponent.size(), value);
+    // An exponent beyond the long long range is beyond any finite number's too.
+    if (error == std::errc() && end == exponent.data() + exponent.size())
+      decimals -= std::clamp(value, -100000LL, 100000LL);
+  }
+  return static_cast<int>(std::clamp(decimals, 0LL, 400LL));
 }
 
 }  // namespace
@@ -121,6 +141,7 @@ std::optional<std::string> parse_cvrplib_solution(std::string_view text, const s
       if (cost.empty() || end != cost.c_str() + cost.size() || !std::isfinite(value))
         return fail("expected \"Cost X\" with X a number");
       solution.cost = value;
+      solution.cost_decimals = decimals_of(cost);
       costed = true;
     } else {
       return fail("expected \"Route #k: ...\" or \"Cost X\"");
@@ -136,19 +157,44 @@ std::optional<std::string> read_cvrplib_solution(const std::string& path, Cvrpli
   return parse_cvrplib_solution(text, path, solution);
 }
 
-std::optional<std::string> read_best_known(const std::string& text, const std::string& shown, BestKnown& best) {
+std::optional<std::string> read_best_known(const std::string& text, const std::string& shown, BestKnown& best,
+                                           const Instance* instance) {
   best = BestKnown{};
   char* end = nullptr;
   const double value = std::strtod(text.c_str(), &end);
   if (!text.empty() && end == text.c_str() + text.size()) {
-    if (!(std::isfinite(value) && value > 0.0)) return shown + ": not a positive number";
+    if (!(std::isfinite(value) && value > 0.0)) {
+      best.number_refused = true;
+      return shown + ": not a positive number";
+    }
     best.cost = value;
+    best.decimals = decimals_of(text);
     return std::nullopt;
   }
   CvrplibSolution solution;
   if (auto failure = read_cvrplib_solution(text, solution)) return failure;
   if (!(solution.cost > 0.0)) return text + ": the Cost is not positive";
+  if (instance != nullptr) {
+    if (auto failure = check_cvrplib_solution(solution, "", *instance))
+      return text + ": not a solution of " + (instance->name.empty() ? "the instance" : instance->name) + *failure;
+  }
   best.cost = solution.cost;
+  best.decimals = solution.cost_decimals;
   best.file = text;
   return std::nullopt;
+}
+
+bool below_best_known(double cost, double best, int best_decimals) {
+  return cost < best && !same_to_decimals(best, cost, best_decimals);
+}
+
+bool below_best_known(double cost, const BestKnown& best) { return below_best_known(cost, best.cost, best.decimals); }
+
+std::string gap_text(double cost, double best) {
+  double gap = 100.0 * (cost - best) / best;
+  if (!std::isfinite(gap)) gap = (cost / best - 1.0) * 100.0;
+  if (!std::isfinite(gap)) return gap > 0 ? "above 1e+308%" : "below -1e+308%";
+  char text[64];
+  std::snprintf(text, sizeof text, std::fabs(gap) < 1e9 ? "%.2f%%" : "%.3g%%", gap);
+  return text;
 }

@@ -97,7 +97,7 @@ TEST(Cvrplib, RefusesWhatItCannotHonour) {
 TEST(Cvrplib, WrittenTextReadsBackAsTheSameInstance) {
   Instance instance = parsed(
       "NAME : back\nDIMENSION : 4\nEDGE_WEIGHT_TYPE : EUC_2D\nCAPACITY : 160\nNODE_COORD_SECTION\n"
-      "1 1 1\n2 500 0.1\n3 -7.25 3\n4 2 2\nDEMAND_SECTION\n1 0\n2 7\n3 9\n4 11\nDEPOT_SECTION\n2\n-1\nEOF\n");
+      "1 1 1\n2 500 0.1\n3 -7.25 3\n4 2 2\nDEMAND_SECTION\n1 0\n2 0\n3 9\n4 11\nDEPOT_SECTION\n2\n-1\nEOF\n");
   EXPECT_EQ(instance.demand, (DemandVector{0, 0, 9, 11}));  // node 1 of the file is a customer of demand 0
   const std::string text = cvrplib_text(instance, "made here");
   EXPECT_TRUE(text.starts_with("NAME : back\nCOMMENT : made here\nTYPE : CVRP\nDIMENSION : 4\n")) << text;

@@ -93,7 +93,7 @@ TEST(vrp2dat, DistancesReadBackAsTheSameFloats) {
     vrp += std::to_string(id) + " " + x + " " + y + "\n";
   }
   vrp += "DEMAND_SECTION\n";
-  for (int id = 1; id <= 51; ++id) vrp += std::to_string(id) + " " + std::to_string(id % 7) + "\n";
+  for (int id = 1; id <= 51; ++id) vrp += std::to_string(id) + " " + std::to_string(id == 1 ? 0 : id % 7) + "\n";
   write_file("random.vrp", vrp);
 
   const Outcome outcome = run_tool("random.vrp .");
