@@ -1,7 +1,5 @@
 // cvrpsolve's command line: the options, their checks and the help.
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -114,17 +112,6 @@ solve::Method method_named(const std::string& text) {
   throw Usage{"bad value '" + text + "' for --search (annealing, tabu or hybrid)"};
 }
 
-// --best's value: text that reads as a number must be a positive finite one;
-// any other text is the path of a .sol file (as read_best_known tells them
-// apart).
-std::string best_value(const std::string& text) {
-  char* end = nullptr;
-  const double number = std::strtod(text.c_str(), &end);
-  if (!text.empty() && end == text.c_str() + text.size() && !(std::isfinite(number) && number > 0.0))
-    throw Usage{"bad value '" + text + "' for --best (a positive number, or a .sol file)"};
-  return text;
-}
-
 solve::Request parse(int argc, char** argv) {
   solve::Request request;
   bool have_instance = false;
@@ -169,7 +156,7 @@ solve::Request parse(int argc, char** argv) {
     } else if (args.option("--log", value)) {
       request.log = value;
     } else if (args.option("--best", value)) {
-      request.best = best_value(value);
+      request.best = value;
     } else {
       std::string operand = args.operand();
       if (have_instance) throw Usage{"more than one instance given"};

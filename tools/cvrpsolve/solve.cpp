@@ -99,7 +99,7 @@ class SolveOutput : public SearchOutput {
     text += fixed("%.1f s", used);
     if (limit_) text += fixed(" of %.1f s", *limit_) + fixed(" (%.1f s left)", std::max(0.0, *limit_ - used));
     text += ", best " + fixed("%.2f", static_cast<double>(fomin));
-    if (best_known_) text += fixed(", gap %.2f%%", 100.0 * (static_cast<double>(fomin) - *best_known_) / *best_known_);
+    if (best_known_) text += ", gap " + gap_text(static_cast<double>(fomin), *best_known_);
     std::fputs((text + "\033[K").c_str(), stderr);
     std::fflush(stderr);
   }
@@ -213,27 +213,17 @@ void check_outputs(const Request& request, const fs::path& sol, const std::optio
     throw Refused{"--log and --sol name the same file " + sol.string()};
 }
 
-// TEMPORARY until the library's true cost is merged.
-double routes_cost(const Instance& instance, const std::vector<std::vector<int>>& trips) {
-  double total = 0.0;
-  for (const std::vector<int>& trip : trips) {
-    int from = 0;
-    for (const int customer : trip) {
-      total += static_cast<double>(instance.matrix.at(from, customer));
-      from = customer;
-    }
-    total += static_cast<double>(instance.matrix.at(from, 0));
-  }
-  return total;
-}
-
 // The summary's gap: none for a run that overloads a truck (its cost holds
 // the penalty), and marked when the cost is below the best known.
-std::string gap_line(double cost, int overload, double best_known) {
-  const std::string best = fixed("%.2f", best_known);
+std::string gap_line(double cost, int overload, const BestKnown& best_known) {
+  // Two decimals, as costs are printed, unless that would be 0.00 or
+  // hundreds of digits.
+  const bool plain = best_known.cost >= 0.01 && best_known.cost < 1e15;
+  const std::string best = fixed(plain ? "%.2f" : "%.6g", best_known.cost);
   if (overload > 0) return "none: the best solution overloads its trucks (best known " + best + ")";
-  const std::string gap = fixed("%.2f%%", 100.0 * (cost - best_known) / best_known);
-  if (cost < best_known) return gap + " (below the best known " + best + ": a new best known, or a fault)";
+  const std::string gap = gap_text(cost, best_known.cost);
+  if (below_best_known(cost, best_known))
+    return gap + " (below the best known " + best + ": a new best known, or a fault)";
   return gap + " (best known " + best + ")";
 }
 
@@ -260,12 +250,17 @@ int solve(const Request& request) {
   const DerivedValues derived = derived_values(settings, instance);
   check_searchable(request.instance, instance, settings, derived);
 
-  std::optional<double> best_known;
+  // The best known cost, a .sol file checked against the instance.
+  std::optional<BestKnown> best_known;
   std::optional<fs::path> best_file;
   if (request.best) {
     BestKnown known;
-    refuse_on(read_best_known(*request.best, "--best " + *request.best, known));
-    best_known = known.cost;
+    if (auto failure = read_best_known(*request.best, "--best " + *request.best, known, &instance)) {
+      if (known.number_refused)
+        throw companion::Usage{"bad value '" + *request.best + "' for --best (a positive number, or a .sol file)"};
+      refuse_on(failure);
+    }
+    best_known = known;
     if (!known.file.empty()) best_file = known.file;
   }
 
@@ -281,7 +276,7 @@ int solve(const Request& request) {
   for (const int signal : {SIGINT, SIGTERM}) std::signal(signal, on_stop);
   const std::optional<double> deadline =
       timed(request) ? std::optional(static_cast<double>(settings.time_limit)) : std::nullopt;
-  SolveOutput output(started, deadline, best_known, isatty(STDERR_FILENO) != 0);
+  SolveOutput output(started, deadline, best_known ? std::optional(best_known->cost) : std::nullopt, isatty(STDERR_FILENO) != 0);
   SearchEnd end = SearchEnd::finished;
   switch (request.method) {
     case Method::annealing:
