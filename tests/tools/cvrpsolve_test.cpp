@@ -125,6 +125,10 @@ TEST(CvrpSolve, RefusesBadInputAndOptionsWritingNothing) {
   const std::string cmt1 = read_file(kCmt1);
   write_file("limit.vrp", std::string(cmt1).insert(cmt1.find("NODE_COORD_SECTION"), "DISTANCE : 200\n"));
   write_file("heavy.vrp", std::string(cmt1).replace(cmt1.find("\n2 7\n"), 5, "\n2 170\n"));
+  std::string heavier = kTiny;  // demands 2e9, 2e9 and 10: beyond an int
+  heavier.replace(heavier.find("CAPACITY : 100"), 14, "CAPACITY : 2000000000");
+  heavier.replace(heavier.find("\n2 10\n3 10\n"), 11, "\n2 2000000000\n3 2000000000\n");
+  write_file("heavier.vrp", heavier);
   fs::create_directory("folder.sol");
   const struct {
     std::string args;
@@ -134,6 +138,7 @@ TEST(CvrpSolve, RefusesBadInputAndOptionsWritingNothing) {
       {"limit.vrp", 1, "cvrpsolve: limit.vrp:7: DISTANCE 200: a route length limit is not supported"},
       {"heavy.vrp", 1, "cvrpsolve: heavy.vrp: node 2 has demand 170, above the capacity 160"},
       {"missing.vrp", 1, "cvrpsolve: cannot open missing.vrp"},
+      {"heavier.vrp --penalty 0", 1, "heavier.vrp: total demand 4000000010 is beyond the range of a route's load"},
       {kCmt1 + " --sol folder.sol", 1, "folder.sol"},
       {kCmt1 + " --vehicles 4", 2, "bad value '4' for --vehicles: the demands need at least 5 trucks"},
       // CMT1's 50 customers; its demands (777 in all) need 5 trucks of 160.
@@ -157,7 +162,8 @@ TEST(CvrpSolve, RefusesBadInputAndOptionsWritingNothing) {
     EXPECT_EQ(outcome.status, c.status);
     EXPECT_TRUE(outcome.errors.starts_with("cvrpsolve: ") && has(outcome.errors, c.message)) << outcome.errors;
     EXPECT_EQ(c.status == 2, has(outcome.errors, "usage: cvrpsolve")) << outcome.errors;
-    EXPECT_EQ(listing("."), (std::set<std::string>{"limit.vrp", "heavy.vrp", "folder.sol", "stdout.txt", "stderr.txt"}));
+    EXPECT_EQ(listing("."), (std::set<std::string>{"limit.vrp", "heavy.vrp", "heavier.vrp", "folder.sol", "stdout.txt",
+                                                   "stderr.txt"}));
   }
 }
 
