@@ -51,7 +51,8 @@ const char* const kHelp =
     "Options:\n"
     "  --best VALUE      the best known total distance (a positive number): a line\n"
     "                    on the progress plot, and the final gap in its title\n"
-    "  --best FILE.sol   the same, read from the Cost line of a CVRPLIB solution file\n"
+    "  --best FILE.sol   the same, read from the Cost line of a CVRPLIB solution file,\n"
+    "                    which must be a solution of the run's instance\n"
     "  --help            print this help and exit\n";
 
 const std::vector<std::string> kOutputs{"solucao.sol", "rotas.svg", "rotas.png", "progresso.svg", "progresso.png"};
@@ -65,16 +66,22 @@ struct Options {
   std::optional<std::string> best;
 };
 
+// The gap is of the routes' true cost, and only of a solution without
+// overload: the objective of an overloaded one holds its penalty.
 plot::ProgressPlot progress_plot(const RunLogs& logs, const ReportValues& report, double time_limit,
-                                 const std::optional<double>& best, const std::string& best_label) {
+                                 const std::optional<BestKnown>& best, const std::string& best_label, double cost,
+                                 bool overloaded) {
   plot::ProgressPlot plot;
   std::string title = plot::add_search_curves(logs, time_limit, plot);
   title += ": final objective " + fixed("%.2f", report.objective);
   if (best) {
-    plot.best_known = *best;
+    plot.best_known = best->cost;
     plot.best_known_label = best_label;
-    title += ", gap " + fixed("%.2f", 100.0 * (report.objective - *best) / *best) + "% to best known " +
-             fixed("%.2f", *best);
+    if (overloaded)
+      title += ", overloaded: no gap to best known " + fixed("%.2f", best->cost);
+    else
+      title += ", gap " + gap_text(cost, best->cost) + " to best known " + fixed("%.2f", best->cost) +
+               (below_best_known(cost, *best) ? " (below it: a new best known, or a fault)" : "");
   }
   plot.title = title;
   return plot;
@@ -115,15 +122,22 @@ void view(const Options& options) {
   for (const std::string& name : kOutputs) targets.push_back(out / name);
   refuse_on(companion::check_targets(targets));
 
-  // The best known value first: a wrong option is refused before any reading.
-  std::optional<double> best;
+  // The best known value first: a wrong option is refused before any reading
+  // (a solution file is checked against the instance once it is read).
+  std::optional<BestKnown> best;
   std::string best_label;
-  if (options.best) {
+  const auto read_best = [&](const Instance* instance) {
     BestKnown known;
-    refuse_on(read_best_known(*options.best, "--best " + *options.best, known));
-    best = known.cost;
-    best_label = "best known " + fixed("%.2f", known.cost);
-    if (!known.file.empty()) best_label += " (" + fs::path(known.file).filename().string() + ")";
+    if (auto failure = read_best_known(*options.best, "--best " + *options.best, known, instance)) {
+      if (known.number_refused) throw companion::Usage{*failure};
+      refuse_on(failure);
+    }
+    return known;
+  };
+  if (options.best) {
+    best = read_best(nullptr);
+    best_label = "best known " + fixed("%.2f", best->cost);
+    if (!best->file.empty()) best_label += " (" + fs::path(best->file).filename().string() + ")";
   }
 
   RunFolder run;
@@ -133,6 +147,7 @@ void view(const Options& options) {
   const ReportValues& report = run.report;
   const CheckedReport& checked = run.checked;
   const RunLogs& logs = run.logs;
+  if (best && !best->file.empty()) read_best(&instance);
 
   std::vector<std::vector<int>> routes;
   for (const ReportTrip& trip : report.trips) routes.push_back(trip.customers);
@@ -140,11 +155,13 @@ void view(const Options& options) {
   companion::OutputSet outputs;
   plot::WorkFolder work;
   refuse_on(plot::open_work_folder(work, out, "cvrpview"));
-  refuse_on(outputs.add(out / "solucao.sol", cvrplib_solution_text(routes, static_cast<double>(checked.distance))));
+  // The routes' true cost: the double sum of the instance's float distances.
+  const double cost = routes_cost(instance, routes);
+  refuse_on(outputs.add(out / "solucao.sol", cvrplib_solution_text(routes, cost)));
   refuse_on(plot::draw_route_map(route_map(instance, report, checked),
                                  {work, "rotas", outputs, out / "rotas.svg", out / "rotas.png"}));
   const double time_limit = static_cast<double>(settings.time_limit);
-  refuse_on(plot::draw_progress(progress_plot(logs, report, time_limit, best, best_label),
+  refuse_on(plot::draw_progress(progress_plot(logs, report, time_limit, best, best_label, cost, checked.excess > 0),
                                 {work, "progresso", outputs, out / "progresso.svg", out / "progresso.png"}));
   refuse_on(outputs.commit());
 

@@ -86,6 +86,21 @@ void prepare_folder(const fs::path& folder) {
   if (error) throw Refused{"cannot create folder " + folder.string() + ": " + error.message()};
 }
 
+// distancia.dat holds floats: when the file's weights are not all floats,
+// the program's costs (and cvrpview's solucao.sol) are those of the floats.
+void warn_about_weights(const Instance& instance, const CvrplibFile& file) {
+  if (instance.true_distances != TrueDistance::written_weights) return;
+  for (int i = 0; i <= instance.customer_count; ++i)
+    for (int j = 0; j <= instance.customer_count; ++j)
+      if (true_distance(instance, i, j) != static_cast<double>(instance.matrix.at(i, j))) {
+        std::fprintf(stderr,
+                     "vrp2dat: warning: %s: weights such as %s are not floats: the program works with the nearest "
+                     "floats, and its costs are theirs\n",
+                     file.name.c_str(), shortest(true_distance(instance, i, j)).c_str());
+        return;
+      }
+}
+
 void warn_about_settings(const Instance& instance, const CvrplibFile& file) {
   const char* name = file.name.c_str();
   if (instance.customer_count != kCustomers)
@@ -105,6 +120,7 @@ void convert(const std::string& input, const fs::path& folder, bool round) {
   refuse_on(read_cvrplib(input, round, instance, &file,
                          {kCustomers + 1, "the program reads nodes 0..50 only; cvrpsolve takes any size"}));
   warn_about_settings(instance, file);
+  warn_about_weights(instance, file);
 
   // The three files replace those of an earlier conversion together, or not at all.
   const fs::path distances = folder / "distancia.dat", demands = folder / "demanda.dat",

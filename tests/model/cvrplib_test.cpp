@@ -33,31 +33,123 @@ TEST(Cvrplib, Cmt1GivesTheFloatsOfTheProgramsFiles) {
   EXPECT_EQ(read.demand, dat.demand);
   EXPECT_EQ(file.name, "CMT1");
   EXPECT_EQ(file.comment, "524.61");
-  // Rounded, as the E set uses it: the whole numbers nearest the same distances.
+  // Depot (30, 40) to node 2 (37, 52): sqrt(49 + 144) = 13.892443989449804.
+  EXPECT_EQ(read.matrix.at(0, 1), 13.892444f);
+  EXPECT_EQ(true_distance(read, 0, 1), 13.892443989449804);
+  // Rounded, as the E set uses it: 14, and every cell a whole number within
+  // a half of the unrounded one.
   ASSERT_EQ(read_cvrplib(CVRP_EXAMPLES_DIR "/cmt1/CMT1.vrp", true, read), std::nullopt);
-  for (std::size_t k = 0; k < read.matrix.cells.size(); ++k)
-    ASSERT_EQ(read.matrix.cells[k], std::floor(static_cast<double>(dat.matrix.cells[k]) + 0.5)) << k;
+  EXPECT_EQ(read.matrix.at(0, 1), 14.0f);
+  EXPECT_EQ(true_distance(read, 1, 0), 14.0);
+  for (std::size_t k = 0; k < read.matrix.cells.size(); ++k) {
+    ASSERT_EQ(read.matrix.cells[k], std::trunc(read.matrix.cells[k])) << k;
+    ASSERT_LE(std::fabs(read.matrix.cells[k] - dat.matrix.cells[k]), 0.5f) << k;
+  }
 }
 
-// Three nodes, the depot the file's node 3, weights d(1,2) = 4, d(1,3) = 5,
-// d(2,3) = 6 in each format: the instance's nodes are 3, 1, 2.
+// EUC_2D distances from the depot (0, 0), worked by hand: 3-4-5 gives 5;
+// (1.5, 2) and (2.5, 6) lie at 2.5 and 6.5, which round up to 3 and 7;
+// (1, 1) lies at sqrt(2) = 1.4142135623730951, which rounds to 1.
+TEST(Cvrplib, EuclideanDistancesAndTheirRounding) {
+  const std::string text =
+      "NAME : e\nDIMENSION : 5\nEDGE_WEIGHT_TYPE : EUC_2D\nCAPACITY : 9\nNODE_COORD_SECTION\n"
+      "1 0 0\n2 3 4\n3 1.5 2\n4 2.5 6\n5 1 1\nDEMAND_SECTION\n1 0\n2 1\n3 1\n4 1\n5 1\nEOF\n";
+  const Instance exact = parsed(text);
+  const Instance rounded = parsed(text, true);
+  const double unrounded[] = {5.0, 2.5, 6.5, 1.4142135623730951};
+  const double whole[] = {5.0, 3.0, 7.0, 1.0};
+  for (int node = 1; node <= 4; ++node) {
+    EXPECT_EQ(true_distance(exact, 0, node), unrounded[node - 1]) << node;
+    EXPECT_EQ(exact.matrix.at(node, 0), static_cast<float>(unrounded[node - 1])) << node;
+    EXPECT_EQ(true_distance(rounded, node, 0), whole[node - 1]) << node;
+    EXPECT_EQ(rounded.matrix.at(0, node), static_cast<float>(whole[node - 1])) << node;
+  }
+}
+
+// The true cost of routes is the double sum of the distances as the file
+// gives them, where the searches' float matrix and float sums are off.
+TEST(Cvrplib, RoutesCostIsTheDoubleSumOfTheTrueDistances) {
+  const auto euclidean = [](const std::string& points) {
+    return "NAME : c\nDIMENSION : 3\nEDGE_WEIGHT_TYPE : EUC_2D\nCAPACITY : 9\nNODE_COORD_SECTION\n" + points +
+           "DEMAND_SECTION\n1 0\n2 1\n3 1\nEOF\n";
+  };
+  const struct {
+    std::string text;
+    bool round;
+    std::vector<std::vector<int>> routes;
+    double cost;
+  } cases[] = {
+      // 3 + 4 + 5, then each customer on its own route: 3 + 3 + 5 + 5.
+      {euclidean("1 0 0\n2 3 0\n3 3 4\n"), false, {{1, 2}}, 12.0},
+      {euclidean("1 0 0\n2 3 0\n3 3 4\n"), false, {{2}, {}, {1}}, 16.0},
+      // sqrt(2) + sqrt(2) + sqrt(8), each the double nearest (Python's math.sqrt
+      // summed in this order); the floats would give 5.656854152679443.
+      {euclidean("1 0 0\n2 1 1\n3 2 2\n"), false, {{1, 2}}, 5.656854249492381},
+      // 16777216 + 1 + 16777216 (the last rounded from 16777216.00000003):
+      // in float the 1 is lost (33554432).
+      {euclidean("1 0 0\n2 0 16777216\n3 1 16777216\n"), true, {{1, 2}}, 33554433.0},
+      // Weights that are no floats, kept as written: 0.1 + 0.3 + 0.2 in double.
+      {"NAME : w\nDIMENSION : 3\nEDGE_WEIGHT_TYPE : EXPLICIT\nEDGE_WEIGHT_FORMAT : LOWER_ROW\nCAPACITY : 9\n"
+       "EDGE_WEIGHT_SECTION\n0.1\n0.2 0.3\nDEMAND_SECTION\n1 0\n2 1\n3 1\nEOF\n",
+       false, {{1, 2}}, 0.6000000000000001},
+  };
+  for (const auto& c : cases) {
+    const Instance instance = parsed(c.text, c.round);
+    EXPECT_EQ(routes_cost(instance, c.routes), c.cost) << c.text;
+  }
+  // Whole weights are floats already: no copy of them is kept.
+  const Instance whole = parsed(
+      "NAME : w\nDIMENSION : 3\nEDGE_WEIGHT_TYPE : EXPLICIT\nEDGE_WEIGHT_FORMAT : LOWER_ROW\nCAPACITY : 9\n"
+      "EDGE_WEIGHT_SECTION\n1\n2 3\nDEMAND_SECTION\n1 0\n2 1\n3 1\nEOF\n");
+  EXPECT_EQ(whole.true_distances, TrueDistance::matrix);
+  EXPECT_TRUE(whole.exact_weights.cells.empty());
+  EXPECT_EQ(routes_cost(whole, {{1, 2}}), 6.0);
+  // The program's .dat instances hold floats: their cells are the distances.
+  Instance dat;
+  dat.customer_count = 1;
+  dat.matrix = testing_support::make_matrix(1, {0.0f, 0.1f, 0.1f, 0.0f});
+  EXPECT_EQ(routes_cost(dat, {{1}}), 0.20000000298023224);
+}
+
+// Four nodes, the depot the file's node 3, weights d(1,2) = 12, d(1,3) = 13,
+// d(1,4) = 14, d(2,3) = 23, d(2,4) = 24, d(3,4) = 34 in each format (each
+// pair in a different order in the lower and upper formats): the instance's
+// nodes are 3, 1, 2, 4.
 TEST(Cvrplib, ExplicitWeightsInEveryFormat) {
-  const std::string head = "NAME : w\nTYPE : CVRP\nDIMENSION : 3\nCAPACITY : 10\nEDGE_WEIGHT_TYPE : EXPLICIT\n";
-  const std::string tail = "DEMAND_SECTION\n1 2\n2 3\n3 0\nDEPOT_SECTION\n3\n-1\nEOF\n";
-  const std::vector<float> expected{0, 5, 6, 5, 0, 4, 6, 4, 0};
+  const std::string head = "NAME : w\nTYPE : CVRP\nDIMENSION : 4\nCAPACITY : 10\nEDGE_WEIGHT_TYPE : EXPLICIT\n";
+  const std::string tail = "DEMAND_SECTION\n1 2\n2 3\n3 0\n4 4\nDEPOT_SECTION\n3\n-1\nEOF\n";
+  const std::vector<float> expected{0, 13, 23, 34,  //
+                                    13, 0, 12, 14,  //
+                                    23, 12, 0, 24,  //
+                                    34, 14, 24, 0};
   const struct {
     const char* format;
     const char* weights;
-  } cases[] = {{"FULL_MATRIX", "0 4 5\n4 0 6\n5 6 0"},     {"LOWER_ROW", "4\n5 6"},
-               {"UPPER_ROW", "4 5\n6"},                    {"LOWER_DIAG_ROW", "0\n4 0\n5 6 0"},
-               {"UPPER_DIAG_ROW", "0 4 5 0 6\n0"}};
+  } cases[] = {{"FULL_MATRIX", "0 12 13 14\n12 0 23 24\n13 23 0 34\n14 24 34 0"},
+               {"LOWER_ROW", "12\n13 23\n14 24 34"},
+               {"UPPER_ROW", "12 13 14\n23 24\n34"},
+               {"LOWER_DIAG_ROW", "0\n12 0\n13 23 0\n14 24 34 0"},
+               {"UPPER_DIAG_ROW", "0 12 13 14 0 23\n24 0 34\n0"}};
   for (const auto& c : cases) {
     const Instance instance = parsed(head + "EDGE_WEIGHT_FORMAT : " + c.format + "\nEDGE_WEIGHT_SECTION\n" + c.weights +
                                      "\n" + tail);
     EXPECT_EQ(instance.matrix.cells, expected) << c.format;
-    EXPECT_EQ(instance.demand, (DemandVector{0, 2, 3})) << c.format;
+    EXPECT_EQ(instance.demand, (DemandVector{0, 2, 3, 4})) << c.format;
     EXPECT_FALSE(instance.points);
   }
+  // A weight that is no float is kept as written, in the same cells; FULL_MATRIX
+  // keeps each direction.
+  const Instance kept = parsed(head + "EDGE_WEIGHT_FORMAT : FULL_MATRIX\nEDGE_WEIGHT_SECTION\n"
+                                      "0 12 13 14\n12 0 23 24\n13.1 23 0 34\n14 24 34 0\n" + tail);
+  EXPECT_EQ(kept.true_distances, TrueDistance::written_weights);
+  EXPECT_EQ(true_distance(kept, 0, 1), 13.1);
+  EXPECT_EQ(true_distance(kept, 1, 0), 13.0);
+  EXPECT_EQ(kept.matrix.at(0, 1), 13.1f);
+  const Instance lower = parsed(head + "EDGE_WEIGHT_FORMAT : LOWER_ROW\nEDGE_WEIGHT_SECTION\n12\n13 23.5\n14 24 34\n" +
+                                tail);
+  EXPECT_EQ(true_distance(lower, 0, 2), 23.5);
+  EXPECT_EQ(true_distance(lower, 2, 0), 23.5);
+  EXPECT_EQ(true_distance(lower, 3, 1), 14.0);
 }
 
 TEST(Cvrplib, RefusesWhatItCannotHonour) {
@@ -84,6 +176,18 @@ TEST(Cvrplib, RefusesWhatItCannotHonour) {
        "t.vrp:3: DIMENSION 9000000000000000000: more than 10001 nodes (the distance matrix alone would take "},
       {with("3 6 8", "3 6 8e300"), "t.vrp: distance between nodes 0 and 2 is too large for a float"},
       {with("2 5\n", "2 -5\n"), "t.vrp:12: demand must be an integer from 0"},
+      {with("DIMENSION : 3\n", "DIMENSION : 3\nDIMENSION : 4\n"), "t.vrp:4: second DIMENSION line (the first is line 3)"},
+      {with("1 0\n2 5", "1 4\n2 5"), "t.vrp:11: the depot (node 1) has demand 4; it must be 0"},
+      {with("3 6 8\n", "3 6 8\n3 6 9\n"), "t.vrp:10: second coordinate line for node 3"},
+      {with("3 5\n", "3 5\n3 5\n"), "t.vrp:14: second demand line for node 3"},
+      {"\xEF\xBB\xBF\xEF\xBB\xBF" + good, "t.vrp:1: unrecognised line"},  // one byte order mark is skipped, not two
+      // An unused truck would pay the depot's own weight: the depot is node 2.
+      {"NAME : d\nDIMENSION : 3\nEDGE_WEIGHT_TYPE : EXPLICIT\nEDGE_WEIGHT_FORMAT : UPPER_DIAG_ROW\nCAPACITY : 10\n"
+       "EDGE_WEIGHT_SECTION\n0 5 10\n99 5\n0\nDEMAND_SECTION\n1 5\n2 0\n3 5\nDEPOT_SECTION\n2\n-1\nEOF\n",
+       "t.vrp:8: depot-to-depot weight 99 (node 2 to node 2): an unused truck would cost it; it must be 0"},
+      {"NAME : d\nDIMENSION : 3\nEDGE_WEIGHT_TYPE : EXPLICIT\nEDGE_WEIGHT_FORMAT : FULL_MATRIX\nCAPACITY : 10\n"
+       "EDGE_WEIGHT_SECTION\n1e-60 5 10\n5 0 5\n10 5 0\nDEMAND_SECTION\n1 0\n2 5\n3 5\nEOF\n",
+       "t.vrp:7: depot-to-depot weight 1e-60 (node 1 to node 1)"},  // 0 as a float
   };
   for (const auto& c : cases) {
     Instance instance;
@@ -92,6 +196,7 @@ TEST(Cvrplib, RefusesWhatItCannotHonour) {
     EXPECT_TRUE(failure->starts_with(c.message)) << *failure;
   }
   parsed(with("CAPACITY : 10\n", "CAPACITY : 10\nSERVICE_TIME : 0\n"));  // no service time at all
+  EXPECT_EQ(parsed("\xEF\xBB\xBF" + good).customer_count, 2);         // a byte order mark first
 }
 
 TEST(Cvrplib, WrittenTextReadsBackAsTheSameInstance) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/cvrplib.h"
 #include "model/route.h"
 #include "report/report_reader.h"
 #include "support/test_support.h"
@@ -62,6 +63,120 @@ TEST(CvrplibSolution, RefusesFilesThatAreNotSolutions) {
   EXPECT_EQ(parse_cvrplib_solution("\r\nRoute #1: 3 1 \r\n\r\nCost  7.5\r\n", "x.sol", solution), std::nullopt);
   EXPECT_EQ(solution.routes, (std::vector<std::vector<int>>{{3, 1}}));
   EXPECT_EQ(solution.cost, 7.5);
+}
+
+// Depot (0, 0), customers (3, 4), (6, 8), (-3, 4), (1, 1) of demands 3, 4,
+// 2, 3, trucks of 10. Routes 1 2 and 3 4 cost 5 + 5 + 10 and 5 + 5 + sqrt(2):
+// 31.414213562373096 in all.
+Instance four_customers() {
+  Instance instance;
+  EXPECT_EQ(parse_cvrplib("NAME : four\nDIMENSION : 5\nEDGE_WEIGHT_TYPE : EUC_2D\nCAPACITY : 10\n"
+                          "NODE_COORD_SECTION\n1 0 0\n2 3 4\n3 6 8\n4 -3 4\n5 1 1\n"
+                          "DEMAND_SECTION\n1 0\n2 3\n3 4\n4 2\n5 3\nEOF\n",
+                          "four.vrp", false, instance),
+            std::nullopt);
+  return instance;
+}
+
+TEST(CvrplibSolution, ChecksTheRoutesAndTheirTrueCost) {
+  const Instance instance = four_customers();
+  const struct {
+    const char* text;
+    const char* message;  // nullptr: a solution
+  } cases[] = {
+      {"Route #1: 1 2\nRoute #2: 3 4\nCost 31.414\n", nullptr},  // 0.0002 off: within 0.0005
+      {"Route #1: 4 3\nRoute #2: 2 1\nCost 31.41\n", nullptr},
+      {"Route #1: 1 2\nRoute #2: 3 4\nCost 31.415\n", "x.sol: Cost 31.415, but the routes cost 31.414"},
+      {"Route #1: 1 2\nRoute #2: 3 4\nCost 30\n", "x.sol: Cost 30.00, but the routes cost 31.41"},
+      {"Route #1: 1 2 3 4\nCost 31.41\n", "x.sol: Route #1 carries 12, above the capacity 10"},
+      {"Route #1: 1 2\nRoute #2: 3\nCost 31.41\n", "x.sol: customer 4 is in no route"},
+      {"Route #1: 1 2\nRoute #2: 3 4 1\nCost 31.41\n", "x.sol: customer 1 is in Route #1 and Route #2"},
+      // Another instance's solution.
+      {"Route #1: 1 2\nRoute #2: 3 4 5\nCost 40\n", "x.sol: Route #2 visits 5, not a customer 1..4"},
+  };
+  for (const auto& c : cases) {
+    CvrplibSolution solution;
+    ASSERT_EQ(parse_cvrplib_solution(c.text, "x.sol", solution), std::nullopt) << c.text;
+    const auto failure = check_cvrplib_solution(solution, "x.sol", instance);
+    if (c.message == nullptr)
+      EXPECT_EQ(failure, std::nullopt) << c.text;
+    else
+      EXPECT_EQ(failure.value_or("taken"), c.message) << c.text;
+  }
+  // A solution made in memory, written with two decimals and read back.
+  const std::vector<std::vector<int>> routes{{2, 1}, {4, 3}};
+  CvrplibSolution made{routes, routes_cost(instance, routes)};
+  EXPECT_EQ(made.cost, 31.414213562373096);
+  EXPECT_EQ(check_cvrplib_solution(made, "made", instance), std::nullopt);
+  CvrplibSolution back;
+  ASSERT_EQ(parse_cvrplib_solution(cvrplib_solution_text(routes, made.cost), "made.sol", back), std::nullopt);
+  EXPECT_EQ(back.cost_decimals, 2);
+  EXPECT_EQ(check_cvrplib_solution(back, "made.sol", instance), std::nullopt);
+  // CMT1's best known, to its three decimals, of the instance file and of the program's floats.
+  CvrplibSolution known;
+  ASSERT_EQ(read_cvrplib_solution(CVRP_EXAMPLES_DIR "/cmt1/CMT1.sol", known), std::nullopt);
+  EXPECT_EQ(known.cost_decimals, 3);
+  Instance cmt1;
+  ASSERT_EQ(read_cvrplib(CVRP_EXAMPLES_DIR "/cmt1/CMT1.vrp", false, cmt1), std::nullopt);
+  // The sum worked out apart (Python, math.sqrt of the coordinates' differences).
+  EXPECT_EQ(routes_cost(cmt1, known.routes), 524.6111466425073);
+  EXPECT_EQ(check_cvrplib_solution(known, "CMT1.sol", cmt1), std::nullopt);
+  EXPECT_EQ(check_cvrplib_solution(known, "CMT1.sol", cmt1_instance()), std::nullopt);
+}
+
+TEST(CvrplibSolution, BestKnownSolutionsMustBeOfTheInstance) {
+  ScratchDir dir;
+  const Instance instance = four_customers();
+  write_file("right.sol", "Route #1: 1 2\nRoute #2: 3 4\nCost 31.41\n");
+  write_file("other.sol", "Route #1: 1 2\nCost 20\n");
+  BestKnown best;
+  EXPECT_EQ(read_best_known("right.sol", "--best right.sol", best, &instance), std::nullopt);
+  EXPECT_EQ(best.cost, 31.41);
+  EXPECT_EQ(best.decimals, 2);
+  EXPECT_EQ(best.file, "right.sol");
+  EXPECT_EQ(read_best_known("other.sol", "--best other.sol", best, &instance),
+            "other.sol: not a solution of four: customer 3 is in no route");
+  EXPECT_FALSE(best.number_refused);
+  EXPECT_EQ(read_best_known("other.sol", "--best other.sol", best), std::nullopt);  // no instance to check against
+  EXPECT_EQ(best.cost, 20.0);
+  EXPECT_EQ(read_best_known("gone.sol", "--best gone.sol", best, &instance).value_or("").find("gone.sol: cannot read"), 0u);
+  EXPECT_FALSE(best.number_refused);
+  // Numbers: the decimals they are written with; one that is no cost is the argument's fault.
+  const struct {
+    const char* text;
+    double cost;  // 0: refused
+    int decimals;
+  } numbers[] = {{"16876", 16876.0, 0}, {"524.61", 524.61, 2}, {"1.5e1", 15.0, 0}, {"52461e-2", 524.61, 2},
+                 {"0", 0.0, 0},         {"-1", 0.0, 0},        {"nan", 0.0, 0},     {"inf", 0.0, 0}};
+  for (const auto& c : numbers) {
+    const auto failure = read_best_known(c.text, std::string("--best ") + c.text, best, &instance);
+    EXPECT_EQ(failure.has_value(), c.cost == 0.0) << c.text;
+    EXPECT_EQ(best.number_refused, c.cost == 0.0) << c.text;
+    EXPECT_EQ(best.cost, c.cost) << c.text;
+    EXPECT_EQ(best.decimals, c.decimals) << c.text;
+  }
+}
+
+TEST(CvrplibSolution, GapsAndCostsBelowTheBestKnown) {
+  const struct {
+    double cost, best;
+    const char* gap;
+  } gaps[] = {
+      {110.0, 100.0, "10.00%"},         {16877.0, 16876.0, "0.01%"},      {50.0, 100.0, "-50.00%"},
+      {1e12, 100.0, "1e+12%"},          {100.0, 1e-300, "1e+304%"},       {100.0, 1e308, "-100.00%"},
+      {1e38, 1e-300, "above 1e+308%"},  {524.611, 524.61, "0.00%"},
+  };
+  for (const auto& c : gaps) EXPECT_EQ(gap_text(c.cost, c.best), c.gap) << c.cost << " " << c.best;
+  const struct {
+    double cost, best;
+    int decimals;
+    bool below;
+  } below[] = {
+      {524.6, 524.61, 2, true},        {524.6051, 524.61, 2, false}, {524.611, 524.61, 2, false},
+      {16875.0, 16876.0, 0, true},     {16875.6, 16876.0, 0, false}, {16877.0, 16876.0, 0, false},
+      {59176536.0, 59176552.0, 0, true},
+  };
+  for (const auto& c : below) EXPECT_EQ(below_best_known(c.cost, c.best, c.decimals), c.below) << c.cost;
 }
 
 }  // namespace

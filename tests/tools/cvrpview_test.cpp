@@ -127,8 +127,7 @@ TEST_F(CvrpView, RefusedFoldersGetAMessageAndNoFile) {
     EXPECT_EQ(listing("run"), before);
   }
 
-  EXPECT_EQ(view("--best -3 run").status, 1);
-  for (const char* wrong : {"--bogus run", "run other", "--best"}) {
+  for (const char* wrong : {"--bogus run", "run other", "--best", "--best -3 run", "--best nan run"}) {
     const ToolOutcome outcome = view(wrong);
     EXPECT_EQ(outcome.status, 2) << wrong;
     EXPECT_NE(outcome.errors.find("usage: cvrpview"), std::string::npos) << wrong;
@@ -178,7 +177,11 @@ TEST_F(CvrpView, HostileNamesAndInputsGiveAPictureOrAMessageNeverACommand) {
   } cases[] = {
       {"r\n!touch " + scratch + "/PWNED\nx", [] {}, "", 0, "Truck 5: 9 customers", "rotas.svg"},
       {"case", [] {}, "--best \"$SOL\"", 0, "best known 524.61 (b\xef\xbf\xbd\\x01\\n'q.sol)", "progresso.svg"},
-      {"case", [] {}, "--best 5e-324", 0, "gap inf% to best known", "progresso.svg"},
+      {"case", [] {}, "--best 5e-324", 0, "gap above 1e+308% to best known", "progresso.svg"},
+      {"case", [] {}, "--best 1e308", 0, "gap -100.00% to best known", "progresso.svg"},
+      {"case", [] {}, "--best 524.62", 0, "gap -0.00% to best known 524.62 (below it", "progresso.svg"},
+      {"case", [] { write_file("wrong.sol", "Route #1: 1 2 3 4\nCost 50\n"); }, "--best wrong.sol", 1,
+       "cvrpview: wrong.sol: not a solution of the instance: customer 5 is in no route", nullptr},
       {"case", [&] { coordinates([](double v) { return v + 1e12; }); }, "", 0, "Drawn as x - 1e+12 and y - 1e+12",
        "rotas.svg"},
       {"case", [&] { coordinates([](double v) { return v > 35 ? 1.7e308 : -1.7e308; }); }, "", 0,

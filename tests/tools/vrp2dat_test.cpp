@@ -124,6 +124,11 @@ TEST(vrp2dat, WarnsWhenTheInstanceDoesNotMatchTheProgramSettings) {
     std::string vrp;
     std::vector<std::string> warnings;
   } cases[] = {
+      // First: a conversion without coordinates leaves none behind for the next.
+      {replaced(kTiny, "EDGE_WEIGHT_TYPE :EUC_2D\nCAPACITY : 160\nNODE_COORD_SECTION\n1 3 0\n2 0 0\n3 0 4\n4 3 4\n",
+                "EDGE_WEIGHT_TYPE : EXPLICIT\nEDGE_WEIGHT_FORMAT : UPPER_ROW\nCAPACITY : 160\nEDGE_WEIGHT_SECTION\n"
+                "3 5 4\n4 5.1\n3\n"),
+       {"3 customers", "tiny: weights such as 5.1 are not floats: the program works with the nearest floats"}},
       {kTiny, {"3 customers"}},
       {replaced(kTiny, "CAPACITY : 160", "CAPACITY : 100"), {"3 customers", "capacity 100"}},
       {replaced(kTiny, "CAPACITY : 160\n", ""), {"3 customers", "no CAPACITY"}},
