@@ -53,7 +53,7 @@ const char* const kHelp =
     "                       .sol file of the instance (checked against it) whose\n"
     "                       Cost it is: the summary gives the gap to it, marked\n"
     "                       when the run's cost is below it. A run that overloads\n"
-    "                       a truck has no gap: its cost includes the penalty\n"
+    "                       a truck has no gap: its cost includes the penalty.\n"
     "\n"
     "Settings (default: the program's value):\n"
     "  --initial-temperature T   annealing: the first schedule's temperature (10000)\n"
