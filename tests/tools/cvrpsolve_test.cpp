@@ -278,7 +278,7 @@ TEST(CvrpSolve, EndsAtItsTimeLimitOrASignalAndKeepsItsResult) {
         "log: not written: cannot write out/run.log: No such file or directory\n", "interrupted: by signal 2\n"},
        "cvrpsolve: cannot write out/run.sol: No such file or directory\n"
        "cvrpsolve: cannot write out/run.log: No such file or directory\n"
-       "cvrpsolve: the solution it could not write:\n"},
+       "cvrpsolve: the solution it could not write:\nRoute #1: "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args + " then " + c.then);
