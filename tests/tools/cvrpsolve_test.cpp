@@ -1,6 +1,7 @@
 // cvrpsolve run as a separate process: the program's very moves on CMT1,
-// runs reproducible from their seed and budget, an overloaded best, and the
-// input it refuses.
+// runs reproducible from their seed and budget, an overloaded best, the
+// input it refuses, the default output, its gaps, and how a run ends (its
+// time limit, a signal, an output that cannot be written).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -20,6 +21,15 @@ const std::string kCmt1 = CVRP_EXAMPLES_DIR "/cmt1/CMT1.vrp";
 const std::string kX101 = CVRP_EXAMPLES_DIR "/x-n101-k25/X-n101-k25.vrp";
 
 ToolOutcome solve(const std::string& args) { return run_tool(CVRPSOLVE_BINARY, args); }
+
+// Three customers at the corners of a 3 x 4 rectangle whose fourth corner is
+// the depot, 10 each for one truck of 100: every solution is feasible, and
+// the best tour is its perimeter, 3 + 4 + 3 + 4 = 14 (a tour across a
+// diagonal costs 3 + 5 + 3 + 5 = 16).
+const char* const kTiny =
+    "NAME : tiny\nTYPE : CVRP\nDIMENSION : 4\nEDGE_WEIGHT_TYPE : EUC_2D\nCAPACITY : 100\n"
+    "NODE_COORD_SECTION\n1 0 0\n2 3 0\n3 3 4\n4 0 4\nDEMAND_SECTION\n1 0\n2 10\n3 10\n4 10\n"
+    "DEPOT_SECTION\n1\n-1\nEOF\n";
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -99,11 +109,14 @@ TEST(CvrpSolve, SeedAndBudgetMakeTheRun) {
 // solution still overloads: summary and log, but no .sol, and status 3.
 TEST(CvrpSolve, OverloadedBestIsReportedAndNotWritten) {
   ScratchDir dir;
-  const ToolOutcome outcome = solve(kX101 + " --round --moves 2000 --log run.log");
+  const ToolOutcome outcome = solve(kX101 + " --round --moves 2000 --log run.log --best 27591");
   EXPECT_EQ(outcome.status, 3);
   EXPECT_TRUE(has(outcome.output, "solution: not written: the best solution overloads its trucks by ")) << outcome.output;
+  // Its cost holds the penalty: no gap is given.
+  EXPECT_TRUE(has(outcome.output, "gap: none: the best solution overloads its trucks (best known 27591.00)\n"))
+      << outcome.output;
   EXPECT_FALSE(has(outcome.output, "overload: 0\n"));
-  EXPECT_FALSE(fs::exists("X-n101-k25.sol"));
+  EXPECT_FALSE(fs::exists("X-n101-k25.found.sol"));
   EXPECT_GE(read_log("run.log").size(), 1u);
 }
 
@@ -112,6 +125,10 @@ TEST(CvrpSolve, RefusesBadInputAndOptionsWritingNothing) {
   const std::string cmt1 = read_file(kCmt1);
   write_file("limit.vrp", std::string(cmt1).insert(cmt1.find("NODE_COORD_SECTION"), "DISTANCE : 200\n"));
   write_file("heavy.vrp", std::string(cmt1).replace(cmt1.find("\n2 7\n"), 5, "\n2 170\n"));
+  std::string heavier = kTiny;  // demands 2e9, 2e9 and 10: beyond an int
+  heavier.replace(heavier.find("CAPACITY : 100"), 14, "CAPACITY : 2000000000");
+  heavier.replace(heavier.find("\n2 10\n3 10\n"), 11, "\n2 2000000000\n3 2000000000\n");
+  write_file("heavier.vrp", heavier);
   fs::create_directory("folder.sol");
   const struct {
     std::string args;
@@ -121,8 +138,18 @@ TEST(CvrpSolve, RefusesBadInputAndOptionsWritingNothing) {
       {"limit.vrp", 1, "cvrpsolve: limit.vrp:7: DISTANCE 200: a route length limit is not supported"},
       {"heavy.vrp", 1, "cvrpsolve: heavy.vrp: node 2 has demand 170, above the capacity 160"},
       {"missing.vrp", 1, "cvrpsolve: cannot open missing.vrp"},
+      {"heavier.vrp --penalty 0", 1, "heavier.vrp: total demand 4000000010 is beyond the range of a route's load"},
       {kCmt1 + " --sol folder.sol", 1, "folder.sol"},
-      {kCmt1 + " --vehicles 4", 1, "--vehicles 4: the demands need at least 5 trucks"},
+      {kCmt1 + " --vehicles 4", 2, "bad value '4' for --vehicles: the demands need at least 5 trucks"},
+      // CMT1's 50 customers; its demands (777 in all) need 5 trucks of 160.
+      {kCmt1 + " --vehicles 51", 2, "bad value '51' for --vehicles: more trucks than the 50 customers"},
+      {kCmt1 + " --vehicles 2147483647", 2, "bad value '2147483647' for --vehicles: more trucks than the 50"},
+      {kCmt1 + " --vehicles +46", 2, "'+46' for --vehicles: the fewest trucks 5 plus 46 is 51, more trucks than"},
+      {kCmt1 + " --vehicles +2147483647", 2, "for --vehicles"},
+      {kCmt1 + " --best 0", 2, "bad value '0' for --best"},
+      {kCmt1 + " --best -1", 2, "bad value '-1' for --best"},
+      {kCmt1 + " --best nan", 2, "bad value 'nan' for --best"},
+      {kX101 + " --round --best " CVRP_EXAMPLES_DIR "/cmt1/CMT1.sol", 1, "CMT1.sol: not a solution of X-n101-k25"},
       {kCmt1 + " --search tabu --moves 5", 2, "--moves is the annealing's budget"},
       {kCmt1 + " --search hybrid --moves 5", 2, "the hybrid takes both"},
       {kCmt1 + " --cooling 1", 2, "bad value '1' for --cooling"},
@@ -135,15 +162,145 @@ TEST(CvrpSolve, RefusesBadInputAndOptionsWritingNothing) {
     EXPECT_EQ(outcome.status, c.status);
     EXPECT_TRUE(outcome.errors.starts_with("cvrpsolve: ") && has(outcome.errors, c.message)) << outcome.errors;
     EXPECT_EQ(c.status == 2, has(outcome.errors, "usage: cvrpsolve")) << outcome.errors;
-    EXPECT_EQ(listing("."), (std::set<std::string>{"limit.vrp", "heavy.vrp", "folder.sol", "stdout.txt", "stderr.txt"}));
+    EXPECT_EQ(listing("."), (std::set<std::string>{"limit.vrp", "heavy.vrp", "heavier.vrp", "folder.sol", "stdout.txt",
+                                                   "stderr.txt"}));
   }
-  // The default solution file never replaces the CVRPLIB solution beside the instance.
-  fs::copy_file(kX101, "X-n101-k25.vrp");
-  write_file("X-n101-k25.sol", "Route #1: 1\nCost 1\n");
-  const ToolOutcome beside = solve("X-n101-k25.vrp --round --moves 10");
-  EXPECT_EQ(beside.status, 1);
-  EXPECT_TRUE(has(beside.errors, "is the solution file beside the instance")) << beside.errors;
-  EXPECT_EQ(read_file("X-n101-k25.sol"), "Route #1: 1\nCost 1\n");
+}
+
+// The default output is NAME.found.sol in the working directory: a run in
+// the instance's folder leaves NAME.sol (the best known solution later runs
+// look for) as it was, or absent, and a second run there works as the first.
+TEST(CvrpSolve, DefaultOutputIsNeverTheInstancesSolutionFile) {
+  ScratchDir dir;
+  write_file("tiny.vrp", kTiny);
+  for (int run = 0; run < 2; ++run) {
+    const ToolOutcome outcome = solve("tiny.vrp --moves 1000");
+    ASSERT_EQ(outcome.status, 0) << outcome.errors;
+    EXPECT_TRUE(has(outcome.output, "solution: tiny.found.sol\n")) << outcome.output;
+    EXPECT_EQ(listing("."), (std::set<std::string>{"tiny.vrp", "tiny.found.sol", "stdout.txt", "stderr.txt"}));
+  }
+  EXPECT_TRUE(has(read_file("tiny.found.sol"), "\nCost 14.00\n"));
+}
+
+// The gap, worked by hand for the tiny instance's best cost 14: (14 - B) / B.
+TEST(CvrpSolve, GapToTheBestKnown) {
+  ScratchDir dir;
+  write_file("tiny.vrp", kTiny);
+  const struct {
+    const char* best;
+    const char* gap;
+  } cases[] = {
+      {"14", "gap: 0.00% (best known 14.00)\n"},
+      {"10", "gap: 40.00% (best known 10.00)\n"},
+      {"15", "gap: -6.67% (below the best known 15.00: a new best known, or a fault)\n"},
+      // 100 (14 - 1e-300) / 1e-300 = 1.4e303 %; 100 (14 - 1e308) / 1e308 = -100 % to the last digit.
+      {"1e-300", "gap: 1.4e+303% (best known 1e-300)\n"},
+      {"1e308", "gap: -100.00% (below the best known 1e+308: a new best known, or a fault)\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.best);
+    const ToolOutcome outcome = solve(std::string("tiny.vrp --moves 1000 --sol run.sol --best ") + c.best);
+    ASSERT_EQ(outcome.status, 0) << outcome.errors;
+    EXPECT_TRUE(has(outcome.output, "cost: 14.00\n") && has(outcome.output, c.gap)) << outcome.output;
+  }
+}
+
+// What goes out is the routes' true cost: the sum in double of the distances
+// along them, not the search's float objective. On the line y = 0, the depot
+// at 0 and customers at A = 16777216.6 and B = 33554433.6 (one truck):
+// rounded, 16777217 + 16777217 + 33554434 = 67108868, unrounded 67108867.20,
+// while the float cells 2^24, 2^24 (16777217 is a tie, to even) and 2^25 sum
+// to 67108864. EXPLICIT weights 16777217 from the depot to each customer and
+// 1 between them: 33554435 as written, 2^24 + 1 + 2^24 = 2^25 in float.
+TEST(CvrpSolve, ReportsTheTrueCost) {
+  ScratchDir dir;
+  const std::string head = "TYPE : CVRP\nDIMENSION : 3\nCAPACITY : 10\n";
+  const std::string tail = "DEMAND_SECTION\n1 0\n2 1\n3 1\nDEPOT_SECTION\n1\n-1\nEOF\n";
+  write_file("line.vrp", head + "EDGE_WEIGHT_TYPE : EUC_2D\nNODE_COORD_SECTION\n1 0 0\n2 16777216.6 0\n"
+                                "3 33554433.6 0\n" + tail);
+  write_file("weights.vrp", head + "EDGE_WEIGHT_TYPE : EXPLICIT\nEDGE_WEIGHT_FORMAT : FULL_MATRIX\n"
+                                   "EDGE_WEIGHT_SECTION\n0 16777217 16777217\n16777217 0 1\n16777217 1 0\n" + tail);
+  const struct {
+    const char* args;
+    const char* objective;
+    const char* cost;
+  } cases[] = {
+      {"line.vrp --round", "67108864.00", "67108868.00"},
+      {"line.vrp", "67108864.00", "67108867.20"},
+      {"weights.vrp", "33554432.00", "33554435.00"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const ToolOutcome outcome = solve(std::string(c.args) + " --moves 100 --sol run.sol --best " + c.cost);
+    ASSERT_EQ(outcome.status, 0) << outcome.errors;
+    for (const std::string& line : {"objective: " + std::string(c.objective), "cost: " + std::string(c.cost),
+                                    "distance: " + std::string(c.cost), std::string("gap: 0.00% (best known ")})
+      EXPECT_TRUE(has(outcome.output, line + (line.starts_with("gap") ? "" : "\n"))) << line << outcome.output;
+    EXPECT_TRUE(has(read_file("run.sol"), "\nCost " + std::string(c.cost) + "\n")) << read_file("run.sol");
+  }
+}
+
+// How a run ends, through the process: cvrpsolve starts in the background;
+// once it catches SIGTERM (/proc/PID/status, SigCgt bit 15: its checks are
+// done and its search runs) `then` runs with $pid set. A run that never ends
+// is killed after 20 s (status 137).
+ToolOutcome solve_then(const std::string& args, const std::string& then) {
+  write_file("run.sh", "'" CVRPSOLVE_BINARY "' " + args + " & pid=$!\n" +
+                           "until [ $(( 0x$(sed -n 's/^SigCgt:[[:space:]]*//p' /proc/$pid/status) & 0x4000 )) -ne 0 ]\n"
+                           "do sleep 0.01; done\n" +
+                           then + "\nwait $pid\n");
+  return run_tool("timeout", "-s KILL 20 sh run.sh");
+}
+
+TEST(CvrpSolve, EndsAtItsTimeLimitOrASignalAndKeepsItsResult) {
+  ScratchDir dir;
+  write_file("tiny.vrp", kTiny);
+  fs::create_directory("out");
+  const std::string outputs = " --sol out/run.sol --log out/run.log";
+  const struct {
+    std::string args;
+    const char* then;
+    int status;
+    std::vector<std::string> lines;  // in the summary
+    const char* errors;
+  } cases[] = {
+      // No budget: only the time limit can end these.
+      {"--time 0.5", "", 0, {"limit: 0.5 s\n", "solution: out/run.sol\n"}, ""},
+      {"--search tabu --time 0.5", "", 0, {"limit: 0.5 s\n", "solution: out/run.sol\n"}, ""},
+      {"--time 60", "kill -TERM $pid", 128 + 15, {"interrupted: by signal 15\n", "solution: out/run.sol\n"}, ""},
+      {"--search hybrid --time 60", "kill -INT $pid", 128 + 2, {"interrupted: by signal 2\n"}, ""},
+      // The outputs' folder goes while the search runs: the summary all the
+      // same, each output named, the solution's text on standard error.
+      {"--time 60",
+       "rm -r out; kill -INT $pid",
+       4,
+       {"cost: 14.00\n", "solution: not written: cannot write out/run.sol: No such file or directory\n",
+        "log: not written: cannot write out/run.log: No such file or directory\n", "interrupted: by signal 2\n"},
+       "cvrpsolve: cannot write out/run.sol: No such file or directory\n"
+       "cvrpsolve: cannot write out/run.log: No such file or directory\n"
+       "cvrpsolve: the solution it could not write:\nRoute #1: "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args + " then " + c.then);
+    fs::create_directories("out");
+    const ToolOutcome outcome = solve_then("tiny.vrp " + c.args + outputs, c.then);
+    EXPECT_EQ(outcome.status, c.status) << outcome.errors;
+    for (const std::string& line : c.lines) EXPECT_TRUE(has(outcome.output, line)) << line << outcome.output;
+    EXPECT_TRUE(outcome.errors.starts_with(c.errors)) << outcome.errors;
+    if (c.status == 4) continue;
+    CvrplibSolution solution;
+    EXPECT_EQ(read_cvrplib_solution("out/run.sol", solution), std::nullopt);
+    EXPECT_EQ(solution.cost, 14.0);
+    EXPECT_GE(read_log("out/run.log").size(), 1u);
+    // The time used, from its summary line: at least the limit, and the run
+    // ended (well before the 20 s watchdog; no tighter bound, which a loaded
+    // machine could miss).
+    const std::size_t at = outcome.output.find("\ntime: ");
+    ASSERT_NE(at, std::string::npos);
+    if (c.then[0] == '\0') {
+      EXPECT_GE(std::stod(outcome.output.substr(at + 7)), 0.5);
+    }
+  }
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ class SolveOutput : public SearchOutput {
     text += fixed("%.1f s", used);
     if (limit_) text += fixed(" of %.1f s", *limit_) + fixed(" (%.1f s left)", std::max(0.0, *limit_ - used));
     text += ", best " + fixed("%.2f", static_cast<double>(fomin));
-    if (best_known_) text += fixed(", gap %.2f%%", 100.0 * (static_cast<double>(fomin) - *best_known_) / *best_known_);
+    if (best_known_) text += ", gap " + gap_text(static_cast<double>(fomin), *best_known_);
     std::fputs((text + "\033[K").c_str(), stderr);
     std::fflush(stderr);
   }
@@ -116,7 +116,27 @@ class SolveOutput : public SearchOutput {
 // program's time limit by default.
 bool timed(const Request& request) { return request.time || (!request.moves && !request.iterations); }
 
+// What a search needs of the instance's demands, checked before any figure
+// is worked out from them: a capacity, no demand above it, and a total that
+// an int holds (the route's loads and the fewest trucks are ints).
+void check_demands(const std::string& path, const Instance& instance, const CvrplibFile& file) {
+  if (!file.has_capacity) throw Refused{path + ": no CAPACITY"};
+  long long total = 0;
+  for (int customer = 1; customer <= instance.customer_count; ++customer) {
+    const int demand = instance.demand[static_cast<std::size_t>(customer)];
+    if (demand > instance.vehicle_capacity)
+      throw Refused{path + ": node " + std::to_string(file.node_ids[static_cast<std::size_t>(customer)]) +
+                    " has demand " + std::to_string(demand) + ", above the capacity " +
+                    std::to_string(instance.vehicle_capacity) + ": no solution can carry it"};
+    total += demand;
+  }
+  if (total > std::numeric_limits<int>::max())
+    throw Refused{path + ": total demand " + std::to_string(total) + " is beyond the range of a route's load"};
+}
+
 // The program's settings for the instance, with what the request changes.
+// More trucks than customers is refused (a truck more could only stay
+// empty); the count is formed in long long, so that no value overflows.
 Settings settings_of(const Request& request, const Instance& instance) {
   Settings settings = program_settings(instance.customer_count);
   if (request.seed) settings.random_seed = *request.seed;
@@ -133,33 +153,37 @@ Settings settings_of(const Request& request, const Instance& instance) {
   if (request.tenure_step) settings.tenure_step = *request.tenure_step;
   if (request.hybrid_share) settings.hybrid_share = *request.hybrid_share;
   if (request.penalty) settings.penalty_weight = *request.penalty;
-  if (request.vehicles)
-    settings.vehicles = request.vehicles_above_minimum
-                            ? derived_values(settings, instance).trucks + *request.vehicles
-                            : *request.vehicles;
+  if (request.vehicles) {
+    const long long fewest = derived_values(settings, instance).trucks;
+    const long long trucks = request.vehicles_above_minimum ? fewest + *request.vehicles : *request.vehicles;
+    if (trucks > instance.customer_count) {
+      std::string reason = "bad value '";
+      reason += request.vehicles_above_minimum ? "+" : "";
+      reason += std::to_string(*request.vehicles) + "' for --vehicles: ";
+      if (request.vehicles_above_minimum)
+        reason += "the fewest trucks " + std::to_string(fewest) + " plus " + std::to_string(*request.vehicles) +
+                  " is " + std::to_string(trucks) + ", ";
+      throw companion::Usage{reason + "more trucks than the " + std::to_string(instance.customer_count) +
+                             " customers"};
+    }
+    settings.vehicles = static_cast<int>(trucks);
+  }
   return settings;
 }
 
-// What a search needs of the instance beyond a readable file.
-void check_searchable(const std::string& path, const Instance& instance, const CvrplibFile& file,
-                      const Settings& settings, const DerivedValues& derived) {
-  if (!file.has_capacity) throw Refused{path + ": no CAPACITY"};
+// What a search needs beyond its demands.
+void check_searchable(const std::string& path, const Instance& instance, const Settings& settings,
+                      const DerivedValues& derived) {
   long long total = 0;
-  for (int customer = 1; customer <= instance.customer_count; ++customer) {
-    const int demand = instance.demand[static_cast<std::size_t>(customer)];
-    if (demand > instance.vehicle_capacity)
-      throw Refused{path + ": node " + std::to_string(file.node_ids[static_cast<std::size_t>(customer)]) +
-                    " has demand " + std::to_string(demand) + ", above the capacity " +
-                    std::to_string(instance.vehicle_capacity) + ": no solution can carry it"};
-    total += demand;
-  }
+  for (int customer = 1; customer <= instance.customer_count; ++customer)
+    total += instance.demand[static_cast<std::size_t>(customer)];
   if (total * settings.penalty_weight > std::numeric_limits<int>::max())
     throw Refused{path + ": total demand " + std::to_string(total) + " times the penalty " +
                   std::to_string(settings.penalty_weight) + " is beyond the range of the objective's penalty"};
   if (settings.vehicles > 0 && settings.vehicles < derived.min_trucks)
-    throw Refused{"--vehicles " + std::to_string(settings.vehicles) + ": the demands need at least " +
-                  std::to_string(derived.min_trucks) + " trucks of capacity " +
-                  std::to_string(instance.vehicle_capacity)};
+    throw companion::Usage{"bad value '" + std::to_string(settings.vehicles) + "' for --vehicles: the demands need at least " +
+                           std::to_string(derived.min_trucks) + " trucks of capacity " +
+                           std::to_string(instance.vehicle_capacity)};
   if (!distances_fit(instance.matrix, derived.route_length))
     throw Refused{path + ": distances so large that a solution's total could overflow"};
 }
@@ -187,11 +211,20 @@ void check_outputs(const Request& request, const fs::path& sol, const std::optio
   }
   if (request.log && (fs::path(*request.log).lexically_normal() == sol.lexically_normal() || same_file(*request.log, sol)))
     throw Refused{"--log and --sol name the same file " + sol.string()};
-  // The default name must not replace CVRPLIB's solution file beside the instance.
-  fs::path beside = request.instance;
-  beside.replace_extension(".sol");
-  if (!request.sol && same_file(sol, beside))
-    throw Refused{sol.string() + " is the solution file beside the instance; give --sol FILE to write elsewhere"};
+}
+
+// The summary's gap: none for a run that overloads a truck (its cost holds
+// the penalty), and marked when the cost is below the best known.
+std::string gap_line(double cost, int overload, const BestKnown& best_known) {
+  // Two decimals, as costs are printed, unless that would be 0.00 or
+  // hundreds of digits.
+  const bool plain = best_known.cost >= 0.01 && best_known.cost < 1e15;
+  const std::string best = fixed(plain ? "%.2f" : "%.6g", best_known.cost);
+  if (overload > 0) return "none: the best solution overloads its trucks (best known " + best + ")";
+  const std::string gap = gap_text(cost, best_known.cost);
+  if (below_best_known(cost, best_known))
+    return gap + " (below the best known " + best + ": a new best known, or a fault)";
+  return gap + " (best known " + best + ")";
 }
 
 std::string limit_text(const Request& request, const Settings& settings) {
@@ -209,24 +242,30 @@ int solve(const Request& request) {
   const ClockTicks start_clock = clock_ms();
   const double started = steady_seconds();
 
-  std::optional<double> best_known;
-  std::optional<fs::path> best_file;
-  if (request.best) {
-    BestKnown known;
-    refuse_on(read_best_known(*request.best, "--best " + *request.best, known));
-    best_known = known.cost;
-    if (!known.file.empty()) best_file = known.file;
-  }
-
   Instance instance;
   CvrplibFile file;
   refuse_on(read_cvrplib(request.instance, request.round, instance, &file));
+  check_demands(request.instance, instance, file);
   const Settings settings = settings_of(request, instance);
   const DerivedValues derived = derived_values(settings, instance);
-  check_searchable(request.instance, instance, file, settings, derived);
+  check_searchable(request.instance, instance, settings, derived);
+
+  // The best known cost, a .sol file checked against the instance.
+  std::optional<BestKnown> best_known;
+  std::optional<fs::path> best_file;
+  if (request.best) {
+    BestKnown known;
+    if (auto failure = read_best_known(*request.best, "--best " + *request.best, known, &instance)) {
+      if (known.number_refused)
+        throw companion::Usage{"bad value '" + *request.best + "' for --best (a positive number, or a .sol file)"};
+      refuse_on(failure);
+    }
+    best_known = known;
+    if (!known.file.empty()) best_file = known.file;
+  }
 
   const fs::path sol = request.sol ? fs::path(*request.sol)
-                                   : fs::path(fs::path(request.instance).stem().string() + ".sol");
+                                   : fs::path(fs::path(request.instance).stem().string() + kFoundSuffix);
   check_outputs(request, sol, best_file);
 
   SearchState state;
@@ -237,7 +276,7 @@ int solve(const Request& request) {
   for (const int signal : {SIGINT, SIGTERM}) std::signal(signal, on_stop);
   const std::optional<double> deadline =
       timed(request) ? std::optional(static_cast<double>(settings.time_limit)) : std::nullopt;
-  SolveOutput output(started, deadline, best_known, isatty(STDERR_FILENO) != 0);
+  SolveOutput output(started, deadline, best_known ? std::optional(best_known->cost) : std::nullopt, isatty(STDERR_FILENO) != 0);
   SearchEnd end = SearchEnd::finished;
   switch (request.method) {
     case Method::annealing:
@@ -255,21 +294,35 @@ int solve(const Request& request) {
   if (end != SearchEnd::finished)
     throw Refused{request.instance + ": not enough memory for the search's working storage"};
 
+  // The search's own objective, as its log gives it, and what goes out: the
+  // routes' true cost.
   const int length = static_cast<int>(state.best.size());
-  const float distance = route_distance(length, instance.matrix, state.best);
   const int overload = capacity_excess(length, instance.vehicle_capacity, state.best, instance.demand);
-  const float cost = objective_value(overload * settings.penalty_weight, distance);
+  const float objective =
+      objective_value(overload * settings.penalty_weight, route_distance(length, instance.matrix, state.best));
+  const std::vector<std::vector<int>> trips = trips_of(state.best);
+  const double distance = routes_cost(instance, trips);
+  const double cost = distance + static_cast<double>(overload) * settings.penalty_weight;
 
-  companion::OutputSet outputs;
-  if (request.log) refuse_on(outputs.add(*request.log, output.log));
+  // Each output on its own, the solution first: one that cannot be written
+  // loses neither the other nor the summary.
+  std::vector<std::string> unwritten;
+  const auto write = [&](const fs::path& target, const std::string& bytes) -> std::string {
+    if (const companion::Failure failure = companion::write_file(target, bytes)) {
+      unwritten.push_back(*failure);
+      return "not written: " + *failure;
+    }
+    return target.string();
+  };
   std::string solution = "not written: the best solution overloads its trucks by " + std::to_string(overload);
+  std::string solution_text;
   if (overload == 0) {
-    const CvrplibSolution found{trips_of(state.best), static_cast<double>(distance)};
+    const CvrplibSolution found{trips, distance};
     refuse_on(check_cvrplib_solution(found, "the best solution", instance));
-    refuse_on(outputs.add(sol, cvrplib_solution_text(found.routes, found.cost)));
-    solution = sol.string();
+    solution_text = cvrplib_solution_text(found.routes, found.cost);
+    solution = write(sol, solution_text);
   }
-  refuse_on(outputs.commit());
+  const std::string log = request.log ? write(*request.log, output.log) : std::string();
 
   std::string summary = "instance: " + request.instance + " (" + std::to_string(instance.customer_count) +
                         " customers, capacity " + std::to_string(instance.vehicle_capacity) + ", " +
@@ -280,8 +333,9 @@ int solve(const Request& request) {
   summary += "search: " + std::string(method_name(request.method)) + "\n";
   summary += "seed: " + std::to_string(settings.random_seed) + "\n";
   summary += "limit: " + limit_text(request, settings) + "\n";
-  summary += "cost: " + fixed("%.2f", static_cast<double>(cost)) + "\n";
-  summary += "distance: " + fixed("%.2f", static_cast<double>(distance)) + "\n";
+  summary += "objective: " + fixed("%.2f", static_cast<double>(objective)) + "\n";
+  summary += "cost: " + fixed("%.2f", cost) + "\n";
+  summary += "distance: " + fixed("%.2f", distance) + "\n";
   summary += "overload: " + std::to_string(overload) + "\n";
   summary += "trucks: " + std::to_string(trucks_used(length, state.best)) + " of " + std::to_string(derived.trucks) +
              "\n";
@@ -289,15 +343,17 @@ int solve(const Request& request) {
   if (request.method != Method::annealing) summary += "iterations: " + std::to_string(state.iterations) + "\n";
   if (output.switch_seconds) summary += "switch: " + fixed("%.2f s", *output.switch_seconds) + "\n";
   summary += "time: " + fixed("%.2f s", seconds) + "\n";
-  if (best_known)
-    summary += "gap: " + fixed("%.2f%%", 100.0 * (static_cast<double>(cost) - *best_known) / *best_known) +
-               " (best known " + fixed("%.2f", *best_known) + ")\n";
+  if (best_known) summary += "gap: " + gap_line(cost, overload, *best_known) + "\n";
   summary += "solution: " + solution + "\n";
-  if (request.log) summary += "log: " + *request.log + "\n";
+  if (request.log) summary += "log: " + log + "\n";
   if (stop_signal != 0) summary += "interrupted: by signal " + std::to_string(stop_signal) + "\n";
   std::fputs(summary.c_str(), stdout);
   std::fflush(stdout);
 
+  for (const std::string& failure : unwritten) std::fprintf(stderr, "cvrpsolve: %s\n", failure.c_str());
+  if (!unwritten.empty() && !solution_text.empty() && solution != sol.string())
+    std::fprintf(stderr, "cvrpsolve: the solution it could not write:\n%s", solution_text.c_str());
+  if (!unwritten.empty()) return kUnwritten;
   if (stop_signal != 0) return 128 + stop_signal;
   return overload == 0 ? 0 : kOverloaded;
 }
