@@ -69,7 +69,7 @@ class SolveOutput : public SearchOutput {
     record(seconds, fo, 0);
     return true;
   }
-  bool tabu_new_best(double seconds, float fomin, int iter) override {
+  bool tabu_new_best(double seconds, float fomin, long long iter) override {
     record(seconds, fomin, iter);
     return true;
   }
@@ -153,6 +153,10 @@ void check_searchable(const std::string& path, const Instance& instance, const C
                     std::to_string(instance.vehicle_capacity) + ": no solution can carry it"};
     total += demand;
   }
+  // A truck's load is an int in the searches, whatever the penalty.
+  if (total > std::numeric_limits<int>::max())
+    throw Refused{path + ": total demand " + std::to_string(total) + " is beyond " +
+                  std::to_string(std::numeric_limits<int>::max()) + ", the largest load the searches can hold"};
   if (total * settings.penalty_weight > std::numeric_limits<int>::max())
     throw Refused{path + ": total demand " + std::to_string(total) + " times the penalty " +
                   std::to_string(settings.penalty_weight) + " is beyond the range of the objective's penalty"};
