@@ -7,6 +7,7 @@
 
 #include "model/random.h"
 #include "search/annealing.h"
+#include "search/hybrid.h"
 #include "search/tabu_search.h"
 #include "support/test_support.h"
 
@@ -43,6 +44,17 @@ TEST(SearchLimits, AnnealingHearsAStopWithinALevel) {
     EXPECT_EQ(state.moves, 12288);
     EXPECT_EQ(output.counts, (std::vector<long long>{4096, 8192, 12288}));
   }
+  // The hybrid, stopped so in its annealing, asks once more and makes no
+  // tabu iteration.
+  SearchProblem p = random_problem(12, 5, 40);
+  Settings settings = program_settings(p.customers());
+  settings.moves_per_temperature = INT_MAX;
+  settings.time_limit = 1e6f;
+  StopAfter output(3);
+  SearchState state{clock_ms(), p.current, p.best, p.fo, p.fomin, 0, 0};
+  EXPECT_EQ(hybrid_search(p.instance(), settings, state, output), SearchEnd::finished);
+  EXPECT_EQ(output.counts, (std::vector<long long>{4096, 8192, 12288, 12288}));
+  EXPECT_EQ(state.iterations, 0);
 }
 
 // 1100 customers of demand 1 need 7 trucks of 160 (1100 / 160 = 6.9): on
