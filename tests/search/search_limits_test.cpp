@@ -44,6 +44,22 @@ TEST(SearchLimits, AnnealingHearsAStopWithinALevel) {
     EXPECT_EQ(state.moves, 12288);
     EXPECT_EQ(output.counts, (std::vector<long long>{4096, 8192, 12288}));
   }
+  // From 0.2, the first schedule's 23 levels and the second's one (at 0.1
+  // as a float) make a move each; the later schedules start below 0.1 and
+  // make none, but still ask: a stop at the 30th question ends the wait for
+  // the time limit.
+  {
+    SearchProblem p = random_problem(12, 5, 40);
+    Settings settings = program_settings(p.customers());
+    settings.initial_temperature = 0.2f;
+    settings.moves_per_temperature = 1;
+    settings.time_limit = 1e6f;
+    StopAfter output(30);
+    SearchState state{clock_ms(), p.current, p.best, p.fo, p.fomin, 0, 0};
+    EXPECT_EQ(simulated_annealing(p.instance(), settings, state, output), SearchEnd::finished);
+    EXPECT_EQ(output.counts.size(), 30u);
+    EXPECT_EQ(state.moves, 24);
+  }
   // The hybrid, stopped so in its annealing, asks once more and makes no
   // tabu iteration.
   SearchProblem p = random_problem(12, 5, 40);
