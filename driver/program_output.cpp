@@ -41,14 +41,14 @@ bool ProgramOutput::tabu_started(double seconds, float fo) {
          logged(log_progress(kTabuLog, static_cast<float>(seconds), fo, 0), kTabuLog);
 }
 
-void ProgramOutput::tabu_move_chosen(int /*iter*/, float delta, int no1, int no2) {
+void ProgramOutput::tabu_move_chosen(long long /*iter*/, float delta, int no1, int no2) {
   std::printf("melhor delta = %4f\n", static_cast<double>(delta));
   std::printf("no1 = %2d no2 = %2d \n", no1, no2);
 }
 
-bool ProgramOutput::tabu_new_best(double seconds, float fomin, int iter) {
+bool ProgramOutput::tabu_new_best(double seconds, float fomin, long long iter) {
   if (!logged(log_progress(kTabuLog, static_cast<float>(seconds), fomin, iter), kTabuLog)) return false;
-  std::printf("iter = %3d  ***   fomin = %5f\n", iter, static_cast<double>(fomin));
+  std::printf("iter = %3lld  ***   fomin = %5f\n", iter, static_cast<double>(fomin));
   std::fflush(stdout);
   return true;
 }

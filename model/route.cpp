@@ -1,7 +1,9 @@
 #include "model/route.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cfloat>
+#include <limits>
 
 #include "model/random.h"
 
@@ -51,9 +53,12 @@ std::vector<std::vector<int>> trips_of(std::span<const int> route) {
 }
 
 int min_trucks(std::span<const int> demand, int count, int vehicle_capacity) {
-  int total = 0;
+  // Summed in 64 bits: a few demands near 2^31 pass the range of an int
+  // before any check of the instance has refused them.
+  long long total = 0;
   for (int node = 1; node < count; ++node) total += demand[static_cast<std::size_t>(node)];
-  return total / vehicle_capacity + (total % vehicle_capacity != 0 ? 1 : 0);
+  const long long trucks = total / vehicle_capacity + (total % vehicle_capacity != 0 ? 1 : 0);
+  return static_cast<int>(std::clamp<long long>(trucks, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 void copy_route(int route_length, std::span<const int> source, std::span<int> destination) {

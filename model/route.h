@@ -28,7 +28,9 @@ int trucks_used(int route_length, std::span<const int> route);
 std::vector<std::vector<int>> trips_of(std::span<const int> route);
 
 // Lower bound on the trucks: the sum of demand[1..count-1] over the capacity,
-// rounded up (integer division plus one when there is a remainder).
+// rounded up (integer division plus one when there is a remainder), formed
+// in 64 bits and held within the range of an int (2^31 - 1 stands for any
+// number beyond: more trucks than a Route can have).
 int min_trucks(std::span<const int> demand, int count, int vehicle_capacity);
 
 // Exchanges route[i] and route[j].

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr double kStopTemperature = 0.1;
-
 // A swap needs two interior positions holding different values.
 bool has_two_interior_values(int route_length, std::span<const int> route) {
   for (int i = 2; i < route_length - 1; ++i)
@@ -394,7 +392,8 @@ SearchEnd simulated_annealing(const Instance& instance, const Settings& settings
   const std::span<int> best = state.best;
   const int penalty_weight = settings.penalty_weight;
   const Reporting reporting{output, state.start_clock};
-  int schedule_index = 1;
+  // Schedules that make no move take a clock reading each: many in a long run.
+  long long schedule_index = 1;
 
   if (!output.annealing_started(state.fo, state.moves)) return SearchEnd::stopped;
   const int moves = has_two_interior_values(route_length, route) ? settings.moves_per_temperature : 0;
@@ -425,15 +424,23 @@ SearchEnd simulated_annealing(const Instance& instance, const Settings& settings
       int level_moves = moves;
       if (budget > 0 && budget_end - carried.move_count < level_moves)
         level_moves = static_cast<int>(budget_end - carried.move_count);
-      if (evaluation == Evaluation::whole_route)
-        whole_route_level(carried, route, best, level_moves, temperature, matrix, penalty_weight,
-                          instance.vehicle_capacity, demand, interior, reporting);
-      else
-        cached_level(carried, cache, route, best, level_moves, temperature, penalty_weight, table, interior,
-                     reporting);
+      // The level's moves go in blocks, keep_searching asked between them.
+      bool halted = false;
+      for (int made = 0;;) {
+        const int block = std::min(level_moves - made, kMovesBetweenPolls);
+        if (evaluation == Evaluation::whole_route)
+          whole_route_level(carried, route, best, block, temperature, matrix, penalty_weight,
+                            instance.vehicle_capacity, demand, interior, reporting);
+        else
+          cached_level(carried, cache, route, best, block, temperature, penalty_weight, table, interior, reporting);
+        made += block;
+        if (carried.stopped || made >= level_moves) break;
+        halted = !output.keep_searching({carried.fo, carried.fomin, carried.move_count});
+        if (halted) break;
+      }
       if (carried.stopped) break;
       temperature = temperature * settings.cooling_factor;
-      going_on = !(budget > 0 && carried.move_count >= budget_end) &&
+      going_on = !halted && !(budget > 0 && carried.move_count >= budget_end) &&
                  output.keep_searching({carried.fo, carried.fomin, carried.move_count});
     }
     if (carried.stopped) break;
@@ -442,6 +449,8 @@ SearchEnd simulated_annealing(const Instance& instance, const Settings& settings
     // swap, or schedules that start below the stopping temperature (as every
     // later one will).
     if (budget > 0 && (moves == 0 || !cools)) break;
+    // Otherwise the run waits for its time limit, still asking keep_searching.
+    if (!cools) going_on = output.keep_searching({carried.fo, carried.fomin, carried.move_count});
     if (going_on && seconds_between(state.start_clock, clock_ms()) >= static_cast<double>(settings.time_limit)) break;
   }
   state.fo = carried.fo;

@@ -12,6 +12,9 @@ SearchEnd hybrid_search(const Instance& instance, const Settings& settings, Sear
     return end;
   state.fo = state.fomin;
   copy_route(static_cast<int>(state.current.size()), state.best, state.current);
+  // A caller's stop heard in the annealing (its deadline) ends the hybrid
+  // there, before the tabu search sets up its storage.
+  if (!output.keep_searching({state.fo, state.fomin, state.moves})) return SearchEnd::finished;
   output.hybrid_switch();
   return tabu_search(instance, settings, state, output, evaluation);
 }

@@ -8,6 +8,7 @@
 // tabu iteration; the annealing's moves are never reported (a run makes tens
 // of millions a second). Times are seconds since the run's start,
 // read by the search from the run clock (model/clock.h) where its rules say.
+// Counts of moves and iterations are 64-bit: a long run passes 2^31.
 #pragma once
 
 // How a search ended.
@@ -17,6 +18,9 @@ enum class SearchEnd {
   out_of_memory,      // its working storage (caches, tabu counts, scan storage) could not be had
   out_of_tabu_memory  // a node of the tabu list could not be had
 };
+
+// The annealing's moves between two keep_searching polls within a level.
+inline constexpr int kMovesBetweenPolls = 4096;
 
 // Where a search stands, for keep_searching.
 struct SearchProgress {
@@ -43,11 +47,11 @@ class SearchOutput {
   virtual bool tabu_started(double /*seconds*/, float /*fo*/) { return true; }
   // Iteration `iter` makes the swap of positions no1 < no2, changing the
   // objective by delta.
-  virtual void tabu_move_chosen(int /*iter*/, float /*delta*/, int /*no1*/, int /*no2*/) {}
+  virtual void tabu_move_chosen(long long /*iter*/, float /*delta*/, int /*no1*/, int /*no2*/) {}
   // That swap made a new best, `seconds` into the run.
-  virtual bool tabu_new_best(double /*seconds*/, float /*fomin*/, int /*iter*/) { return true; }
+  virtual bool tabu_new_best(double /*seconds*/, float /*fomin*/, long long /*iter*/) { return true; }
   // The iteration is over: fo is the current objective, `stall` the
-  // iterations since the last new best.
+  // iterations since the last new best or restart (at most max_stall).
   virtual void tabu_iteration_done(float /*fo*/, int /*stall*/) {}
   // The tabu search has ended, `seconds` into the run.
   virtual void tabu_finished(double /*seconds*/) {}
@@ -56,7 +60,12 @@ class SearchOutput {
   virtual void hybrid_switch() {}
 
   // Asked at every temperature level of the annealing and after every tabu
-  // iteration: false ends the search there, as its limit would (a caller's
-  // deadline). The run's clock is not read for it.
+  // iteration, and within them where they can take long: every
+  // kMovesBetweenPolls moves of a level, and between blocks of rows of a
+  // tabu scan of a long Route (search/tabu_scan.h). False ends the search
+  // there, as its limit would (a caller's deadline, a stop request); a scan
+  // told to stop is not finished, and its iteration not made. The run's
+  // clock is not read for it, so an output that always says true (the
+  // program's) sees its searches run as if it were never asked.
   virtual bool keep_searching(const SearchProgress& /*progress*/) { return true; }
 };

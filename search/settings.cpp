@@ -1,5 +1,8 @@
 #include "search/settings.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "model/route.h"
 
 Settings program_settings(int customer_count) {
@@ -26,7 +29,10 @@ DerivedValues derived_values(const Settings& settings, const Instance& instance)
   // With no positive total demand the bound is below one truck, and the
   // customers would not fit the Route: such a run uses one truck.
   values.trucks = settings.vehicles > 0 ? settings.vehicles : values.min_trucks >= 1 ? values.min_trucks : 1;
-  values.route_length = customers + values.trucks + 1;
+  // Formed in 64 bits: demands that need more trucks than there are
+  // customers (which a run refuses once it has them) can pass an int here.
+  values.route_length = static_cast<int>(std::min<long long>(
+      static_cast<long long>(customers) + values.trucks + 1, std::numeric_limits<int>::max()));
   values.annealing_limit = static_cast<float>(settings.time_limit * settings.hybrid_share);
   // Each product is formed in double: 35 and 10.0 for 50 customers, 1600.0
   // for a stall of 2000.

@@ -42,7 +42,7 @@ Settings program_settings(int customer_count);
 struct DerivedValues {
   int min_trucks = 0;         // the total demand over the capacity, rounded up
   int trucks = 0;             // the Route's trucks: vehicles, or min_trucks (at least 1)
-  int route_length = 0;       // customers + trucks + 1
+  int route_length = 0;       // customers + trucks + 1, at most 2^31 - 1
   float annealing_limit = 0;  // the hybrid's annealing phase: time_limit x hybrid_share, as a float
   int tenure_draw_bound = 0;  // a restart draws the tenure below customers x 0.7 ...
   double tenure_floor = 0.0;  // ... and adds customers x 0.2

@@ -44,6 +44,21 @@ constexpr std::size_t kFollowedChanges = 8;
 
 std::size_t at(int k) { return static_cast<std::size_t>(k); }
 
+// Calls visit(from, to) on blocks of at most `rows` rows that cover
+// first..end-1 in order, asking the poll between two blocks; false when it
+// said to stop (the rows after it are not visited).
+template <class Rows>
+bool rows_polled(int first, int end, int rows, const ScanPoll& poll, Rows&& visit) {
+  for (int from = first; from < end;) {
+    const int to = rows > 0 && end - from > rows ? from + rows : end;
+    visit(from, to);
+    if (to == end) break;
+    if (poll.output != nullptr && !poll.output->keep_searching(poll.progress)) return false;
+    from = to;
+  }
+  return true;
+}
+
 // The edge change of swapping positions i < j - 1: the cells it adds (before
 // the entry at i, after it, before the entry at j, after it), in the order
 // every scan adds them, less the edges around both positions.
@@ -145,24 +160,38 @@ class TableWriter {
   ScanScratch& scratch_;
 };
 
-// Brings the table up to the Route the cache describes.
+// Works out the whole table for the Route the cache describes; false when
+// the poll said to stop on the way (the table describes no Route then).
 template <bool symmetric>
-void follow_route(const RouteCache& cache, std::span<const int> route, ScanScratch& scratch) {
+[[gnu::noinline]] bool work_out_table(const RouteCache& cache, std::span<const int> route, ScanScratch& scratch,
+                                      const ScanPoll& poll) {
   const int last = scratch.route_length - 2;
   TableWriter<symmetric> writer(cache, route, scratch);
+  scratch.described = false;
+  for (int k = 1; k <= last; ++k) writer.removed_at(k);
+  if (!rows_polled(1, last, scratch.poll_rows, poll, [&](int from, int to) {
+        for (int i = from; i < to; ++i) writer.row(i);
+      }))
+    return false;
+  for (int k = 1; k <= last; ++k) scratch.route[at(k)] = route[at(k)];
+  scratch.described = true;
+  return true;
+}
+
+// Brings the table up to the Route the cache describes; false when the poll
+// said to stop while the whole table was worked out.
+template <bool symmetric>
+bool follow_route(const RouteCache& cache, std::span<const int> route, ScanScratch& scratch, const ScanPoll& poll) {
+  const int last = scratch.route_length - 2;
   scratch.changed.clear();
   if (scratch.described) {
     for (int k = 1; k <= last && scratch.changed.size() <= kFollowedChanges; ++k)
       if (route[at(k)] != scratch.route[at(k)]) scratch.changed.push_back(k);
   }
-  if (!scratch.described || scratch.changed.size() > kFollowedChanges) {
-    for (int k = 1; k <= last; ++k) writer.removed_at(k);
-    for (int i = 1; i < last; ++i) writer.row(i);
-    for (int k = 1; k <= last; ++k) scratch.route[at(k)] = route[at(k)];
-    scratch.described = true;
-    return;
-  }
-  if (scratch.changed.empty()) return;
+  if (!scratch.described || scratch.changed.size() > kFollowedChanges)
+    return work_out_table<symmetric>(cache, route, scratch, poll);
+  if (scratch.changed.empty()) return true;
+  TableWriter<symmetric> writer(cache, route, scratch);
   // The positions whose entry or neighbours changed, each once, in order.
   std::vector<int>& affected = scratch.changed;
   const std::size_t count = affected.size();
@@ -180,6 +209,7 @@ void follow_route(const RouteCache& cache, std::span<const int> route, ScanScrat
     if (k < last) writer.row(k);
     if (k > 1) writer.column(k);
   }
+  return true;
 }
 
 bool matrix_is_symmetric(const DistanceMatrix& matrix) {
@@ -220,22 +250,35 @@ class TableScan {
         marked_(scratch.overloaded.data()),
         last_(cache.route_length - 2) {}
 
-  void run(int& no1, int& no2, float& delta) {
+  // False when the poll said to stop (delta is then kNothingAdmissible).
+  // False when the poll said to stop (delta is then kNothingAdmissible).
+  bool run(int& no1, int& no2, float& delta, const ScanPoll& poll) {
     describe_positions();
     set_bound(kNothingAdmissible);
     std::fill(scratch_.row_low.begin(), scratch_.row_low.end(), std::numeric_limits<float>::infinity());
     seed_bound();
-    for (int i = 1; i < last_; ++i) first_pass_row(i);
-    if constexpr (!exact) second_pass();
+    delta = kNothingAdmissible;
+    if (!rows_polled(1, last_, scratch_.poll_rows, poll, [&](int from, int to) {
+          for (int i = from; i < to; ++i) first_pass_row(i);
+        }))
+      return false;
+    if constexpr (!exact)
+      if (!rows_polled(1, last_, scratch_.poll_rows, poll, [&](int from, int to) { second_pass(from, to); }))
+        return false;
+    answer(no1, no2, delta);
+    return true;
+  }
+
+ private:
+  const double* row_of(int i) const { return scratch_.change.data() + scratch_.row_start[at(i)] - at(i + 1); }
+
+  void answer(int& no1, int& no2, float& delta) const {
     delta = best_;
     if (found_) {
       no1 = best_i_;
       no2 = best_j_;
     }
   }
-
- private:
-  const double* row_of(int i) const { return scratch_.change.data() + scratch_.row_start[at(i)] - at(i + 1); }
 
   void set_bound(float value) {
     bound_ = value;
@@ -533,9 +576,9 @@ class TableScan {
     scratch_.row_floor[at(i)] = least;
   }
 
-  // The pairs left, in scan order, evaluated exactly.
-  void second_pass() {
-    for (int i = 1; i < last_; ++i) {
+  // The pairs left in rows from..to-1, in scan order, evaluated exactly.
+  void second_pass(int from, int to) {
+    for (int i = from; i < to; ++i) {
       if (scratch_.row_low[at(i)] > bound_) continue;
       const double* row = row_of(i);
       for (int j = i + 1; j <= last_; ++j) {
@@ -585,25 +628,38 @@ class TableScan {
   int best_j_ = 0;
 };
 
-// Every pair evaluated exactly, for instances whose sums give no bounds.
-void exact_scan(int& no1, int& no2, float& delta, RouteCache& cache, std::span<const int> route, float fo,
-                int penalty_weight, float fomin, const TabuMemory& memory) {
+// Every pair evaluated exactly, for instances whose sums give no bounds;
+// false when the poll said to stop.
+bool exact_scan(int& no1, int& no2, float& delta, RouteCache& cache, std::span<const int> route, float fo,
+                int penalty_weight, float fomin, const TabuMemory& memory, int poll_rows, const ScanPoll& poll) {
   const int last = cache.route_length - 2;
   delta = kNothingAdmissible;
-  for (int i = 1; i < last; ++i)
-    for (int j = i + 1; j <= last; ++j) {
-      if (route[at(i)] == route[at(j)]) continue;
-      const int penalty = penalty_weight * swapped_excess(cache, route, i, j);
-      const float change = objective_change(penalty, swapped_distance(cache, route, i, j), fo);
-      if (memory_is_tabu(memory, i, j) &&
-          !(static_cast<double>(fo) + static_cast<double>(change) < static_cast<double>(fomin)))
-        continue;
-      if (change < delta) {
-        no1 = i;
-        no2 = j;
-        delta = change;
+  int found_i = 0;
+  int found_j = 0;
+  float found = kNothingAdmissible;
+  const bool done = rows_polled(1, last, poll_rows, poll, [&](int from, int to) {
+    for (int i = from; i < to; ++i)
+      for (int j = i + 1; j <= last; ++j) {
+        if (route[at(i)] == route[at(j)]) continue;
+        const int penalty = penalty_weight * swapped_excess(cache, route, i, j);
+        const float change = objective_change(penalty, swapped_distance(cache, route, i, j), fo);
+        if (memory_is_tabu(memory, i, j) &&
+            !(static_cast<double>(fo) + static_cast<double>(change) < static_cast<double>(fomin)))
+          continue;
+        if (change < found) {
+          found_i = i;
+          found_j = j;
+          found = change;
+        }
       }
-    }
+  });
+  if (!done) return false;
+  delta = found;
+  if (found != kNothingAdmissible) {
+    no1 = found_i;
+    no2 = found_j;
+  }
+  return true;
 }
 
 void allocate_scratch(ScanScratch& scratch, int route_length, bool table) {
@@ -646,24 +702,22 @@ void allocate_scratch(ScanScratch& scratch, int route_length, bool table) {
 
 bool scan_prepare(ScanScratch& scratch, const RouteCache& cache) {
   scratch.route_length = cache.route_length;
+  scratch.poll_rows = std::max(1, ScanScratch::kPairsBetweenPolls / std::max(cache.route_length, 1));
   scratch.described = false;
   scratch.symmetric = matrix_is_symmetric(*cache.matrix);
   return with_working_memory([&] { allocate_scratch(scratch, cache.route_length, cache.intervals); });
 }
 
-void best_admissible_swap_cached(int& no1, int& no2, float& delta, RouteCache& cache,
+bool best_admissible_swap_cached(int& no1, int& no2, float& delta, RouteCache& cache,
                                  std::span<const int> route, float fo, int penalty_weight, float fomin,
-                                 const TabuMemory& memory, ScanScratch& scratch) {
-  if (!cache.intervals) {
-    exact_scan(no1, no2, delta, cache, route, fo, penalty_weight, fomin, memory);
-    return;
-  }
-  if (scratch.symmetric)
-    follow_route<true>(cache, route, scratch);
-  else
-    follow_route<false>(cache, route, scratch);
+                                 const TabuMemory& memory, ScanScratch& scratch, const ScanPoll& poll) {
+  if (!cache.intervals)
+    return exact_scan(no1, no2, delta, cache, route, fo, penalty_weight, fomin, memory, scratch.poll_rows, poll);
+  delta = kNothingAdmissible;
+  if (!(scratch.symmetric ? follow_route<true>(cache, route, scratch, poll)
+                          : follow_route<false>(cache, route, scratch, poll)))
+    return false;
   if (cache.exact_sums)
-    TableScan<true>(cache, route, fo, penalty_weight, fomin, memory, scratch).run(no1, no2, delta);
-  else
-    TableScan<false>(cache, route, fo, penalty_weight, fomin, memory, scratch).run(no1, no2, delta);
+    return TableScan<true>(cache, route, fo, penalty_weight, fomin, memory, scratch).run(no1, no2, delta, poll);
+  return TableScan<false>(cache, route, fo, penalty_weight, fomin, memory, scratch).run(no1, no2, delta, poll);
 }

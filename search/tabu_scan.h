@@ -8,6 +8,7 @@
 
 #include "model/instance.h"
 #include "model/swap_evaluation.h"
+#include "search/search_output.h"
 #include "search/tabu_list.h"
 #include "search/tabu_memory.h"
 
@@ -46,7 +47,12 @@ void best_admissible_swap(int& no1, int& no2, float& delta, int route_length, st
 struct ScanScratch {
   // Each row's columns in blocks of kBlock, each with a floor of its own.
   static constexpr int kBlock = 64;
+  // A scan that passes over every pair asks its poll between blocks of
+  // rows holding about this many pairs (a few milliseconds of work): on a
+  // Route of fewer positions, only once it is over.
+  static constexpr int kPairsBetweenPolls = 1 << 20;
   int route_length = 0;
+  int poll_rows = 0;                   // rows between two polls: kPairsBetweenPolls / route_length, at least 1
   bool symmetric = false;              // cell (u, v) == cell (v, u) throughout
   bool described = false;              // the table describes `route`
   std::vector<int> route;              // the Route the table describes
@@ -72,6 +78,13 @@ struct ScanScratch {
   std::vector<int> changed;            // positions a scan finds changed
 };
 
+// What a cached scan asks between blocks of scratch.poll_rows rows:
+// output->keep_searching(progress), unless output is null.
+struct ScanPoll {
+  SearchOutput* output = nullptr;
+  SearchProgress progress{};
+};
+
 // Sets up the storage for the instance and Route length of `cache` (whose
 // matrix the scans read); false when it cannot be had.
 [[nodiscard]] bool scan_prepare(ScanScratch& scratch, const RouteCache& cache);
@@ -86,6 +99,9 @@ struct ScanScratch {
 // whose bounds leave them a chance to be the best (or whose aspiration the
 // bounds cannot settle) are evaluated exactly. With exact sums the bounds
 // are the exact changes and no pair needs more.
-void best_admissible_swap_cached(int& no1, int& no2, float& delta, RouteCache& cache,
+//
+// Returns false, leaving the scan unfinished (delta kNothingAdmissible, the
+// table to be worked out again), when the poll said to stop.
+bool best_admissible_swap_cached(int& no1, int& no2, float& delta, RouteCache& cache,
                                  std::span<const int> route, float fo, int penalty_weight, float fomin,
-                                 const TabuMemory& memory, ScanScratch& scratch);
+                                 const TabuMemory& memory, ScanScratch& scratch, const ScanPoll& poll = {});

@@ -1,9 +1,24 @@
 #include "search/tabu_search.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "model/random.h"
 #include "model/route.h"
 #include "search/tabu_memory.h"
 #include "search/tabu_scan.h"
+
+namespace {
+
+// The tenure grown by `step`, held within the range of an int: flat moves
+// in a row (co-located customers) can grow it without end.
+int grown_tenure(int tenure, int step) {
+  constexpr long long kLow = std::numeric_limits<int>::min();
+  constexpr long long kHigh = std::numeric_limits<int>::max();
+  return static_cast<int>(std::clamp(static_cast<long long>(tenure) + step, kLow, kHigh));
+}
+
+}  // namespace
 
 SearchEnd tabu_search(const Instance& instance, const Settings& settings, SearchState& state, SearchOutput& output,
                       Evaluation evaluation) {
@@ -16,12 +31,12 @@ SearchEnd tabu_search(const Instance& instance, const Settings& settings, Search
   float& fo = state.fo;
   float& fomin = state.fomin;
   ClockTicks reading = clock_ms();
-  // A 30-second run makes a few million iterations: far from the range of
-  // an int, even on a machine ten times as fast.
-  int iter = 0;
-  int last_improvement = 0;
+  // A 30-second run makes a few million iterations, a run of ten minutes
+  // more than 2^31: the counts are 64-bit.
+  long long iter = 0;
+  long long last_improvement = 0;
   int tenure = settings.base_tenure;
-  int flat_moves = 0;
+  long long flat_moves = 0;
   int no1 = 0;
   int no2 = 0;
   float delta = 0.0f;
@@ -34,12 +49,14 @@ SearchEnd tabu_search(const Instance& instance, const Settings& settings, Search
                                  current) &&
                    scan_prepare(scratch, cache))))
     return SearchEnd::out_of_memory;
+  // False when the output said to stop within the scan (a long Route's).
   const auto scan = [&] {
     if (cached)
-      best_admissible_swap_cached(no1, no2, delta, cache, current, fo, penalty_weight, fomin, memory, scratch);
-    else
-      best_admissible_swap(no1, no2, delta, route_length, current, fo, instance.matrix, penalty_weight,
-                           instance.vehicle_capacity, instance.demand, fomin, memory.list);
+      return best_admissible_swap_cached(no1, no2, delta, cache, current, fo, penalty_weight, fomin, memory, scratch,
+                                         {&output, {fo, fomin, state.iterations - 1}});
+    best_admissible_swap(no1, no2, delta, route_length, current, fo, instance.matrix, penalty_weight,
+                         instance.vehicle_capacity, instance.demand, fomin, memory.list);
+    return true;
   };
   // Ends the search with the best Route as the current one.
   const auto finish = [&] {
@@ -54,13 +71,18 @@ SearchEnd tabu_search(const Instance& instance, const Settings& settings, Search
   for (;;) {
     ++iter;
     ++state.iterations;
-    scan();
-    while (delta == kNothingAdmissible) {
+    bool scanned = scan();
+    while (scanned && delta == kNothingAdmissible) {
       // With at most one move in the list a new scan would find nothing
       // again: end the search as a restart would.
       if (memory.length <= 1) return finish();
       memory_trim(memory);
-      scan();
+      scanned = scan();
+    }
+    if (!scanned) {
+      // Told to stop within the scan: this iteration is not made.
+      --state.iterations;
+      return finish();
     }
     output.tabu_move_chosen(iter, delta, no1, no2);
 
@@ -73,7 +95,7 @@ SearchEnd tabu_search(const Instance& instance, const Settings& settings, Search
 
     if (delta == 0.0f) {
       ++flat_moves;
-      if (flat_moves >= settings.flat_move_limit) tenure += settings.tenure_step;
+      if (flat_moves >= settings.flat_move_limit) tenure = grown_tenure(tenure, settings.tenure_step);
     } else {
       flat_moves = 0;
     }
@@ -87,7 +109,8 @@ SearchEnd tabu_search(const Instance& instance, const Settings& settings, Search
       if (!output.tabu_new_best(seconds_between(start_clock, reading), fomin, iter)) return SearchEnd::stopped;
     }
 
-    const int stall = iter - last_improvement;
+    // Every max_stall iterations at most, a restart sets it back to 0.
+    const int stall = static_cast<int>(iter - last_improvement);
     output.tabu_iteration_done(fo, stall);
     if (static_cast<double>(stall) == derived.trim_stall) memory_trim(memory);
     if ((settings.iteration_limit > 0 && iter >= settings.iteration_limit) ||

@@ -22,7 +22,8 @@ struct SwapChoice {
 // the first restart whose clock reading is at or past settings.time_limit
 // (measured from state.start_clock), after settings.iteration_limit
 // iterations (when it is not 0), or when the output's keep_searching says to
-// stop after an iteration. Every iteration and new best is reported to the
+// stop after an iteration (or within a long scan: that iteration is then not
+// made, nor counted). Every iteration and new best is reported to the
 // output. On entry fo == fomin and current == best; on a finished return
 // too (a stopped one may leave the iteration it was in). Both evaluations
 // make the same moves.

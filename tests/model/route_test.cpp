@@ -106,6 +106,12 @@ TEST(RouteEvaluation, MinTrucksRoundsUpAndSkipsTheDepot) {
   EXPECT_EQ(min_trucks(kTinyDemand, 3, 90), 1);   // count 3: 60 + 30 only
   EXPECT_EQ(min_trucks(kTinyDemand, 3, 89), 2);
   EXPECT_EQ(min_trucks(DemandVector{5, 0, 0}, 3, 160), 0);
+  // Three demands of 2 x 10^9 total 6 x 10^9, beyond an int: 3 trucks of
+  // 2 x 10^9; with trucks of 1, more than an int holds, given as 2^31 - 1.
+  const DemandVector heavy{0, 2'000'000'000, 2'000'000'000, 2'000'000'000};
+  EXPECT_EQ(min_trucks(heavy, 4, 2'000'000'000), 3);
+  EXPECT_EQ(min_trucks(heavy, 4, 1'999'999'999), 4);
+  EXPECT_EQ(min_trucks(heavy, 4, 1), 2147483647);
 }
 
 TEST(RouteMoves, SwapAndCopy) {

@@ -89,7 +89,7 @@ struct SearchProblem {
 class TracingOutput : public ProgramOutput {
  public:
   std::vector<SwapChoice> trace;
-  void tabu_move_chosen(int iter, float delta, int no1, int no2) override {
+  void tabu_move_chosen(long long iter, float delta, int no1, int no2) override {
     trace.push_back({no1, no2, delta});
     ProgramOutput::tabu_move_chosen(iter, delta, no1, no2);
   }

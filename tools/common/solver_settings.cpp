@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "search/annealing.h"
 #include "tools/common/command_line.h"
 
 namespace companion {
@@ -22,6 +23,9 @@ double setting_value(const SolverSetting& setting, std::string_view option, cons
   // The searches hold such a setting as a float: its ends are excluded as
   // the search will see it.
   const auto held = static_cast<double>(static_cast<float>(value));
+  if (setting.name == std::string_view("initial-temperature") && !(held > kStopTemperature))
+    throw Usage{"bad value '" + text + "' for " + std::string(option) + " (at or below the annealing's stopping temperature " +
+                fixed("%g", kStopTemperature) + ": no move would be made)"};
   if (setting.open && !(held > setting.low && held < setting.high))
     throw Usage{"bad value '" + text + "' for " + std::string(option) + " (a number above " + fixed("%g", setting.low) +
                 " and below " + fixed("%g", setting.high) + ")"};

@@ -39,7 +39,13 @@ const SolverSetting* solver_setting(std::string_view name);
 // The value `text` given to `option` for the setting, checked against what
 // it takes; any other text is a Usage failure naming the option. "vehicles"
 // also takes "+N" (the fewest trucks the demands need, plus N): N is given
-// back then.
+// back then. "initial-temperature" must also be above the annealing's
+// stopping temperature as the annealing holds it (a float): from one at or
+// below it, no move would be made.
+//
+// Every range keeps the searches' arithmetic within its types: counts of
+// moves, iterations and schedules are 64-bit, and the tenure's growth stops
+// at 2^31 - 1 (search/).
 double setting_value(const SolverSetting& setting, std::string_view option, const std::string& text);
 
 }  // namespace companion

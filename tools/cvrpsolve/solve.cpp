@@ -69,7 +69,7 @@ class SolveOutput : public SearchOutput {
     record(seconds, fo, 0);
     return true;
   }
-  bool tabu_new_best(double seconds, float fomin, int iter) override {
+  bool tabu_new_best(double seconds, float fomin, long long iter) override {
     record(seconds, fomin, iter);
     return true;
   }
