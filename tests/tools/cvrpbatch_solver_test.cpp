@@ -238,7 +238,7 @@ TEST_F(CvrpBatchSolver, RunsEachSearchSeedAndSettingAndCollectsWhatTheFieldRepor
 TEST_F(CvrpBatchSolver, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
   fs::copy_file("beta.vrp", "gamma.vrp");
   // CMT1's .sol beside X-n101-k25.vrp, and X-n101-k25's given for CMT1.
-  const fs::path x = fs::path(CVRP_EXAMPLES_DIR) / "x-n101-k25";
+  const fs::path x = fs::path(CVRP_INSTANCES_DIR) / "X";
   fs::copy_file(x / "X-n101-k25.vrp", "X-n101-k25.vrp");
   fs::copy_file(kCmt1 / "CMT1.sol", "X-n101-k25.sol");
   fs::copy_file(x / "X-n101-k25.sol", "other.sol");
@@ -321,7 +321,7 @@ TEST_F(CvrpBatchSolver, CollectChecksEachRunAgainstWhatItRecorded) {
 
   // Each case: a file of the run folder, a part of it (to the line's end
   // when it ends with '='; none: the whole file) and what replaces it.
-  const fs::path sol = fs::path(CVRP_EXAMPLES_DIR) / "x-n101-k25" / "X-n101-k25.sol";
+  const fs::path sol = fs::path(CVRP_INSTANCES_DIR) / "X" / "X-n101-k25.sol";
   const struct {
     std::string file, from, to, message;
   } cases[] = {
@@ -373,7 +373,7 @@ TEST_F(CvrpBatchSolver, CollectChecksEachRunAgainstWhatItRecorded) {
 TEST(CvrpBatchSolverReal, RunsCvrpsolveAndCollectsRowsThatAgreeWithTheirSolutions) {
   ScratchDir dir;
   for (const char* file : {"X-n101-k25.vrp", "X-n101-k25.sol"})
-    fs::copy_file(fs::path(CVRP_EXAMPLES_DIR) / "x-n101-k25" / file, file);
+    fs::copy_file(fs::path(CVRP_INSTANCES_DIR) / "X" / file, file);
   const std::string args = "--searches annealing,hybrid --seeds 1-2 --moves 2000000 --iterations 200 --round "
                            "--set vehicles=+1 --out results X-n101-k25.vrp";
   const ToolOutcome run = batch("run " + args);

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 using namespace testing_support;
 
 const std::string kCmt1 = CVRP_EXAMPLES_DIR "/cmt1/CMT1.vrp";
-const std::string kX101 = CVRP_EXAMPLES_DIR "/x-n101-k25/X-n101-k25.vrp";
+const std::string kX101 = CVRP_INSTANCES_DIR "/X/X-n101-k25.vrp";
 
 ToolOutcome solve(const std::string& args) { return run_tool(CVRPSOLVE_BINARY, args); }
 
@@ -93,8 +93,8 @@ TEST(CvrpSolve, SeedAndBudgetMakeTheRun) {
   // One truck more than the fewest the demands need (25), as the best known solution uses.
   const std::string budget = " --search hybrid --moves 300000 --iterations 300 --vehicles +1 --round";
   ASSERT_EQ(solve(kX101 + budget + " --seed 7 --sol a.sol --log a.log").status, 0);
-  const ToolOutcome again = solve(kX101 + budget + " --seed 7 --sol b.sol --log b.log --best " CVRP_EXAMPLES_DIR
-                                  "/x-n101-k25/X-n101-k25.sol");
+  const ToolOutcome again = solve(kX101 + budget + " --seed 7 --sol b.sol --log b.log --best " CVRP_INSTANCES_DIR
+                                  "/X/X-n101-k25.sol");
   ASSERT_EQ(again.status, 0) << again.errors;
   EXPECT_EQ(read_file("a.sol"), read_file("b.sol"));
   EXPECT_EQ(untimed(read_log("a.log")), untimed(read_log("b.log")));
@@ -138,7 +138,7 @@ TEST(CvrpSolve, RefusesBadInputAndOptionsWritingNothing) {
       {"limit.vrp", 1, "cvrpsolve: limit.vrp:7: DISTANCE 200: a route length limit is not supported"},
       {"heavy.vrp", 1, "cvrpsolve: heavy.vrp: node 2 has demand 170, above the capacity 160"},
       {"missing.vrp", 1, "cvrpsolve: cannot open missing.vrp"},
-      {"heavier.vrp --penalty 0", 1, "heavier.vrp: total demand 4000000010 is beyond the range of a route's load"},
+      {"heavier.vrp --penalty 0", 1, "heavier.vrp: total demand 4000000010 is beyond 2147483647"},
       {kCmt1 + " --sol folder.sol", 1, "folder.sol"},
       {kCmt1 + " --vehicles 4", 2, "bad value '4' for --vehicles: the demands need at least 5 trucks"},
       // CMT1's 50 customers; its demands (777 in all) need 5 trucks of 160.

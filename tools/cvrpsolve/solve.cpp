@@ -131,7 +131,8 @@ void check_demands(const std::string& path, const Instance& instance, const Cvrp
     total += demand;
   }
   if (total > std::numeric_limits<int>::max())
-    throw Refused{path + ": total demand " + std::to_string(total) + " is beyond the range of a route's load"};
+    throw Refused{path + ": total demand " + std::to_string(total) + " is beyond " +
+                  std::to_string(std::numeric_limits<int>::max()) + ", the largest load the searches can hold"};
 }
 
 // The program's settings for the instance, with what the request changes.
