@@ -78,13 +78,10 @@ TEST(SolverSettingRanges, BothCompanionsRefuseAnInitialTemperatureThatMakesNoMov
 // Every setting at an end of its range, on the co-located customers (one
 // truck carries them all) where every tabu move is flat and the tenure grows
 // at each: a run (under the build's overflow check) that ends with its
-// summary, or an instance refused with its reason. Demands of 10^9 make a
-// total of 6 x 10^9, beyond an int: refused whatever the penalty, where the
-// loads once wrapped around.
+// summary. (A total demand beyond an int is refused: cvrpsolve's tests.)
 TEST(SolverSettingRanges, CvrpsolveRunsAtTheEndsOfEveryRange) {
   ScratchDir dir;
   write_colocated("colocated.vrp");
-  write_colocated("heavy.vrp", 1'000'000'000, 2'000'000'000);
   const std::string hybrid = "colocated.vrp --search hybrid --moves 9000 --iterations 300 ";
   const struct {
     std::string args;
@@ -97,8 +94,6 @@ TEST(SolverSettingRanges, CvrpsolveRunsAtTheEndsOfEveryRange) {
        0, "moves: 9000"},
       {hybrid + "--initial-temperature 0.1 --cooling 1e-30 --moves-per-temperature 1 --penalty 0 --hybrid-share 0",
        0, "iterations: 300"},
-      {"heavy.vrp --penalty 0 --moves 100", 1, "total demand 6000000000 is beyond 2147483647"},
-      {"heavy.vrp --moves 100", 1, "total demand 6000000000 is beyond 2147483647"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
