@@ -278,6 +278,7 @@ TEST_F(CvrpBatchSolver, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
       {"--searches tabu --seeds 1 --time 30 --timeout 20" + rest + "alpha.vrp", 1, "--timeout 20: not above --time 30"},
       {"--searches tabu --seeds 1 --time 1 --set vehicles=4" + rest + "alpha.vrp", 1, "needs at least 5 trucks"},
       {"--searches tabu --seeds 1 --time 1 --best gamma=1" + rest + "alpha.vrp", 2, "no instance gamma.vrp given"},
+      {"--searches tabu --seeds 1 --time 1 --best alpha=nan" + rest + "alpha.vrp", 2, "alpha=nan: not a positive number"},
       {"--searches tabu --seeds 1 --time 1" + rest + "alpha.vrp gamma.vrp", 1, "gamma.vrp: no best known cost"},
       {"--searches tabu --seeds 1 --time 1" + rest + "standin", 1, "standin: a folder; cvrpsolve's runs"},
       {"--searches tabu --choices 1" + rest + "alpha.vrp", 2, "cannot be mixed in one command"},

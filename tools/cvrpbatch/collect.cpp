@@ -337,7 +337,10 @@ std::map<std::string, GivenBest> given_best_costs(const std::vector<std::string>
     if (equals == std::string::npos || equals == 0)
       throw Refused{"--best " + argument + ": expected NAME=VALUE or NAME=FILE.sol"};
     BestKnown best;
-    refuse_on(read_best_known(argument.substr(equals + 1), "--best " + argument, best));
+    if (auto failure = read_best_known(argument.substr(equals + 1), "--best " + argument, best)) {
+      if (best.number_refused) throw companion::Usage{*failure};
+      refuse_on(failure);
+    }
     if (!given_best.emplace(argument.substr(0, equals), GivenBest{argument.substr(equals + 1), best}).second)
       throw Refused{"--best " + argument.substr(0, equals) + " is given twice"};
   }
