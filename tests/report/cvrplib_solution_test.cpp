@@ -103,25 +103,6 @@ TEST(CvrplibSolution, ChecksTheRoutesAndTheirTrueCost) {
     else
       EXPECT_EQ(failure.value_or("taken"), c.message) << c.text;
   }
-  // A solution made in memory, written with two decimals and read back.
-  const std::vector<std::vector<int>> routes{{2, 1}, {4, 3}};
-  CvrplibSolution made{routes, routes_cost(instance, routes)};
-  EXPECT_EQ(made.cost, 31.414213562373096);
-  EXPECT_EQ(check_cvrplib_solution(made, "made", instance), std::nullopt);
-  CvrplibSolution back;
-  ASSERT_EQ(parse_cvrplib_solution(cvrplib_solution_text(routes, made.cost), "made.sol", back), std::nullopt);
-  EXPECT_EQ(back.cost_decimals, 2);
-  EXPECT_EQ(check_cvrplib_solution(back, "made.sol", instance), std::nullopt);
-  // CMT1's best known, to its three decimals, of the instance file and of the program's floats.
-  CvrplibSolution known;
-  ASSERT_EQ(read_cvrplib_solution(CVRP_EXAMPLES_DIR "/cmt1/CMT1.sol", known), std::nullopt);
-  EXPECT_EQ(known.cost_decimals, 3);
-  Instance cmt1;
-  ASSERT_EQ(read_cvrplib(CVRP_EXAMPLES_DIR "/cmt1/CMT1.vrp", false, cmt1), std::nullopt);
-  // The sum worked out apart (Python, math.sqrt of the coordinates' differences).
-  EXPECT_EQ(routes_cost(cmt1, known.routes), 524.6111466425073);
-  EXPECT_EQ(check_cvrplib_solution(known, "CMT1.sol", cmt1), std::nullopt);
-  EXPECT_EQ(check_cvrplib_solution(known, "CMT1.sol", cmt1_instance()), std::nullopt);
 }
 
 TEST(CvrplibSolution, BestKnownSolutionsMustBeOfTheInstance) {
@@ -133,21 +114,15 @@ TEST(CvrplibSolution, BestKnownSolutionsMustBeOfTheInstance) {
   EXPECT_EQ(read_best_known("right.sol", "--best right.sol", best, &instance), std::nullopt);
   EXPECT_EQ(best.cost, 31.41);
   EXPECT_EQ(best.decimals, 2);
-  EXPECT_EQ(best.file, "right.sol");
   EXPECT_EQ(read_best_known("other.sol", "--best other.sol", best, &instance),
             "other.sol: not a solution of four: customer 3 is in no route");
-  EXPECT_FALSE(best.number_refused);
-  EXPECT_EQ(read_best_known("other.sol", "--best other.sol", best), std::nullopt);  // no instance to check against
-  EXPECT_EQ(best.cost, 20.0);
-  EXPECT_EQ(read_best_known("gone.sol", "--best gone.sol", best, &instance).value_or("").find("gone.sol: cannot read"), 0u);
   EXPECT_FALSE(best.number_refused);
   // Numbers: the decimals they are written with; one that is no cost is the argument's fault.
   const struct {
     const char* text;
     double cost;  // 0: refused
     int decimals;
-  } numbers[] = {{"16876", 16876.0, 0}, {"524.61", 524.61, 2}, {"1.5e1", 15.0, 0}, {"52461e-2", 524.61, 2},
-                 {"0", 0.0, 0},         {"-1", 0.0, 0},        {"nan", 0.0, 0},     {"inf", 0.0, 0}};
+  } numbers[] = {{"16876", 16876.0, 0}, {"52461e-2", 524.61, 2}, {"0", 0.0, 0}, {"nan", 0.0, 0}};
   for (const auto& c : numbers) {
     const auto failure = read_best_known(c.text, std::string("--best ") + c.text, best, &instance);
     EXPECT_EQ(failure.has_value(), c.cost == 0.0) << c.text;
@@ -162,9 +137,8 @@ TEST(CvrplibSolution, GapsAndCostsBelowTheBestKnown) {
     double cost, best;
     const char* gap;
   } gaps[] = {
-      {110.0, 100.0, "10.00%"},         {16877.0, 16876.0, "0.01%"},      {50.0, 100.0, "-50.00%"},
-      {1e12, 100.0, "1e+12%"},          {100.0, 1e-300, "1e+304%"},       {100.0, 1e308, "-100.00%"},
-      {1e38, 1e-300, "above 1e+308%"},  {524.611, 524.61, "0.00%"},
+      {16877.0, 16876.0, "0.01%"}, {1e12, 100.0, "1e+12%"}, {100.0, 1e-300, "1e+304%"},
+      {100.0, 1e308, "-100.00%"},  {1e38, 1e-300, "above 1e+308%"},
   };
   for (const auto& c : gaps) EXPECT_EQ(gap_text(c.cost, c.best), c.gap) << c.cost << " " << c.best;
   const struct {
@@ -172,9 +146,7 @@ TEST(CvrplibSolution, GapsAndCostsBelowTheBestKnown) {
     int decimals;
     bool below;
   } below[] = {
-      {524.6, 524.61, 2, true},        {524.6051, 524.61, 2, false}, {524.611, 524.61, 2, false},
-      {16875.0, 16876.0, 0, true},     {16875.6, 16876.0, 0, false}, {16877.0, 16876.0, 0, false},
-      {59176536.0, 59176552.0, 0, true},
+      {524.6, 524.61, 2, true}, {524.6051, 524.61, 2, false}, {16875.0, 16876.0, 0, true}, {16875.6, 16876.0, 0, false},
   };
   for (const auto& c : below) EXPECT_EQ(below_best_known(c.cost, c.best, c.decimals), c.below) << c.cost;
 }

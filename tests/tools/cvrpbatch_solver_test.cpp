@@ -237,22 +237,18 @@ TEST_F(CvrpBatchSolver, RunsEachSearchSeedAndSettingAndCollectsWhatTheFieldRepor
 
 TEST_F(CvrpBatchSolver, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
   fs::copy_file("beta.vrp", "gamma.vrp");
-  // CMT1's .sol beside X-n101-k25.vrp, and X-n101-k25's given for CMT1.
+  // CMT1's .sol beside X-n101-k25.vrp.
   const fs::path x = fs::path(CVRP_INSTANCES_DIR) / "X";
   fs::copy_file(x / "X-n101-k25.vrp", "X-n101-k25.vrp");
   fs::copy_file(kCmt1 / "CMT1.sol", "X-n101-k25.sol");
-  fs::copy_file(x / "X-n101-k25.sol", "other.sol");
   const auto values = [](int from, int count) {  // "from,from+1,..."
     std::string text = std::to_string(from);
     for (int v = from + 1; v < from + count; ++v) text.append(1, ',').append(std::to_string(v));
     return text;
   };
-  // 100000 seeds x 10^4 values: 1e9 runs; x 100^8 values: 1e21, past 2^64.
-  std::string billion = "--searches tabu --seeds 0-99999 --time 1", beyond = "--searches hybrid --seeds 0-99999 --time 1";
+  // 100000 seeds x 10^4 values: 1e9 runs.
+  std::string billion = "--searches tabu --seeds 0-99999 --time 1";
   for (const char* name : {"tenure", "max-stall", "flat-moves", "tenure-step"}) billion += " --set " + std::string(name) + "=" + values(1, 10);
-  for (const char* name : {"tenure", "max-stall", "flat-moves", "moves-per-temperature", "initial-temperature"})
-    beyond += " --set " + std::string(name) + "=" + values(1, 100);
-  beyond += " --set vehicles=" + values(5, 100) + " --set penalty=" + values(0, 100) + " --set tenure-step=" + values(0, 100);
   const std::string rest = " --solver " + solver + " --out results ";
   const struct {
     std::string args;
@@ -286,13 +282,10 @@ TEST_F(CvrpBatchSolver, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
       {"--choices 1 --out results alpha.vrp", 2, "alpha.vrp is a CVRPLIB file"},
       {"--searches tabu --time 1" + rest + "alpha.vrp", 2, "--seeds is missing"},
       {"--searches tabu --seeds 1 --time 1" + rest + "X-n101-k25.vrp", 1, "X-n101-k25.sol: not a solution of X-n101-k25: Route #1 carries 520, above the capacity 206"},
-      {"--searches tabu --seeds 1 --time 1 --best alpha=other.sol" + rest + "alpha.vrp", 1,
-       "other.sol: not a solution of CMT1: Route #3 visits 70"},
       {"--searches annealing --seeds 1 --time 1 --set cooling=0.5,.5" + rest + "alpha.vrp", 2,
        "--set cooling: 0.5 and .5 are the same value"},
       {"--searches tabu --seeds 1 --time 1 --set tenure=-0" + rest + "alpha.vrp", 2, "bad value '-0' for --set tenure"},
       {billion + rest + "alpha.vrp", 2, "the batch has 1000000000 runs"},
-      {beyond + rest + "alpha.vrp", 2, "the batch has 1e+21 runs"},
       {"--searches annealing --seeds 1 --time 1 --set cooling=0.5,0.9" + std::string(240, '0') + "1" + rest + "alpha.vrp",
        1, "... is 274 bytes long"},
   };
@@ -354,19 +347,12 @@ TEST_F(CvrpBatchSolver, CollectChecksEachRunAgainstWhatItRecorded) {
     EXPECT_TRUE(has(edited[0].at("message"), c.message)) << edited[0].at("message");
   }
 
-  // A run below the best known cost is named as such; a --best .sol of another instance is refused.
+  // A run below the best known cost is named as such.
   const ToolOutcome below = batch("collect --best alpha=600 results");
   ASSERT_EQ(below.status, 0) << below.errors;
   EXPECT_TRUE(has(read_file("results/results.csv"), ",below the best known cost 600 (a new best known or a fault)\n"));
   EXPECT_TRUE(has(read_file("results/summary.md"), "## Below the best known cost\n\n"));
   EXPECT_TRUE(has(read_file("results/summary.md"), "- alpha-annealing-seed1: cost 524.61\n"));
-  // A tiny best known cost gives a gap of a few characters: 100 x 524.61 / 1e-300.
-  ASSERT_EQ(batch("collect --best alpha=1e-300 results").status, 0);
-  EXPECT_TRUE(has(read_file("results/results.csv"), ",1e-300,5.25e+304,")) << read_file("results/results.csv");
-  EXPECT_TRUE(has(read_file("results/summary.md"), "| 5.25e+304% |")) << read_file("results/summary.md");
-  const ToolOutcome other = batch("collect --best alpha=" + sol.string() + " results");
-  EXPECT_EQ(other.status, 1);
-  EXPECT_TRUE(has(other.errors, "X-n101-k25.sol: not a solution of CMT1")) << other.errors;
 }
 
 // Real cvrpsolve runs: budgets of moves and iterations on X-n101-k25 with

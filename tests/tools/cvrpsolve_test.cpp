@@ -143,11 +143,9 @@ TEST(CvrpSolve, RefusesBadInputAndOptionsWritingNothing) {
       {kCmt1 + " --vehicles 4", 2, "bad value '4' for --vehicles: the demands need at least 5 trucks"},
       // CMT1's 50 customers; its demands (777 in all) need 5 trucks of 160.
       {kCmt1 + " --vehicles 51", 2, "bad value '51' for --vehicles: more trucks than the 50 customers"},
-      {kCmt1 + " --vehicles 2147483647", 2, "bad value '2147483647' for --vehicles: more trucks than the 50"},
       {kCmt1 + " --vehicles +46", 2, "'+46' for --vehicles: the fewest trucks 5 plus 46 is 51, more trucks than"},
       {kCmt1 + " --vehicles +2147483647", 2, "for --vehicles"},
       {kCmt1 + " --best 0", 2, "bad value '0' for --best"},
-      {kCmt1 + " --best -1", 2, "bad value '-1' for --best"},
       {kCmt1 + " --best nan", 2, "bad value 'nan' for --best"},
       {kX101 + " --round --best " CVRP_EXAMPLES_DIR "/cmt1/CMT1.sol", 1, "CMT1.sol: not a solution of X-n101-k25"},
       {kCmt1 + " --search tabu --moves 5", 2, "--moves is the annealing's budget"},
@@ -169,75 +167,35 @@ TEST(CvrpSolve, RefusesBadInputAndOptionsWritingNothing) {
 
 // The default output is NAME.found.sol in the working directory: a run in
 // the instance's folder leaves NAME.sol (the best known solution later runs
-// look for) as it was, or absent, and a second run there works as the first.
+// look for) absent, and a second run there works as the first. The best
+// cost is 14: below a best known of 15 by 1/15 = 6.67%, marked so.
 TEST(CvrpSolve, DefaultOutputIsNeverTheInstancesSolutionFile) {
   ScratchDir dir;
   write_file("tiny.vrp", kTiny);
   for (int run = 0; run < 2; ++run) {
-    const ToolOutcome outcome = solve("tiny.vrp --moves 1000");
+    const ToolOutcome outcome = solve("tiny.vrp --moves 1000 --best 15");
     ASSERT_EQ(outcome.status, 0) << outcome.errors;
     EXPECT_TRUE(has(outcome.output, "solution: tiny.found.sol\n")) << outcome.output;
+    EXPECT_TRUE(has(outcome.output, "gap: -6.67% (below the best known 15.00: a new best known, or a fault)\n"));
     EXPECT_EQ(listing("."), (std::set<std::string>{"tiny.vrp", "tiny.found.sol", "stdout.txt", "stderr.txt"}));
   }
   EXPECT_TRUE(has(read_file("tiny.found.sol"), "\nCost 14.00\n"));
 }
 
-// The gap, worked by hand for the tiny instance's best cost 14: (14 - B) / B.
-TEST(CvrpSolve, GapToTheBestKnown) {
-  ScratchDir dir;
-  write_file("tiny.vrp", kTiny);
-  const struct {
-    const char* best;
-    const char* gap;
-  } cases[] = {
-      {"14", "gap: 0.00% (best known 14.00)\n"},
-      {"10", "gap: 40.00% (best known 10.00)\n"},
-      {"15", "gap: -6.67% (below the best known 15.00: a new best known, or a fault)\n"},
-      // 100 (14 - 1e-300) / 1e-300 = 1.4e303 %; 100 (14 - 1e308) / 1e308 = -100 % to the last digit.
-      {"1e-300", "gap: 1.4e+303% (best known 1e-300)\n"},
-      {"1e308", "gap: -100.00% (below the best known 1e+308: a new best known, or a fault)\n"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.best);
-    const ToolOutcome outcome = solve(std::string("tiny.vrp --moves 1000 --sol run.sol --best ") + c.best);
-    ASSERT_EQ(outcome.status, 0) << outcome.errors;
-    EXPECT_TRUE(has(outcome.output, "cost: 14.00\n") && has(outcome.output, c.gap)) << outcome.output;
-  }
-}
-
-// What goes out is the routes' true cost: the sum in double of the distances
-// along them, not the search's float objective. On the line y = 0, the depot
-// at 0 and customers at A = 16777216.6 and B = 33554433.6 (one truck):
-// rounded, 16777217 + 16777217 + 33554434 = 67108868, unrounded 67108867.20,
-// while the float cells 2^24, 2^24 (16777217 is a tie, to even) and 2^25 sum
-// to 67108864. EXPLICIT weights 16777217 from the depot to each customer and
-// 1 between them: 33554435 as written, 2^24 + 1 + 2^24 = 2^25 in float.
+// What goes out is the routes' true cost, not the search's float objective:
+// EXPLICIT weights 16777217 from the depot to each customer and 1 between
+// them cost 33554435 as written, 2^24 + 1 + 2^24 = 2^25 in float.
 TEST(CvrpSolve, ReportsTheTrueCost) {
   ScratchDir dir;
-  const std::string head = "TYPE : CVRP\nDIMENSION : 3\nCAPACITY : 10\n";
-  const std::string tail = "DEMAND_SECTION\n1 0\n2 1\n3 1\nDEPOT_SECTION\n1\n-1\nEOF\n";
-  write_file("line.vrp", head + "EDGE_WEIGHT_TYPE : EUC_2D\nNODE_COORD_SECTION\n1 0 0\n2 16777216.6 0\n"
-                                "3 33554433.6 0\n" + tail);
-  write_file("weights.vrp", head + "EDGE_WEIGHT_TYPE : EXPLICIT\nEDGE_WEIGHT_FORMAT : FULL_MATRIX\n"
-                                   "EDGE_WEIGHT_SECTION\n0 16777217 16777217\n16777217 0 1\n16777217 1 0\n" + tail);
-  const struct {
-    const char* args;
-    const char* objective;
-    const char* cost;
-  } cases[] = {
-      {"line.vrp --round", "67108864.00", "67108868.00"},
-      {"line.vrp", "67108864.00", "67108867.20"},
-      {"weights.vrp", "33554432.00", "33554435.00"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.args);
-    const ToolOutcome outcome = solve(std::string(c.args) + " --moves 100 --sol run.sol --best " + c.cost);
-    ASSERT_EQ(outcome.status, 0) << outcome.errors;
-    for (const std::string& line : {"objective: " + std::string(c.objective), "cost: " + std::string(c.cost),
-                                    "distance: " + std::string(c.cost), std::string("gap: 0.00% (best known ")})
-      EXPECT_TRUE(has(outcome.output, line + (line.starts_with("gap") ? "" : "\n"))) << line << outcome.output;
-    EXPECT_TRUE(has(read_file("run.sol"), "\nCost " + std::string(c.cost) + "\n")) << read_file("run.sol");
-  }
+  write_file("weights.vrp", "TYPE : CVRP\nDIMENSION : 3\nCAPACITY : 10\nEDGE_WEIGHT_TYPE : EXPLICIT\n"
+                            "EDGE_WEIGHT_FORMAT : FULL_MATRIX\nEDGE_WEIGHT_SECTION\n0 16777217 16777217\n"
+                            "16777217 0 1\n16777217 1 0\nDEMAND_SECTION\n1 0\n2 1\n3 1\nEOF\n");
+  const ToolOutcome outcome = solve("weights.vrp --moves 100 --sol run.sol --best 33554435");
+  ASSERT_EQ(outcome.status, 0) << outcome.errors;
+  for (const char* line : {"objective: 33554432.00\n", "cost: 33554435.00\n", "distance: 33554435.00\n",
+                           "gap: 0.00% (best known "})
+    EXPECT_TRUE(has(outcome.output, line)) << line << outcome.output;
+  EXPECT_TRUE(has(read_file("run.sol"), "\nCost 33554435.00\n"));
 }
 
 // How a run ends, through the process: cvrpsolve starts in the background;
@@ -266,9 +224,7 @@ TEST(CvrpSolve, EndsAtItsTimeLimitOrASignalAndKeepsItsResult) {
   } cases[] = {
       // No budget: only the time limit can end these.
       {"--time 0.5", "", 0, {"limit: 0.5 s\n", "solution: out/run.sol\n"}, ""},
-      {"--search tabu --time 0.5", "", 0, {"limit: 0.5 s\n", "solution: out/run.sol\n"}, ""},
       {"--time 60", "kill -TERM $pid", 128 + 15, {"interrupted: by signal 15\n", "solution: out/run.sol\n"}, ""},
-      {"--search hybrid --time 60", "kill -INT $pid", 128 + 2, {"interrupted: by signal 2\n"}, ""},
       // The outputs' folder goes while the search runs: the summary all the
       // same, each output named, the solution's text on standard error.
       {"--time 60",
