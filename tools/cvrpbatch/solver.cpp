@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "model/cvrplib.h"
+#include "model/route.h"
 #include "search/settings.h"
 #include "report/cvrplib_solution.h"
 #include "tools/common/solver_settings.h"
@@ -510,12 +511,12 @@ std::optional<std::string> check_solver_run(const fs::path& folder, int exit_sta
              outcome.cost_text;
     outcome.cost = routes_cost(instance, solution.routes);  // the true cost, for the gap
     if (!given) {
-      float distance = 0.0f;
-      for (const std::vector<int>& route : solution.routes) {
-        int from = 0;
-        for (const int customer : route) distance += instance.matrix.at(from, customer), from = customer;
-        distance += instance.matrix.at(from, 0);
+      Route route{0};
+      for (const std::vector<int>& trip : solution.routes) {
+        route.insert(route.end(), trip.begin(), trip.end());
+        route.push_back(0);
       }
+      const float distance = route_distance(static_cast<int>(route.size()), instance.matrix, route);
       objective = companion::fixed("%.2f", static_cast<double>(distance));
     }
   }

@@ -118,8 +118,9 @@ bool timed(const Request& request) { return request.time || (!request.moves && !
 
 // What a search needs of the instance's demands, checked before any figure
 // is worked out from them: a capacity, no demand above it, and a total that
-// an int holds (the route's loads and the fewest trucks are ints).
-void check_demands(const std::string& path, const Instance& instance, const CvrplibFile& file) {
+// an int holds (the route's loads and the fewest trucks are ints). Returns
+// that total.
+long long check_demands(const std::string& path, const Instance& instance, const CvrplibFile& file) {
   if (!file.has_capacity) throw Refused{path + ": no CAPACITY"};
   long long total = 0;
   for (int customer = 1; customer <= instance.customer_count; ++customer) {
@@ -133,6 +134,7 @@ void check_demands(const std::string& path, const Instance& instance, const Cvrp
   if (total > std::numeric_limits<int>::max())
     throw Refused{path + ": total demand " + std::to_string(total) + " is beyond " +
                   std::to_string(std::numeric_limits<int>::max()) + ", the largest load the searches can hold"};
+  return total;
 }
 
 // The program's settings for the instance, with what the request changes.
@@ -172,12 +174,9 @@ Settings settings_of(const Request& request, const Instance& instance) {
   return settings;
 }
 
-// What a search needs beyond its demands.
-void check_searchable(const std::string& path, const Instance& instance, const Settings& settings,
+// What a search needs beyond its demands, whose total is `total`.
+void check_searchable(const std::string& path, const Instance& instance, long long total, const Settings& settings,
                       const DerivedValues& derived) {
-  long long total = 0;
-  for (int customer = 1; customer <= instance.customer_count; ++customer)
-    total += instance.demand[static_cast<std::size_t>(customer)];
   if (total * settings.penalty_weight > std::numeric_limits<int>::max())
     throw Refused{path + ": total demand " + std::to_string(total) + " times the penalty " +
                   std::to_string(settings.penalty_weight) + " is beyond the range of the objective's penalty"};
@@ -246,10 +245,10 @@ int solve(const Request& request) {
   Instance instance;
   CvrplibFile file;
   refuse_on(read_cvrplib(request.instance, request.round, instance, &file));
-  check_demands(request.instance, instance, file);
+  const long long total_demand = check_demands(request.instance, instance, file);
   const Settings settings = settings_of(request, instance);
   const DerivedValues derived = derived_values(settings, instance);
-  check_searchable(request.instance, instance, settings, derived);
+  check_searchable(request.instance, instance, total_demand, settings, derived);
 
   // The best known cost, a .sol file checked against the instance.
   std::optional<BestKnown> best_known;
