@@ -285,6 +285,8 @@ TEST_F(CvrpBatchSolver, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
       {"--searches annealing --seeds 1 --time 1 --set cooling=0.5,.5" + rest + "alpha.vrp", 2,
        "--set cooling: 0.5 and .5 are the same value"},
       {"--searches tabu --seeds 1 --time 1 --set tenure=-0" + rest + "alpha.vrp", 2, "bad value '-0' for --set tenure"},
+      {"--searches annealing --seeds 1 --time 1 --set initial-temperature=1,0.05" + rest + "alpha.vrp", 2,
+       "bad value '0.05' for --set initial-temperature (at or below"},
       {billion + rest + "alpha.vrp", 2, "the batch has 1000000000 runs"},
       {"--searches annealing --seeds 1 --time 1 --set cooling=0.5,0.9" + std::string(240, '0') + "1" + rest + "alpha.vrp",
        1, "... is 274 bytes long"},

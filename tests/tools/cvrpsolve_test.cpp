@@ -151,6 +151,8 @@ TEST(CvrpSolve, RefusesBadInputAndOptionsWritingNothing) {
       {kCmt1 + " --search tabu --moves 5", 2, "--moves is the annealing's budget"},
       {kCmt1 + " --search hybrid --moves 5", 2, "the hybrid takes both"},
       {kCmt1 + " --cooling 1", 2, "bad value '1' for --cooling"},
+      // From an initial temperature at or below the stopping one, 0.1, no move would be made.
+      {kCmt1 + " --initial-temperature 0.05", 2, "bad value '0.05' for --initial-temperature (at or below"},
       {kCmt1 + " --search greedy", 2, "bad value 'greedy' for --search"},
       {kCmt1 + " --bogus", 2, "unknown option --bogus"},
   };
