@@ -41,3 +41,9 @@ DerivedValues derived_values(const Settings& settings, const Instance& instance)
   values.trim_stall = settings.max_stall * 0.8;
   return values;
 }
+
+float auto_initial_temperature(const Instance& instance) {
+  // Provisional: worked out properly with the field's annealing.
+  (void)instance;
+  return 100.0f;
+}

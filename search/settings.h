@@ -5,6 +5,7 @@
 #pragma once
 
 #include "model/instance.h"
+#include "model/moves.h"
 
 struct Settings {
   int random_seed = 0;        // seeds the generator once, before the initial Route
@@ -24,6 +25,16 @@ struct Settings {
   int tenure_step = 0;        // by this much
   // The hybrid: the share of time_limit its annealing phase gets.
   double hybrid_share = 0.0;
+  // What the searches move over and start from (cvrpsolve's choices; the
+  // program's are the defaults): the kinds of move, the first `granularity`
+  // nearest customers a move may join a customer to, Clarke and Wright's
+  // savings as the first Route in place of the random scatter, and a weight
+  // of a unit of overload that adapts during the search (penalty_weight
+  // then prices overload only in what is reported and kept).
+  MoveKinds move_kinds = kProgramMoves;
+  int granularity = 20;
+  bool savings_start = false;
+  bool adaptive_penalty = false;
 };
 
 // The program's instance: 50 customers, trucks of capacity 160. Its settings
@@ -50,3 +61,7 @@ struct DerivedValues {
 };
 
 DerivedValues derived_values(const Settings& settings, const Instance& instance);
+
+// The annealing's first temperature worked out of the instance's distances
+// (cvrpsolve's "--initial-temperature auto"): see settings.cpp.
+float auto_initial_temperature(const Instance& instance);
