@@ -35,6 +35,7 @@ struct Settings {
   int granularity = 20;
   bool savings_start = false;
   bool adaptive_penalty = false;
+  double overload_target = 0.25;  // the adaptive penalty's aim: the share of overloaded solutions visited
 };
 
 // The program's instance: 50 customers, trucks of capacity 160. Its settings
