@@ -5,6 +5,7 @@
 
 #include "model/random.h"
 #include "model/route.h"
+#include "search/field_tabu.h"
 #include "search/tabu_memory.h"
 #include "search/tabu_scan.h"
 
@@ -22,6 +23,7 @@ int grown_tenure(int tenure, int step) {
 
 SearchEnd tabu_search(const Instance& instance, const Settings& settings, SearchState& state, SearchOutput& output,
                       Evaluation evaluation) {
+  if (settings.move_kinds != kProgramMoves) return field_tabu_search(instance, settings, state, output);
   const int route_length = static_cast<int>(state.current.size());
   const std::span<int> current = state.current;
   const std::span<int> best = state.best;

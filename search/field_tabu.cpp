@@ -1,0 +1,485 @@
+#include "search/field_tabu.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+
+#include "model/clock.h"
+#include "model/random.h"
+#include "model/route.h"
+#include "search/adaptive_penalty.h"
+
+namespace {
+
+constexpr double kNoMove = std::numeric_limits<double>::infinity();
+
+std::size_t at(int index) { return static_cast<std::size_t>(index); }
+
+// ---- the tabu edges --------------------------------------------------------
+
+std::uint64_t edge_key(const EdgeTabu& tabu, int a, int b) {
+  const int low = std::min(a, b);
+  const int high = std::max(a, b);
+  return static_cast<std::uint64_t>(low) * static_cast<std::uint64_t>(tabu.nodes) +
+         static_cast<std::uint64_t>(high) + 1u;
+}
+
+std::size_t home(std::uint64_t key, std::size_t mask) {
+  return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+}
+
+bool entry_live(const EdgeTabu& tabu, const EdgeTabu::Entry& entry, long long iteration) {
+  return entry.made >= tabu.floor && entry.expiry >= iteration;
+}
+
+// Puts the table's live entries (at `iteration`) into a table of `size` slots.
+void rehash(EdgeTabu& tabu, std::size_t size, long long iteration) {
+  std::vector<EdgeTabu::Entry> old(size);
+  old.swap(tabu.table);
+  tabu.used = 0;
+  const std::size_t mask = size - 1;
+  for (const EdgeTabu::Entry& entry : old) {
+    if (entry.key == 0 || !entry_live(tabu, entry, iteration)) continue;
+    std::size_t slot = home(entry.key, mask);
+    while (tabu.table[slot].key != 0) slot = (slot + 1) & mask;
+    tabu.table[slot] = entry;
+    ++tabu.used;
+  }
+}
+
+// ---- the objective ---------------------------------------------------------
+
+// The objective of a solution: weight x overload plus its float distance,
+// added in double and rounded once (objective_value's form, whose int
+// product a whole weight gives exactly).
+float priced(double weight, int excess, float distance) {
+  return static_cast<float>(weight * static_cast<double>(excess) + static_cast<double>(distance));
+}
+
+// The rank of a plan: its change of distance plus weight x its change of
+// overload, in double. It depends on the trips the plan changes alone.
+double plan_rank(const FieldTabu& field, const PlanEffect& effect) {
+  return effect.distance_change + field.weight * static_cast<double>(effect.excess - field.trips.excess);
+}
+
+// ---- the pairs -------------------------------------------------------------
+
+// The first move of least rank of slot `slot` among those `accept` takes.
+template <class Accept>
+FieldChoice best_of_slot(const FieldTabu& field, int slot, Accept accept) {
+  FieldChoice best;
+  best.rank = kNoMove;
+  const int u = slot / field.per_customer + 1;
+  const int k = slot % field.per_customer;
+  const Trips& trips = field.trips;
+  const auto consider = [&](const MoveValue& move) {
+    const MovePlan plan = plan_move(trips, move);
+    if (plan.trips == 0) return;
+    const PlanEffect effect = plan_effect(trips, plan);
+    const double rank = plan_rank(field, effect);
+    if (!(rank < best.rank) || !accept(plan, effect)) return;
+    best = {true, move, plan, effect, rank};
+  };
+  if (k < field.lists.per_customer) {
+    const int v = field.lists.of(u)[at(k)];
+    for (const MoveKind kind : field.kinds) {
+      const int variants = move_variants(kind);
+      for (int variant = 0; variant < variants; ++variant) consider({kind, u, v, variant});
+    }
+  } else if (field.relocate && trips.empty_trip >= 0) {
+    consider({MoveKind::relocate, u, 0, 0});
+  }
+  return best;
+}
+
+void evaluate_slot(FieldTabu& field, int slot) {
+  const FieldChoice best = best_of_slot(field, slot, [](const MovePlan&, const PlanEffect&) { return true; });
+  field.rank[at(slot)] = best.rank;
+  field.move[at(slot)] = best.move;
+}
+
+void mark(FieldTabu& field, int slot) {
+  if (field.marked[at(slot)] == field.round) return;
+  field.marked[at(slot)] = field.round;
+  field.stale.push_back(slot);
+}
+
+// Every slot whose u or v is `customer`.
+void mark_customer(FieldTabu& field, int customer) {
+  const int first = (customer - 1) * field.per_customer;
+  for (int k = 0; k < field.per_customer; ++k) mark(field, first + k);
+  for (int r = field.reverse_start[at(customer)]; r < field.reverse_start[at(customer + 1)]; ++r)
+    mark(field, field.reverse_slot[at(r)]);
+}
+
+bool admissible(const FieldTabu& field, const MovePlan& plan, const PlanEffect& effect, long long iteration,
+                const Aspiration& aspiration) {
+  const MoveEdges edges = move_edges(field.trips, plan);
+  bool tabu = false;
+  for (int e = 0; e < edges.made_count && !tabu; ++e)
+    tabu = edge_tabu_holds(field.tabu, edges.made[at(e)].a, edges.made[at(e)].b, iteration);
+  if (!tabu) return true;
+  const float distance = static_cast<float>(field.trips.distance + effect.distance_change);
+  const float reported = priced(aspiration.penalty_weight, effect.excess, distance);
+  return reported < aspiration.fomin && (!aspiration.feasible_only || effect.excess == 0);
+}
+
+// Whether every float sum of the matrix's cells along a Route of
+// route_length entries is exact: the cells are whole multiples of
+// 2^lowest (lowest the exponent of the lowest set bit of any non-zero
+// cell) and (L-1) times the largest |cell| is at most 2^(24 + lowest), far
+// within the float range. The swap's evaluation makes the same test.
+bool sums_exact(const DistanceMatrix& matrix, int route_length) {
+  double largest = 0.0;
+  int lowest = std::numeric_limits<int>::max();
+  for (const float cell : matrix.cells) {
+    largest = std::max(largest, std::fabs(static_cast<double>(cell)));
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(cell) & 0x7fffffffu;
+    if (bits == 0) continue;
+    const auto field = static_cast<int>(bits >> 23);
+    const std::uint32_t significand = (bits & 0x7fffffu) | (field != 0 ? 0x800000u : 0u);
+    lowest = std::min(lowest, std::max(field, 1) - 150 + std::countr_zero(significand));
+  }
+  if (!(largest * 8.0 * static_cast<double>(route_length) < 1e36)) return false;
+  if (lowest == std::numeric_limits<int>::max()) return true;
+  const double reach = static_cast<double>(route_length - 1) * largest;
+  return reach <= std::ldexp(1.0, 24 + lowest) && reach <= static_cast<double>(std::numeric_limits<float>::max());
+}
+
+// The tenure grown by `step`, held within the range of an int.
+int grown_tenure(int tenure, int step) {
+  constexpr long long kLow = std::numeric_limits<int>::min();
+  constexpr long long kHigh = std::numeric_limits<int>::max();
+  return static_cast<int>(std::clamp(static_cast<long long>(tenure) + step, kLow, kHigh));
+}
+
+}  // namespace
+
+void edge_tabu_prepare(EdgeTabu& tabu, int nodes) {
+  tabu.nodes = nodes;
+  tabu.table.assign(64, {});
+  tabu.used = 0;
+  tabu.floor = 0;
+}
+
+void edge_tabu_add(EdgeTabu& tabu, int a, int b, long long made, long long expiry) {
+  if (a == b) return;
+  const std::uint64_t key = edge_key(tabu, a, b);
+  std::size_t mask = tabu.table.size() - 1;
+  for (std::size_t slot = home(key, mask);; slot = (slot + 1) & mask) {
+    EdgeTabu::Entry& entry = tabu.table[slot];
+    if (entry.key == key) {
+      entry.made = made;
+      entry.expiry = expiry;
+      return;
+    }
+    if (entry.key == 0) break;
+  }
+  if (2 * (tabu.used + 1) > static_cast<int>(tabu.table.size())) {
+    // Drop the expired edges; grow when the live ones fill a quarter.
+    rehash(tabu, tabu.table.size(), made);
+    if (4 * (tabu.used + 1) > static_cast<int>(tabu.table.size())) rehash(tabu, 2 * tabu.table.size(), made);
+    mask = tabu.table.size() - 1;
+  }
+  std::size_t slot = home(key, mask);
+  while (tabu.table[slot].key != 0) slot = (slot + 1) & mask;
+  tabu.table[slot] = {key, made, expiry};
+  ++tabu.used;
+}
+
+bool edge_tabu_holds(const EdgeTabu& tabu, int a, int b, long long iteration) {
+  if (a == b) return false;
+  const std::uint64_t key = edge_key(tabu, a, b);
+  const std::size_t mask = tabu.table.size() - 1;
+  for (std::size_t slot = home(key, mask);; slot = (slot + 1) & mask) {
+    const EdgeTabu::Entry& entry = tabu.table[slot];
+    if (entry.key == key) return entry_live(tabu, entry, iteration);
+    if (entry.key == 0) return false;
+  }
+}
+
+void edge_tabu_trim(EdgeTabu& tabu, long long keep_from) { tabu.floor = std::max(tabu.floor, keep_from); }
+
+MoveEdges move_edges(const Trips& trips, const MovePlan& plan) {
+  MoveEdges edges;
+  const auto node = [&](int trip, int position) { return trips.nodes[at(trip)][at(position)]; };
+  for (int t = 0; t < plan.trips; ++t) {
+    const TripPlan& rebuilt = plan.trip[at(t)];
+    for (int k = 0; k < rebuilt.parts; ++k) {
+      const Segment& part = rebuilt.part[at(k)];
+      // Every position of a changed trip lies in one segment: the edge
+      // into a segment's first position is one the move cuts.
+      if (part.from > 0) edges.removed[at(edges.removed_count++)] = {node(part.trip, part.from - 1), node(part.trip, part.from)};
+      if (k > 0) {
+        const Segment& before = rebuilt.part[at(k - 1)];
+        const int last = before.reversed ? node(before.trip, before.from) : node(before.trip, before.to);
+        const int first = part.reversed ? node(part.trip, part.to) : node(part.trip, part.from);
+        edges.made[at(edges.made_count++)] = {last, first};
+      }
+    }
+  }
+  const auto same = [](const Edge& x, const Edge& y) {
+    return (x.a == y.a && x.b == y.b) || (x.a == y.b && x.b == y.a);
+  };
+  // An edge removed and made again is neither; depot-to-depot edges are not edges.
+  for (int m = 0; m < edges.made_count; ++m) {
+    for (int r = 0; r < edges.removed_count; ++r) {
+      if (!same(edges.made[at(m)], edges.removed[at(r)])) continue;
+      edges.made[at(m)] = {0, 0};
+      edges.removed[at(r)] = {0, 0};
+      break;
+    }
+  }
+  const auto compact = [](std::array<Edge, 10>& list, int& count) {
+    int kept = 0;
+    for (int e = 0; e < count; ++e)
+      if (list[at(e)].a != list[at(e)].b) list[at(kept++)] = list[at(e)];
+    count = kept;
+  };
+  compact(edges.made, edges.made_count);
+  compact(edges.removed, edges.removed_count);
+  return edges;
+}
+
+bool field_tabu_prepare(FieldTabu& field, const Instance& instance, const Settings& settings,
+                        std::span<const int> route, double weight) {
+  return with_working_memory([&] {
+    field.instance = &instance;
+    const int n = instance.customer_count;
+    field.lists = nearest_neighbours(instance, settings.granularity);
+    const int k = field.lists.per_customer;
+    field.per_customer = k + 1;
+    field.kinds.clear();
+    for (const MoveKind kind : {MoveKind::relocate, MoveKind::swap, MoveKind::two_opt, MoveKind::two_opt_star,
+                                MoveKind::or_opt})
+      if ((settings.move_kinds & move_bit(kind)) != 0) field.kinds.push_back(kind);
+    field.relocate = (settings.move_kinds & move_bit(MoveKind::relocate)) != 0;
+    // The slots naming each customer as the neighbour, grouped by customer.
+    field.reverse_start.assign(at(n + 2), 0);
+    for (const int v : field.lists.customers) ++field.reverse_start[at(v + 1)];
+    for (int c = 1; c <= n + 1; ++c) field.reverse_start[at(c)] += field.reverse_start[at(c - 1)];
+    field.reverse_slot.assign(field.lists.customers.size(), 0);
+    std::vector<int> next(field.reverse_start.begin(), field.reverse_start.end() - 1);
+    for (int u = 1; u <= n; ++u)
+      for (int j = 0; j < k; ++j) {
+        const int v = field.lists.of(u)[at(j)];
+        field.reverse_slot[at(next[at(v)]++)] = (u - 1) * field.per_customer + j;
+      }
+    const std::size_t slots = at(n) * at(field.per_customer);
+    field.rank.assign(slots, kNoMove);
+    field.move.assign(slots, {});
+    field.marked.assign(slots, 0);
+    field.round = 1;
+    field.stale.clear();
+    field.stale.reserve(slots);
+    field.weight = weight;
+    edge_tabu_prepare(field.tabu, n + 1);
+    field_tabu_reset(field, route);
+  });
+}
+
+void field_tabu_reset(FieldTabu& field, std::span<const int> route) {
+  trips_from_route(field.trips, *field.instance, route);
+  field.all_stale = true;
+}
+
+void field_tabu_set_weight(FieldTabu& field, double weight) {
+  field.weight = weight;
+  field.all_stale = true;
+}
+
+bool field_tabu_refresh(FieldTabu& field, SearchOutput* output, const SearchProgress& progress) {
+  if (field.all_stale) {
+    // A block of customers between two questions: a few thousand moves.
+    const int block = std::max(1, 16384 / std::max(1, field.per_customer * 15));
+    const int n = field.instance->customer_count;
+    for (int u = 1; u <= n; ++u) {
+      if (output != nullptr && u > 1 && (u - 1) % block == 0 && !output->keep_searching(progress)) return false;
+      const int first = (u - 1) * field.per_customer;
+      for (int k = 0; k < field.per_customer; ++k) evaluate_slot(field, first + k);
+    }
+    field.all_stale = false;
+  } else {
+    for (const int slot : field.stale) evaluate_slot(field, slot);
+  }
+  field.stale.clear();
+  ++field.round;
+  return true;
+}
+
+FieldChoice field_tabu_choose(const FieldTabu& field, long long iteration, const Aspiration& aspiration) {
+  FieldChoice best;
+  best.rank = kNoMove;
+  const Trips& trips = field.trips;
+  const int slots = static_cast<int>(field.rank.size());
+  for (int slot = 0; slot < slots; ++slot) {
+    // Only a pair whose best move ranks before the best found so far can
+    // give the choice: its best admissible move ranks no better than its best.
+    if (!(field.rank[at(slot)] < best.rank)) continue;
+    const MoveValue move = field.move[at(slot)];
+    const MovePlan plan = plan_move(trips, move);
+    const PlanEffect effect = plan_effect(trips, plan);
+    if (admissible(field, plan, effect, iteration, aspiration)) {
+      best = {true, move, plan, effect, field.rank[at(slot)]};
+      continue;
+    }
+    const FieldChoice other = best_of_slot(field, slot, [&](const MovePlan& p, const PlanEffect& e) {
+      return admissible(field, p, e, iteration, aspiration);
+    });
+    if (other.found && other.rank < best.rank) best = other;
+  }
+  return best;
+}
+
+void field_tabu_make(FieldTabu& field, const FieldChoice& choice, long long iteration, int tenure) {
+  const MoveEdges edges = move_edges(field.trips, choice.plan);
+  for (int e = 0; e < edges.removed_count; ++e)
+    edge_tabu_add(field.tabu, edges.removed[at(e)].a, edges.removed[at(e)].b, iteration,
+                  iteration + static_cast<long long>(tenure));
+  const int empty_before = field.trips.empty_trip;
+  apply_plan(field.trips, choice.plan, choice.effect);
+  if (field.all_stale) return;
+  for (int t = 0; t < choice.plan.trips; ++t) {
+    const std::vector<int>& nodes = field.trips.nodes[at(choice.plan.trip[at(t)].trip)];
+    for (std::size_t p = 1; p + 1 < nodes.size(); ++p) mark_customer(field, nodes[p]);
+  }
+  if (field.relocate && field.trips.empty_trip != empty_before) {
+    const int n = field.instance->customer_count;
+    for (int u = 1; u <= n; ++u) mark(field, u * field.per_customer - 1);
+  }
+}
+
+SearchEnd field_tabu_search(const Instance& instance, const Settings& settings, SearchState& state,
+                            SearchOutput& output) {
+  const int route_length = static_cast<int>(state.current.size());
+  const std::span<int> current = state.current;
+  const std::span<int> best = state.best;
+  const ClockTicks start_clock = state.start_clock;
+  const int penalty_weight = settings.penalty_weight;
+  const DerivedValues derived = derived_values(settings, instance);
+  const bool adaptive = settings.adaptive_penalty;
+  const bool exact = sums_exact(instance.matrix, route_length);
+  float& fo = state.fo;
+  float& fomin = state.fomin;
+  ClockTicks reading = clock_ms();
+  long long iter = 0;
+  long long last_improvement = 0;
+  int tenure = settings.base_tenure;
+  long long flat_moves = 0;
+
+  AdaptivePenalty penalty;
+  if (adaptive) penalty = adaptive_penalty_start(instance, settings.overload_target);
+  double weight = adaptive ? penalty.weight : static_cast<double>(penalty_weight);
+  FieldTabu field;
+  if (!field_tabu_prepare(field, instance, settings, current, weight)) return SearchEnd::out_of_memory;
+
+  // The current solution's float distance and overload, and those of the best.
+  float distance = route_distance(route_length, instance.matrix, current);
+  int excess = capacity_excess(route_length, instance.vehicle_capacity, current, instance.demand);
+  float best_distance = distance;
+  int best_excess = excess;
+  bool best_feasible = excess == 0;
+  fo = priced(weight, excess, distance);
+
+  // Ends the search with the best Route as the current one.
+  const auto finish = [&] {
+    copy_route(route_length, best, current);
+    fo = fomin;
+    output.tabu_finished(elapsed_seconds(start_clock));
+    return SearchEnd::finished;
+  };
+  // Leaves the current Route as the trips stand (an event asked to stop).
+  const auto stopped = [&] {
+    route_from_trips(field.trips, current);
+    return SearchEnd::stopped;
+  };
+
+  if (!output.tabu_started(seconds_between(start_clock, reading), fomin)) return SearchEnd::stopped;
+
+  for (;;) {
+    ++iter;
+    ++state.iterations;
+    bool fresh = false;
+    if (!with_working_memory([&] { fresh = field_tabu_refresh(field, &output, {fo, fomin, state.iterations - 1}); }))
+      return SearchEnd::out_of_memory;
+    if (!fresh) {
+      // Told to stop within the scan: this iteration is not made.
+      --state.iterations;
+      return finish();
+    }
+    const Aspiration aspiration{fomin, penalty_weight, adaptive && best_feasible};
+    FieldChoice choice = field_tabu_choose(field, iter, aspiration);
+    if (!choice.found) {
+      // Everything admissible is tabu: keep only the last move's edges and
+      // look again; with nothing then, end the search as a restart would.
+      edge_tabu_trim(field.tabu, iter - 1);
+      choice = field_tabu_choose(field, iter, aspiration);
+      if (!choice.found) return finish();
+    }
+
+    if (!with_working_memory([&] { field_tabu_make(field, choice, iter, tenure); }))
+      return SearchEnd::out_of_tabu_memory;
+    excess = field.trips.excess;
+    if (exact) {
+      distance = static_cast<float>(field.trips.distance);
+    } else {
+      // The whole Route evaluated: the exact float distance of the move made.
+      route_from_trips(field.trips, current);
+      distance = route_distance(route_length, instance.matrix, current);
+    }
+    const float after = priced(weight, excess, distance);
+    const float delta = static_cast<float>(weight * static_cast<double>(excess) + static_cast<double>(distance) +
+                                           static_cast<double>(-fo));
+    output.tabu_move_chosen(iter, delta, choice.move.first, choice.move.second);
+    fo = after;
+
+    if (delta == 0.0f) {
+      ++flat_moves;
+      if (flat_moves >= settings.flat_move_limit) tenure = grown_tenure(tenure, settings.tenure_step);
+    } else {
+      flat_moves = 0;
+    }
+
+    const float reported = priced(penalty_weight, excess, distance);
+    if (reported < fomin && (!adaptive || excess == 0 || !best_feasible)) {
+      reading = clock_ms();
+      fomin = reported;
+      best_distance = distance;
+      best_excess = excess;
+      best_feasible = best_feasible || excess == 0;
+      last_improvement = iter;
+      route_from_trips(field.trips, best);
+      tenure = settings.base_tenure;
+      if (!output.tabu_new_best(seconds_between(start_clock, reading), fomin, iter)) return stopped();
+    }
+
+    if (adaptive && penalty_visit(penalty, excess > 0)) {
+      weight = penalty.weight;
+      field_tabu_set_weight(field, weight);
+      fo = priced(weight, excess, distance);
+    }
+
+    // Every max_stall iterations at most, a restart sets it back to 0.
+    const int stall = static_cast<int>(iter - last_improvement);
+    output.tabu_iteration_done(fo, stall);
+    if (static_cast<double>(stall) == derived.trim_stall) edge_tabu_trim(field.tabu, iter);
+    if ((settings.iteration_limit > 0 && iter >= settings.iteration_limit) ||
+        !output.keep_searching({fo, fomin, state.iterations}))
+      return finish();
+    if (stall < settings.max_stall) continue;
+
+    last_improvement = iter;
+    edge_tabu_trim(field.tabu, iter);
+    reading = clock_ms();
+    tenure = static_cast<int>(random_below(derived.tenure_draw_bound) + derived.tenure_floor);
+    copy_route(route_length, best, current);
+    field_tabu_reset(field, current);
+    distance = best_distance;
+    excess = best_excess;
+    fo = priced(weight, excess, distance);
+    if (!(seconds_between(start_clock, reading) < static_cast<double>(settings.time_limit))) break;
+  }
+  return finish();
+}
