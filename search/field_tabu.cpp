@@ -84,7 +84,10 @@ FieldChoice best_of_slot(const FieldTabu& field, int slot, Accept accept) {
   };
   if (k < field.lists.per_customer) {
     const int v = field.lists.of(u)[at(k)];
+    const bool one_trip = trips.trip_of[at(u)] == trips.trip_of[at(v)];
     for (const MoveKind kind : field.kinds) {
+      // A 2-opt needs u and v in one trip, a 2-opt* in two.
+      if ((kind == MoveKind::two_opt && !one_trip) || (kind == MoveKind::two_opt_star && one_trip)) continue;
       const int variants = move_variants(kind);
       for (int variant = 0; variant < variants; ++variant) consider({kind, u, v, variant});
     }
