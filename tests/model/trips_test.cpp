@@ -84,7 +84,9 @@ TEST(Trips, EachKindMatchesTheWholeRoute) {
         ASSERT_NEAR(before + effect.distance_change, trips_distance(trips), 1e-9 * trips_distance(trips));
       const bool some_empty = std::any_of(trips.nodes.begin(), trips.nodes.end(), [](const auto& n) { return n.size() == 2; });
       ASSERT_EQ(trips.empty_trip >= 0, some_empty);
-      if (some_empty) ASSERT_EQ(trips.nodes[static_cast<std::size_t>(trips.empty_trip)].size(), 2u);
+      if (some_empty) {
+        ASSERT_EQ(trips.nodes[static_cast<std::size_t>(trips.empty_trip)].size(), 2u);
+      }
       ++made[step % 5];
     }
     for (const int count : made) EXPECT_GT(count, 50) << c.name;
