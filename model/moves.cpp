@@ -48,6 +48,9 @@ std::string move_kinds_text(MoveKinds kinds) {
   if (kinds == kAllFieldMoves) return "all";
   std::string text;
   for (const MoveKind kind : kFieldKinds)
-    if ((kinds & move_bit(kind)) != 0) text += (text.empty() ? "" : ",") + std::string(move_kind_name(kind));
+    if ((kinds & move_bit(kind)) != 0) {
+      if (!text.empty()) text += ',';
+      text += move_kind_name(kind);
+    }
   return text;
 }

@@ -94,7 +94,11 @@ struct MovePlan {
 MovePlan plan_move(const Trips& trips, const MoveValue& move);
 
 // The number of variants of each kind.
-int move_variants(MoveKind kind);
+constexpr int move_variants(MoveKind kind) {
+  return kind == MoveKind::or_opt                                                                   ? 8
+         : kind == MoveKind::relocate || kind == MoveKind::two_opt || kind == MoveKind::two_opt_star ? 2
+                                                                                                    : 1;
+}
 
 // What a plan changes: the trips' distance (new less old, in double) and
 // their overload after it (of the whole solution).
@@ -108,6 +112,12 @@ PlanEffect plan_effect(const Trips& trips, const MovePlan& plan);
 // in their lengths), and sets distance to the current one plus
 // effect.distance_change and excess to effect.excess.
 void apply_plan(Trips& trips, const MovePlan& plan, const PlanEffect& effect);
+
+// The float distance of the Route the trips give after the plan, as
+// route_distance sums it (every edge in Route order), without making it: a
+// pass over the whole Route, which confirms a move where the double sums are
+// not exact.
+float planned_route_distance(const Trips& trips, const MovePlan& plan);
 
 // The distance of the trips summed afresh, trip by trip (for checks).
 double trips_distance(const Trips& trips);

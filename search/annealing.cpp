@@ -8,8 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "model/neighbours.h"
 #include "model/random.h"
 #include "model/route.h"
+#include "model/trips.h"
+#include "search/adaptive_penalty.h"
 
 namespace {
 
@@ -381,38 +384,134 @@ void cached_level(Carried& carried, RouteCache& cache, std::span<int> current, s
                                          bound, reporting);
 }
 
-}  // namespace
+// What the field's moves work on during a run: the trips, the granular
+// lists, the kinds drawn from, the weight of a unit of overload and what the
+// best kept must be.
+struct FieldRun {
+  const Instance& instance;
+  Trips trips;
+  NeighbourLists neighbours;
+  std::vector<MoveKind> kinds;  // the kinds a step draws from, each as likely
+  // The draws of a step: a kind, a customer, one of its neighbours (or an
+  // empty truck, for relocate), a variant.
+  DrawBound kind_draw, customer_draw, neighbour_draw, relocate_draw, two_draw, eight_draw;
+  const MetropolisTable* table = nullptr;
+  bool exact = false;           // the trips' double sums are the Route's float sums
+  double weight = 0.0;          // the weight a move is judged with
+  bool adaptive = false;
+  AdaptivePenalty penalty;
+  int reported_weight = 0;      // prices overload in what is kept and reported
+  bool feasible_best = false;   // the best kept has no overload
+  float distance = 0.0f;        // the current Route's float distance
+  std::span<int> best;
+};
 
-SearchEnd simulated_annealing(const Instance& instance, const Settings& settings, SearchState& state,
-                              SearchOutput& output, Evaluation evaluation) {
-  const DistanceMatrix& matrix = instance.matrix;
-  const std::span<const int> demand = instance.demand;
-  const int route_length = static_cast<int>(state.current.size());
-  const std::span<int> route = state.current;
-  const std::span<int> best = state.best;
-  const int penalty_weight = settings.penalty_weight;
-  const Reporting reporting{output, state.start_clock};
+// The objective of a Route from its terms, the penalty in double: an int
+// penalty gives objective_value's bits.
+float field_objective(double penalty, float distance) {
+  return static_cast<float>(penalty + static_cast<double>(distance));
+}
+
+// The best kept: with a fixed weight the least objective, as the program
+// keeps it; with the adaptive one the least objective priced with the
+// reported weight, and once a Route without overload has been kept only such
+// Routes. False when the output asks the search to stop.
+bool field_keep_best(FieldRun& run, Carried& carried, float delta, const Reporting& reporting) {
+  if (!run.adaptive) {
+    if (!(delta < 0.0f && carried.fo < carried.fomin)) return true;
+    carried.fomin = carried.fo;
+  } else {
+    const bool feasible = run.trips.excess == 0;
+    if (run.feasible_best && !feasible) return true;
+    const float reported = field_objective(static_cast<double>(run.reported_weight) * run.trips.excess, run.distance);
+    if (!(reported < carried.fomin)) return true;
+    carried.fomin = reported;
+    run.feasible_best = feasible;
+  }
+  route_from_trips(run.trips, run.best);
+  carried.stopped = !reporting.output.annealing_new_best(seconds_between(reporting.start_clock, clock_ms()),
+                                                         carried.fomin, carried.move_count);
+  return !carried.stopped;
+}
+
+// One move of kind `kind`: drawn, planned, judged by the program's rule and
+// made when accepted. The kind is a template parameter, so that each kind's
+// planning is compiled into the loop.
+template <MoveKind kind>
+[[gnu::always_inline]] inline bool field_move(FieldRun& run, Carried& carried, float temperature,
+                                              const Reporting& reporting) {
+  Trips& trips = run.trips;
+  const int per_customer = run.neighbours.per_customer;
+  MoveValue move{kind, random_below(run.customer_draw) + 1, 0, 0};
+  const int pick = random_below(kind == MoveKind::relocate ? run.relocate_draw : run.neighbour_draw);
+  if (pick < per_customer)
+    move.second = run.neighbours.customers[static_cast<std::size_t>(move.first - 1) * static_cast<std::size_t>(per_customer) +
+                                           static_cast<std::size_t>(pick)];
+  if constexpr (move_variants(kind) == 2) move.variant = random_below(run.two_draw);
+  if constexpr (move_variants(kind) == 8) move.variant = random_below(run.eight_draw);
+  const MovePlan plan = plan_move(trips, move);
+  if (plan.trips == 0) return true;
+  const PlanEffect effect = plan_effect(trips, plan);
+  const double penalty = run.weight * effect.excess;
+  const double approximate = trips.distance + effect.distance_change;
+  float distance = static_cast<float>(approximate);
+  if (!run.exact) {
+    // Sure to be rejected far beyond the rounding of the approximate sums;
+    // otherwise judged on the exact float distance of the moved Route.
+    const double change = penalty + approximate - static_cast<double>(carried.fo);
+    const double slack = 1e-5 * (std::fabs(approximate) + std::fabs(penalty) + 1.0);
+    if (change - slack > 800.0 * static_cast<double>(temperature)) return true;
+    distance = planned_route_distance(trips, plan);
+  }
+  const float delta = static_cast<float>(penalty + static_cast<double>(distance) + static_cast<double>(-carried.fo));
+  if (!(delta < 0.0f || metropolis_accepts_step(delta, temperature, random_step(), *run.table))) return true;
+  apply_plan(trips, plan, effect);
+  run.distance = distance;
+  carried.fo = carried.fo + delta;
+  if (run.adaptive && penalty_visit(run.penalty, trips.excess > 0)) {
+    run.weight = run.penalty.weight;
+    carried.fo = field_objective(run.weight * trips.excess, run.distance);
+  }
+  return field_keep_best(run, carried, delta, reporting);
+}
+
+// A block of moves of the field's kinds, each drawn among run.kinds.
+void field_level(FieldRun& run, Carried& carried, int moves, float temperature, const Reporting& reporting) {
+  const int kinds = static_cast<int>(run.kinds.size());
+  for (int level_move = 0; level_move < moves; ++level_move) {
+    ++carried.move_count;
+    const MoveKind kind = run.kinds[static_cast<std::size_t>(kinds > 1 ? random_below(run.kind_draw) : 0)];
+    bool going = true;
+    switch (kind) {
+      case MoveKind::relocate:
+        going = field_move<MoveKind::relocate>(run, carried, temperature, reporting);
+        break;
+      case MoveKind::swap:
+        going = field_move<MoveKind::swap>(run, carried, temperature, reporting);
+        break;
+      case MoveKind::two_opt:
+        going = field_move<MoveKind::two_opt>(run, carried, temperature, reporting);
+        break;
+      case MoveKind::two_opt_star:
+        going = field_move<MoveKind::two_opt_star>(run, carried, temperature, reporting);
+        break;
+      case MoveKind::or_opt:
+        going = field_move<MoveKind::or_opt>(run, carried, temperature, reporting);
+        break;
+      case MoveKind::position_swap:
+        break;
+    }
+    if (!going) return;
+  }
+}
+
+// The cooling schedules, the same for every kind of move: `level` makes a
+// block of moves at a temperature.
+template <class Level>
+void run_schedules(const Settings& settings, const SearchState& state, SearchOutput& output, Carried& carried,
+                   int moves, Level&& level) {
   // Schedules that make no move take a clock reading each: many in a long run.
   long long schedule_index = 1;
-
-  if (!output.annealing_started(state.fo, state.moves)) return SearchEnd::stopped;
-  const int moves = has_two_interior_values(route_length, route) ? settings.moves_per_temperature : 0;
-  RouteCache cache;
-  MetropolisTable table;
-  if (evaluation == Evaluation::incremental &&
-      !(cache_prepare(cache, matrix, demand, route_length, instance.vehicle_capacity, route) &&
-        fill_metropolis_table(table)))
-    return SearchEnd::out_of_memory;
-
-  const DrawBound interior = draw_bound(static_cast<std::uint32_t>(std::max(route_length - 2, 1)));
-  // A Route's overload is at most the sum of the positive demands.
-  double largest_excess = 0.0;
-  for (std::size_t node = 1; node < demand.size(); ++node)
-    largest_excess += std::max(0.0, static_cast<double>(demand[node]));
-  const double largest_penalty = std::fabs(static_cast<double>(penalty_weight)) * largest_excess;
-  Carried carried{state.fo, state.fomin, state.moves,
-                  carried_bounds(static_cast<double>(state.fo), static_cast<double>(state.fo), cache, largest_penalty),
-                  false};
   // A move budget ends the run after exactly that many moves, within a level.
   const long long budget = settings.move_limit;
   const long long budget_end = carried.move_count + budget;
@@ -428,11 +527,7 @@ SearchEnd simulated_annealing(const Instance& instance, const Settings& settings
       bool halted = false;
       for (int made = 0;;) {
         const int block = std::min(level_moves - made, kMovesBetweenPolls);
-        if (evaluation == Evaluation::whole_route)
-          whole_route_level(carried, route, best, block, temperature, matrix, penalty_weight,
-                            instance.vehicle_capacity, demand, interior, reporting);
-        else
-          cached_level(carried, cache, route, best, block, temperature, penalty_weight, table, interior, reporting);
+        level(block, temperature);
         made += block;
         if (carried.stopped || made >= level_moves) break;
         halted = !output.keep_searching({carried.fo, carried.fomin, carried.move_count});
@@ -453,6 +548,103 @@ SearchEnd simulated_annealing(const Instance& instance, const Settings& settings
     if (!cools) going_on = output.keep_searching({carried.fo, carried.fomin, carried.move_count});
     if (going_on && seconds_between(state.start_clock, clock_ms()) >= static_cast<double>(settings.time_limit)) break;
   }
+}
+
+// The annealing over the field's moves.
+SearchEnd field_annealing(const Instance& instance, const Settings& settings, SearchState& state,
+                          SearchOutput& output) {
+  if (!output.annealing_started(state.fo, state.moves)) return SearchEnd::stopped;
+  const Reporting reporting{output, state.start_clock};
+  MetropolisTable table;
+  FieldRun run{instance, {}, {}, {}, {}, {}, {}, {}, {}, {}, &table, false, 0.0, settings.adaptive_penalty, {},
+               settings.penalty_weight, false, 0.0f, state.best};
+  const int route_length = static_cast<int>(state.current.size());
+  if (!with_working_memory([&] {
+        trips_from_route(run.trips, instance, state.current);
+        run.neighbours = nearest_neighbours(instance, settings.granularity);
+        for (const MoveKind kind : {MoveKind::relocate, MoveKind::swap, MoveKind::two_opt, MoveKind::two_opt_star,
+                                    MoveKind::or_opt})
+          if ((settings.move_kinds & move_bit(kind)) != 0) run.kinds.push_back(kind);
+      }) ||
+      !fill_metropolis_table(table))
+    return SearchEnd::out_of_memory;
+  const auto bound = [](std::size_t d) { return draw_bound(static_cast<std::uint32_t>(std::max<std::size_t>(d, 1))); };
+  run.kind_draw = bound(run.kinds.size());
+  run.customer_draw = bound(static_cast<std::size_t>(instance.customer_count));
+  run.neighbour_draw = bound(static_cast<std::size_t>(run.neighbours.per_customer));
+  run.relocate_draw = bound(static_cast<std::size_t>(run.neighbours.per_customer) + 1);
+  run.two_draw = bound(2);
+  run.eight_draw = bound(8);
+  // Whether the trips' double sums are the Route's float sums, as the
+  // program's cache finds it.
+  {
+    RouteCache probe;
+    if (!cache_prepare(probe, instance.matrix, instance.demand, route_length, instance.vehicle_capacity,
+                       state.current))
+      return SearchEnd::out_of_memory;
+    run.exact = probe.exact_sums;
+  }
+  run.distance = route_distance(route_length, instance.matrix, state.current);
+  run.weight = settings.penalty_weight;
+  if (run.adaptive) {
+    run.penalty = adaptive_penalty_start(instance, settings.overload_target);
+    run.weight = run.penalty.weight;
+    // What is kept and reported is priced with the reported weight.
+    run.feasible_best = run.trips.excess == 0;
+  }
+  Carried carried{field_objective(run.weight * run.trips.excess, run.distance), state.fomin, state.moves, {}, false};
+  const int moves = instance.customer_count >= 2 && run.neighbours.per_customer > 0 && !run.kinds.empty()
+                        ? settings.moves_per_temperature
+                        : 0;
+  run_schedules(settings, state, output, carried, moves,
+                [&](int block, float temperature) { field_level(run, carried, block, temperature, reporting); });
+  route_from_trips(run.trips, state.current);
+  state.fo = carried.fo;
+  state.fomin = carried.fomin;
+  state.moves = carried.move_count;
+  if (carried.stopped) return SearchEnd::stopped;
+  output.annealing_finished(seconds_between(state.start_clock, clock_ms()));
+  return SearchEnd::finished;
+}
+
+}  // namespace
+
+SearchEnd simulated_annealing(const Instance& instance, const Settings& settings, SearchState& state,
+                              SearchOutput& output, Evaluation evaluation) {
+  if (settings.move_kinds != kProgramMoves) return field_annealing(instance, settings, state, output);
+  const DistanceMatrix& matrix = instance.matrix;
+  const std::span<const int> demand = instance.demand;
+  const int route_length = static_cast<int>(state.current.size());
+  const std::span<int> route = state.current;
+  const std::span<int> best = state.best;
+  const int penalty_weight = settings.penalty_weight;
+  const Reporting reporting{output, state.start_clock};
+
+  if (!output.annealing_started(state.fo, state.moves)) return SearchEnd::stopped;
+  const int moves = has_two_interior_values(route_length, route) ? settings.moves_per_temperature : 0;
+  RouteCache cache;
+  MetropolisTable table;
+  if (evaluation == Evaluation::incremental &&
+      !(cache_prepare(cache, matrix, demand, route_length, instance.vehicle_capacity, route) &&
+        fill_metropolis_table(table)))
+    return SearchEnd::out_of_memory;
+
+  const DrawBound interior = draw_bound(static_cast<std::uint32_t>(std::max(route_length - 2, 1)));
+  // A Route's overload is at most the sum of the positive demands.
+  double largest_excess = 0.0;
+  for (std::size_t node = 1; node < demand.size(); ++node)
+    largest_excess += std::max(0.0, static_cast<double>(demand[node]));
+  const double largest_penalty = std::fabs(static_cast<double>(penalty_weight)) * largest_excess;
+  Carried carried{state.fo, state.fomin, state.moves,
+                  carried_bounds(static_cast<double>(state.fo), static_cast<double>(state.fo), cache, largest_penalty),
+                  false};
+  run_schedules(settings, state, output, carried, moves, [&](int block, float temperature) {
+    if (evaluation == Evaluation::whole_route)
+      whole_route_level(carried, route, best, block, temperature, matrix, penalty_weight, instance.vehicle_capacity,
+                        demand, interior, reporting);
+    else
+      cached_level(carried, cache, route, best, block, temperature, penalty_weight, table, interior, reporting);
+  });
   state.fo = carried.fo;
   state.fomin = carried.fomin;
   state.moves = carried.move_count;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "model/neighbours.h"
 #include "model/route.h"
 
 Settings program_settings(int customer_count) {
@@ -43,7 +44,21 @@ DerivedValues derived_values(const Settings& settings, const Instance& instance)
 }
 
 float auto_initial_temperature(const Instance& instance) {
-  // Provisional: worked out properly with the field's annealing.
-  (void)instance;
-  return 100.0f;
+  // Twice the mean distance from a customer to its nearest other customer
+  // (the shorter way on an asymmetric matrix): a move that lengthens the
+  // Route by about one such distance starts out accepted with probability
+  // e^-0.5, about 0.6, and the first schedule cools to the stopping
+  // temperature from a scale of the instance's own. At least 1, ten times
+  // the stopping temperature (and 1 with fewer than two customers).
+  const int customers = instance.customer_count;
+  if (customers < 2) return 1.0f;
+  const NeighbourLists nearest = nearest_neighbours(instance, 1);
+  double sum = 0.0;
+  for (int customer = 1; customer <= customers; ++customer) {
+    const int other = nearest.of(customer)[0];
+    sum += std::min(static_cast<double>(instance.matrix.at(customer, other)),
+                    static_cast<double>(instance.matrix.at(other, customer)));
+  }
+  const double temperature = 2.0 * sum / customers;
+  return static_cast<float>(std::max(temperature, 1.0));
 }

@@ -64,5 +64,6 @@ struct DerivedValues {
 DerivedValues derived_values(const Settings& settings, const Instance& instance);
 
 // The annealing's first temperature worked out of the instance's distances
-// (cvrpsolve's "--initial-temperature auto"): see settings.cpp.
+// (cvrpsolve's "--initial-temperature auto"): twice the mean distance from a
+// customer to its nearest other customer, at least 1.
 float auto_initial_temperature(const Instance& instance);

@@ -337,8 +337,9 @@ int solve(const Request& request) {
   summary += "cost: " + fixed("%.2f", cost) + "\n";
   summary += "distance: " + fixed("%.2f", distance) + "\n";
   summary += "overload: " + std::to_string(overload) + "\n";
-  summary += "trucks: " + std::to_string(trucks_used(length, state.best)) + " of " + std::to_string(derived.trucks) +
-             "\n";
+  // The Route's own trucks (a savings start sizes its Route itself).
+  summary += "trucks: " + std::to_string(trucks_used(length, state.best)) + " of " +
+             std::to_string(length - instance.customer_count - 1) + "\n";
   if (request.method != Method::tabu) summary += "moves: " + std::to_string(state.moves) + "\n";
   if (request.method != Method::annealing) summary += "iterations: " + std::to_string(state.iterations) + "\n";
   if (output.switch_seconds) summary += "switch: " + fixed("%.2f s", *output.switch_seconds) + "\n";
