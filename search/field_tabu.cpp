@@ -91,7 +91,8 @@ FieldChoice best_of_slot(const FieldTabu& field, int slot, Accept accept) {
       const int variants = move_variants(kind);
       for (int variant = 0; variant < variants; ++variant) consider({kind, u, v, variant});
     }
-  } else if (field.relocate && trips.empty_trip >= 0) {
+  } else if (field.relocate && trips.empty_trip >= 0 && trips.nodes[at(trips.trip_of[at(u)])].size() > 3) {
+    // (A customer alone in its truck would only change trucks.)
     consider({MoveKind::relocate, u, 0, 0});
   }
   return best;

@@ -4,7 +4,8 @@
 //
 // Each iteration makes the best admissible move of the chosen kinds over
 // every customer u, every v among u's K nearest and every variant of every
-// kind, and the relocation of u into an empty truck. Moves are ranked by
+// kind, and the relocation of u into an empty truck (unless u is alone in
+// its own: that would change nothing). Moves are ranked by
 // their change of objective worked out in double from the plan's effect,
 // distance change + weight x overload change (ties to the first in that
 // order: u, then its neighbours nearest first, the empty truck last, then

@@ -190,7 +190,9 @@ TEST(FieldTabu, ChoosesTheBestAdmissibleMoveOfTheNeighbourhood) {
           for (const int v : lists.of(u))
             for (int variant = 0; variant < move_variants(kind); ++variant) consider({kind, u, v, variant});
         }
-        if ((kinds & move_bit(MoveKind::relocate)) != 0 && field.trips.empty_trip >= 0)
+        // Into an empty truck, unless u is alone in its own (that changes nothing).
+        const std::size_t trip_size = field.trips.nodes[at(field.trips.trip_of[at(u)])].size();
+        if ((kinds & move_bit(MoveKind::relocate)) != 0 && field.trips.empty_trip >= 0 && trip_size > 3)
           consider({MoveKind::relocate, u, 0, 0});
       }
       ASSERT_EQ(choice.found, least != std::numeric_limits<float>::infinity());
