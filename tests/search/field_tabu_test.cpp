@@ -240,7 +240,10 @@ SearchRun run_search(const Instance& instance, const Settings& settings, const R
 // Through tabu_search: the iteration budget, the state on return (the best
 // Route, its objective evaluated afresh), the reported best never rising,
 // the same run twice; on whole and on unrounded distances (the moves then
-// confirmed on the whole Route), with a fixed and an adaptive penalty.
+// confirmed on the whole Route), with a fixed and an adaptive penalty. On a
+// tight instance (the demands fill five trucks to 95%) reported with a
+// weight of 1, which makes overloaded Routes cheap, the adaptive search's
+// best from one overloaded truck is feasible, and stays so from there.
 TEST(FieldTabu, SearchKeepsItsBudgetAndItsBestAndRepeatsItself) {
   auto unrounded = random_instance(40, 3, 20, false);
   Instance euclidean;
@@ -249,22 +252,31 @@ TEST(FieldTabu, SearchKeepsItsBudgetAndItsBestAndRepeatsItself) {
   euclidean.matrix = unrounded.matrix;
   euclidean.demand = unrounded.demand;
   const Instance grid = grid_instance(40, 5, 100);
+  Instance tight = grid_instance(30, 11, 0);
+  int total = 0;
+  for (int c = 1; c <= 30; ++c) total += tight.demand[at(c)];
+  tight.vehicle_capacity = (total * 100 / 95 + 4) / 5;
   struct Case {
     const Instance* instance;
     bool adaptive;
     int iterations;
     int max_stall;
+    int penalty_weight;
+    int tenure;
   };
-  for (const Case& c : {Case{&grid, false, 300, 2000}, Case{&grid, true, 300, 60}, Case{&euclidean, false, 250, 40},
-                        Case{&euclidean, true, 200, 2000}}) {
-    SCOPED_TRACE(testing::Message() << (c.instance == &grid ? "grid" : "euclidean") << c.adaptive);
+  for (const Case& c : {Case{&grid, false, 200, 2000, 1000, 10}, Case{&grid, true, 200, 60, 1000, 10},
+                        Case{&euclidean, false, 200, 40, 1000, 10}, Case{&euclidean, true, 150, 2000, 1000, 10},
+                        Case{&tight, true, 600, 2000, 1, 40}}) {
+    const int n = c.instance->customer_count;
+    SCOPED_TRACE(testing::Message() << n << (c.instance == &grid ? " grid " : " ") << c.adaptive);
     Settings settings = field_settings(kAllFieldMoves, 8);
     settings.time_limit = 100.0f;
     settings.iteration_limit = c.iterations;
     settings.max_stall = c.max_stall;
-    settings.base_tenure = 10;
+    settings.base_tenure = c.tenure;
     settings.adaptive_penalty = c.adaptive;
-    const Route start = one_truck(40, 12);
+    settings.penalty_weight = c.penalty_weight;
+    const Route start = one_truck(n, n / 3 - 4);
     const SearchRun first = run_search(*c.instance, settings, start);
     ASSERT_EQ(first.end, SearchEnd::finished);
     EXPECT_EQ(first.state.iterations, c.iterations);
@@ -275,36 +287,18 @@ TEST(FieldTabu, SearchKeepsItsBudgetAndItsBestAndRepeatsItself) {
     ASSERT_FALSE(first.events.bests.empty());
     for (std::size_t k = 1; k < first.events.bests.size(); ++k)
       EXPECT_LT(first.events.bests[k], first.events.bests[k - 1]);
+    if (c.instance == &tight) {
+      // Feasible, and from that start the best found stays feasible.
+      const auto excess = [&](const Route& route) {
+        return capacity_excess(static_cast<int>(route.size()), tight.vehicle_capacity, route, tight.demand);
+      };
+      EXPECT_EQ(excess(first.state.best), 0);
+      EXPECT_EQ(excess(run_search(tight, settings, first.state.best).state.best), 0);
+    }
     const SearchRun second = run_search(*c.instance, settings, start);
     EXPECT_EQ(second.state.best, first.state.best);
     EXPECT_EQ(second.events.fos, first.events.fos);
     EXPECT_EQ(second.events.moves, first.events.moves);
-  }
-}
-
-// An adaptive penalty on a tight instance (the demands fill the trucks to
-// 95%), reporting with a weight of 1 that makes overloaded Routes cheap:
-// from one overloaded truck the best found is feasible, and from that
-// feasible start the best stays feasible.
-TEST(FieldTabu, AdaptivePenaltyKeepsTheBestFeasibleOnceFound) {
-  const int n = 30;
-  Instance instance = grid_instance(n, 11, 0);
-  int total = 0;
-  for (int c = 1; c <= n; ++c) total += instance.demand[at(c)];
-  instance.vehicle_capacity = (total * 100 / 95 + 4) / 5;  // five trucks
-  Settings settings = field_settings(kAllFieldMoves, 8);
-  settings.time_limit = 100.0f;
-  settings.iteration_limit = 600;
-  settings.penalty_weight = 1;
-  settings.adaptive_penalty = true;
-  Route start = one_truck(n, 6);
-  for (int from_feasible = 0; from_feasible < 2; ++from_feasible) {
-    SCOPED_TRACE(from_feasible);
-    const SearchRun run = run_search(instance, settings, start);
-    ASSERT_EQ(run.end, SearchEnd::finished);
-    EXPECT_EQ(capacity_excess(n + 7, instance.vehicle_capacity, run.state.best, instance.demand), 0);
-    EXPECT_EQ(run.state.fomin, route_objective(instance, 1, run.state.best));
-    start = run.state.best;
   }
 }
 
