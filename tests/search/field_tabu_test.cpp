@@ -50,12 +50,6 @@ Route one_truck(int n, int trucks) {
   return route;
 }
 
-float objective(const Instance& instance, int weight, const Route& route) {
-  const int length = static_cast<int>(route.size());
-  return objective_value(weight * capacity_excess(length, instance.vehicle_capacity, route, instance.demand),
-                         route_distance(length, instance.matrix, route));
-}
-
 // The Route a move gives, rebuilt by the trips' own code on a copy.
 Route route_after(const FieldTabu& field, const MovePlan& plan, std::size_t length) {
   Trips copy = field.trips;
@@ -63,13 +57,6 @@ Route route_after(const FieldTabu& field, const MovePlan& plan, std::size_t leng
   Route route(length, 0);
   route_from_trips(copy, route);
   return route;
-}
-
-// Whether customers a and b are next to each other in the Route.
-bool adjacent(const Route& route, int a, int b) {
-  for (std::size_t k = 1; k < route.size(); ++k)
-    if ((route[k - 1] == a && route[k] == b) || (route[k - 1] == b && route[k] == a)) return true;
-  return false;
 }
 
 // The edges of a Route as a multiset of unordered pairs (depot to depot left out).
@@ -130,11 +117,12 @@ TEST(FieldTabu, RemovedEdgesStayTabuAfterShiftsUntilTheTenureEnds) {
     route_from_trips(field.trips, moved);
     ASSERT_EQ(moved, (Route{0, 1, 3, 0, 6, 4, 5, 2, 0, 0}));
     ASSERT_TRUE(field_tabu_refresh(field, nullptr, {}));
-    const float fomin = c.aspiration ? 1e9f : objective(instance, 1000, start);  // 48: the least
+    const float fomin = c.aspiration ? 1e9f : route_objective(instance, 1000, start);  // 48: the least
     const FieldChoice choice = field_tabu_choose(field, c.iteration, {fomin, 1000, false});
     ASSERT_TRUE(choice.found);
     const Route after = route_after(field, choice.plan, start.size());
-    EXPECT_EQ(adjacent(after, 2, 1) || adjacent(after, 2, 3), c.back_beside_1_or_3);
+    const auto edges = edges_of(after);
+    EXPECT_EQ(edges.count({1, 2}) + edges.count({2, 3}) > 0, c.back_beside_1_or_3);
     // 72 before; every move that puts 2 back beside 1 or 3 gives at best 50.
     if (c.back_beside_1_or_3) {
       EXPECT_EQ(route_distance(10, instance.matrix, after), 50.0f);
@@ -158,7 +146,7 @@ TEST(FieldTabu, ChoosesTheBestAdmissibleMoveOfTheNeighbourhood) {
     FieldTabu field;
     const Settings settings = field_settings(kinds, granularity);
     ASSERT_TRUE(field_tabu_prepare(field, instance, settings, route, weight));
-    float fomin = objective(instance, weight, route);
+    float fomin = route_objective(instance, weight, route);
     int held_back = 0;  // iterations whose best move was tabu
     for (long long iteration = 1; iteration <= 30; ++iteration) {
       SCOPED_TRACE(iteration);
@@ -172,7 +160,7 @@ TEST(FieldTabu, ChoosesTheBestAdmissibleMoveOfTheNeighbourhood) {
         const MovePlan plan = plan_move(field.trips, move);
         if (plan.trips == 0) return;
         const Route after = route_after(field, plan, route.size());
-        const float value = objective(instance, weight, after);
+        const float value = route_objective(instance, weight, after);
         bool tabu = false;
         for (const auto& [edge, count] : edges_of(after)) {
           const auto old = old_edges.find(edge);
@@ -199,9 +187,9 @@ TEST(FieldTabu, ChoosesTheBestAdmissibleMoveOfTheNeighbourhood) {
       if (!choice.found) break;
       if (least > least_of_all) ++held_back;
       route = route_after(field, choice.plan, route.size());
-      EXPECT_EQ(objective(instance, weight, route), least);
+      EXPECT_EQ(route_objective(instance, weight, route), least);
       field_tabu_make(field, choice, iteration, 4);
-      fomin = std::min(fomin, objective(instance, weight, route));
+      fomin = std::min(fomin, route_objective(instance, weight, route));
     }
     EXPECT_GT(held_back, 0) << "the tabu edges never decided";
   }
