@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <utility>
 
 #include "model/clock.h"
 #include "model/random.h"
@@ -66,42 +67,49 @@ double plan_rank(const FieldTabu& field, const PlanEffect& effect) {
 
 // ---- the pairs -------------------------------------------------------------
 
-// The first move of least rank of slot `slot` among those `accept` takes.
-template <class Accept>
-FieldChoice best_of_slot(const FieldTabu& field, int slot, Accept accept) {
-  FieldChoice best;
-  best.rank = kNoMove;
+// The move of way `way` of slot `slot`.
+MoveValue way_move(const FieldTabu& field, int slot, int way) {
+  const int u = slot / field.per_customer + 1;
+  const int k = slot % field.per_customer;
+  if (k == field.lists.per_customer) return {MoveKind::relocate, u, 0, 0};
+  return {field.way_kind[at(way)], u, field.lists.of(u)[at(k)], field.way_variant[at(way)]};
+}
+
+// Works every way of a slot out: its rank (kNoMove when it is not
+// possible), and the slot's first move of least rank.
+void evaluate_slot(FieldTabu& field, int slot) {
   const int u = slot / field.per_customer + 1;
   const int k = slot % field.per_customer;
   const Trips& trips = field.trips;
-  const auto consider = [&](const MoveValue& move) {
+  double* const ranks = &field.way_rank[at(slot) * at(field.ways)];
+  std::fill(ranks, ranks + field.ways, kNoMove);
+  double best = kNoMove;
+  int best_way = 0;
+  const auto consider = [&](int way, const MoveValue& move) {
     const MovePlan plan = plan_move(trips, move);
     if (plan.trips == 0) return;
-    const PlanEffect effect = plan_effect(trips, plan);
-    const double rank = plan_rank(field, effect);
-    if (!(rank < best.rank) || !accept(plan, effect)) return;
-    best = {true, move, plan, effect, rank};
+    const double rank = plan_rank(field, plan_effect(trips, plan));
+    ranks[way] = rank;
+    if (rank < best) {
+      best = rank;
+      best_way = way;
+    }
   };
   if (k < field.lists.per_customer) {
     const int v = field.lists.of(u)[at(k)];
     const bool one_trip = trips.trip_of[at(u)] == trips.trip_of[at(v)];
-    for (const MoveKind kind : field.kinds) {
+    for (int way = 0; way < field.ways; ++way) {
+      const MoveKind kind = field.way_kind[at(way)];
       // A 2-opt needs u and v in one trip, a 2-opt* in two.
       if ((kind == MoveKind::two_opt && !one_trip) || (kind == MoveKind::two_opt_star && one_trip)) continue;
-      const int variants = move_variants(kind);
-      for (int variant = 0; variant < variants; ++variant) consider({kind, u, v, variant});
+      consider(way, {kind, u, v, field.way_variant[at(way)]});
     }
   } else if (field.relocate && trips.empty_trip >= 0 && trips.nodes[at(trips.trip_of[at(u)])].size() > 3) {
     // (A customer alone in its truck would only change trucks.)
-    consider({MoveKind::relocate, u, 0, 0});
+    consider(0, {MoveKind::relocate, u, 0, 0});
   }
-  return best;
-}
-
-void evaluate_slot(FieldTabu& field, int slot) {
-  const FieldChoice best = best_of_slot(field, slot, [](const MovePlan&, const PlanEffect&) { return true; });
-  field.rank[at(slot)] = best.rank;
-  field.move[at(slot)] = best.move;
+  field.rank[at(slot)] = best;
+  field.move[at(slot)] = way_move(field, slot, best_way);
 }
 
 void mark(FieldTabu& field, int slot) {
@@ -260,6 +268,14 @@ bool field_tabu_prepare(FieldTabu& field, const Instance& instance, const Settin
                                 MoveKind::or_opt})
       if ((settings.move_kinds & move_bit(kind)) != 0) field.kinds.push_back(kind);
     field.relocate = (settings.move_kinds & move_bit(MoveKind::relocate)) != 0;
+    field.way_kind.clear();
+    field.way_variant.clear();
+    for (const MoveKind kind : field.kinds)
+      for (int variant = 0; variant < move_variants(kind); ++variant) {
+        field.way_kind.push_back(kind);
+        field.way_variant.push_back(variant);
+      }
+    field.ways = std::max(1, static_cast<int>(field.way_kind.size()));
     // The slots naming each customer as the neighbour, grouped by customer.
     field.reverse_start.assign(at(n + 2), 0);
     for (const int v : field.lists.customers) ++field.reverse_start[at(v + 1)];
@@ -273,6 +289,7 @@ bool field_tabu_prepare(FieldTabu& field, const Instance& instance, const Settin
       }
     const std::size_t slots = at(n) * at(field.per_customer);
     field.rank.assign(slots, kNoMove);
+    field.way_rank.assign(slots * at(field.ways), kNoMove);
     field.move.assign(slots, {});
     field.marked.assign(slots, 0);
     field.round = 1;
@@ -314,26 +331,63 @@ bool field_tabu_refresh(FieldTabu& field, SearchOutput* output, const SearchProg
 }
 
 FieldChoice field_tabu_choose(const FieldTabu& field, long long iteration, const Aspiration& aspiration) {
+  // Moves are compared by (rank, slot): the first of least rank in the
+  // neighbourhood's order (within a slot, the first way of least rank).
   FieldChoice best;
   best.rank = kNoMove;
-  const Trips& trips = field.trips;
+  int best_slot = 0;
+  const auto before_best = [&](double rank, int slot) {
+    return rank < best.rank || (rank == best.rank && best.found && slot < best_slot);
+  };
+  // A pair can give the choice only when its best move comes before the
+  // best found so far: its best admissible move ranks no better than its best.
+  const auto look_at = [&](int slot) {
+    const double rank = field.rank[at(slot)];
+    if (!before_best(rank, slot)) return;
+    const MoveValue move = field.move[at(slot)];
+    const MovePlan plan = plan_move(field.trips, move);
+    const PlanEffect effect = plan_effect(field.trips, plan);
+    if (admissible(field, plan, effect, iteration, aspiration)) {
+      best = {true, move, plan, effect, rank};
+      best_slot = slot;
+      return;
+    }
+    // The slot's first admissible way of least rank, from the ranks kept.
+    const double* const ranks = &field.way_rank[at(slot) * at(field.ways)];
+    for (int way = 0; way < field.ways; ++way) {
+      if (!before_best(ranks[way], slot)) continue;
+      const MoveValue other = way_move(field, slot, way);
+      const MovePlan other_plan = plan_move(field.trips, other);
+      const PlanEffect other_effect = plan_effect(field.trips, other_plan);
+      if (!admissible(field, other_plan, other_effect, iteration, aspiration)) continue;
+      best = {true, other, other_plan, other_effect, ranks[way]};
+      best_slot = slot;
+    }
+  };
+  // The pairs of least rank first (the best move is often tabu: the one
+  // that would undo the last), so that few pairs need their admissible
+  // moves worked out; then, if those did not settle it, every pair.
+  constexpr std::size_t kFirst = 32;
+  std::array<std::pair<double, int>, kFirst> least{};
+  std::size_t held = 0;
   const int slots = static_cast<int>(field.rank.size());
   for (int slot = 0; slot < slots; ++slot) {
-    // Only a pair whose best move ranks before the best found so far can
-    // give the choice: its best admissible move ranks no better than its best.
-    if (!(field.rank[at(slot)] < best.rank)) continue;
-    const MoveValue move = field.move[at(slot)];
-    const MovePlan plan = plan_move(trips, move);
-    const PlanEffect effect = plan_effect(trips, plan);
-    if (admissible(field, plan, effect, iteration, aspiration)) {
-      best = {true, move, plan, effect, field.rank[at(slot)]};
-      continue;
+    const std::pair<double, int> entry{field.rank[at(slot)], slot};
+    if (entry.first == kNoMove) continue;
+    if (held < kFirst) {
+      least[held++] = entry;
+      std::push_heap(least.begin(), least.begin() + static_cast<std::ptrdiff_t>(held));
+    } else if (entry < least[0]) {
+      std::pop_heap(least.begin(), least.end());
+      least[kFirst - 1] = entry;
+      std::push_heap(least.begin(), least.end());
     }
-    const FieldChoice other = best_of_slot(field, slot, [&](const MovePlan& p, const PlanEffect& e) {
-      return admissible(field, p, e, iteration, aspiration);
-    });
-    if (other.found && other.rank < best.rank) best = other;
   }
+  std::sort(least.begin(), least.begin() + static_cast<std::ptrdiff_t>(held));
+  for (std::size_t k = 0; k < held; ++k) look_at(least[k].second);
+  // Every pair not among them ranks at or after the last of them.
+  if (held == kFirst && !(best.found && std::pair<double, int>{best.rank, best_slot} < least[kFirst - 1]))
+    for (int slot = 0; slot < slots; ++slot) look_at(slot);
   return best;
 }
 

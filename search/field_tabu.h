@@ -98,6 +98,12 @@ struct FieldTabu {
   // (+infinity when the pair has none).
   std::vector<double> rank;
   std::vector<MoveValue> move;
+  // The ways of a pair (the chosen kinds' variants, in order) and, per slot,
+  // each way's rank: the admissible best of a pair whose best is tabu.
+  int ways = 0;
+  std::vector<MoveKind> way_kind;
+  std::vector<int> way_variant;
+  std::vector<double> way_rank;
   std::vector<long long> marked;    // the round a slot was last put in `stale`
   long long round = 1;
   std::vector<int> stale;           // slots to work out again
