@@ -10,6 +10,7 @@
 
 #include "model/random.h"
 #include "model/route.h"
+#include "model/swap_evaluation.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "driver/run.h"
 #include "model/instance.h"
-#include "model/swap_evaluation.h"
+#include "model/route_cache.h"
 #include "search/annealing.h"
 #include "search/tabu_memory.h"
 #include "search/tabu_scan.h"

@@ -11,7 +11,7 @@
 #include "model/clock.h"
 #include "model/instance.h"
 #include "model/route.h"
-#include "model/swap_evaluation.h"
+#include "model/route_cache.h"
 #include "search/search_output.h"
 #include "search/search_state.h"
 #include "search/settings.h"
