@@ -61,7 +61,7 @@ const char* const kSolverOptions =
     "                    vehicles (+N: the fewest trucks the demands need plus N),\n"
     "                    neighbourhoods, granularity, start (all); a setting is swept\n"
     "                    only for the searches that use it. A value of neighbourhoods\n"
-    "                    joins its kinds with '+' (--set neighbourhoods=swap,relocate+2opt*:\n"
+    "                    joins its kinds with '+' (neighbourhoods=swap,relocate+2opt*:\n"
     "                    two values), given to cvrpsolve with commas; a run folder's\n"
     "                    name writes 2opt* as 2optstar. Left out: penalty=adaptive\n"
     "                    with the program's moves (neighbourhoods=swap, the default),\n"

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -251,8 +252,13 @@ std::string choices_text(const Request& request, const Settings& settings) {
   if (settings.savings_start) text += "start: savings\n";
   if (settings.adaptive_penalty)
     text += "penalty: adaptive (overload target " + fixed("%g", settings.overload_target) + ")\n";
-  if (request.auto_temperature)
-    text += "temperature: auto (" + fixed("%g", static_cast<double>(settings.initial_temperature)) + ")\n";
+  if (request.auto_temperature) {
+    // The shortest text that reads back as the float used: given as
+    // --initial-temperature it makes the same run.
+    char temperature[32];
+    const auto written = std::to_chars(temperature, temperature + sizeof temperature, settings.initial_temperature);
+    text += "temperature: auto (" + std::string(temperature, written.ptr) + ")\n";
+  }
   return text;
 }
 
