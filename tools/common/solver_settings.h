@@ -21,6 +21,7 @@ enum class SettingTakes : unsigned char { numbers, words, move_kinds };
 
 struct SolverSetting {
   const char* name;  // the option without its "--"
+  // Its numbers (unused when it takes words only or move kinds):
   bool whole;        // a whole number; otherwise a real number
   double low, high;  // the values it takes, ends included unless `open`
   bool open;         // both ends excluded

@@ -421,7 +421,10 @@ std::vector<std::string> solver_arguments(const SolverBatch& batch, const Solver
 
 std::string command_of(const std::vector<std::string>& words) {
   std::string command;
-  for (const std::string& word : words) command += (command.empty() ? "" : " ") + shell_word(word);
+  for (const std::string& word : words) {
+    if (!command.empty()) command += ' ';
+    command += shell_word(word);
+  }
   return command;
 }
 

@@ -250,11 +250,10 @@ std::string choices_text(const Request& request, const Settings& settings) {
   if (settings.move_kinds != program.move_kinds) text += "neighbourhoods: " + move_kinds_text(settings.move_kinds) + "\n";
   if (settings.granularity != program.granularity) text += "granularity: " + std::to_string(settings.granularity) + "\n";
   if (settings.savings_start) text += "start: savings\n";
-  if (settings.adaptive_penalty)
-    text += "penalty: adaptive (overload target " + fixed("%g", settings.overload_target) + ")\n";
+  // The numbers as the shortest text that reads back as the value used
+  // (given as options they make the same run); the temperature is a float.
+  if (settings.adaptive_penalty) text += "penalty: adaptive (overload target " + shortest(settings.overload_target) + ")\n";
   if (request.auto_temperature) {
-    // The shortest text that reads back as the float used: given as
-    // --initial-temperature it makes the same run.
     char temperature[32];
     const auto written = std::to_chars(temperature, temperature + sizeof temperature, settings.initial_temperature);
     text += "temperature: auto (" + std::string(temperature, written.ptr) + ")\n";
