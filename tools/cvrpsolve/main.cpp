@@ -60,9 +60,9 @@ const char* const kHelp =
     "said, every count a search keeps 64-bit):\n"
     "  --initial-temperature T   annealing: the first schedule's temperature, above\n"
     "                            the stopping temperature 0.1 (at or below it no\n"
-    "                            move is made), at most 1e30 (10000); auto: worked\n"
-    // AUTO-TEMPERATURE: the formula, once final, in place of "see the README".
-    "                            out of the instance's distances (see the README)\n"
+    "                            move is made), at most 1e30 (10000); auto: twice\n"
+    "                            the mean distance from a customer to its nearest\n"
+    "                            other customer, at least 1\n"
     "  --cooling F               annealing: cooling factor per level, 0 < F < 1 (0.97)\n"
     "  --moves-per-temperature M annealing: moves per temperature level (10000)\n"
     "  --max-stall S             tabu: iterations without a new best before a\n"
