@@ -12,6 +12,7 @@
 #include "model/instance.h"
 #include "model/random.h"
 #include "model/route.h"
+#include "model/route_cache.h"
 #include "model/swap_evaluation.h"
 
 namespace {

@@ -96,9 +96,9 @@ Start set_up_any(const std::string& path, bool round) {
 class TracingOutput : public ProgramOutput {
  public:
   explicit TracingOutput(std::vector<SwapChoice>& trace) : trace_(trace) {}
-  void tabu_move_chosen(long long iter, float delta, int no1, int no2) override {
-    trace_.push_back({no1, no2, delta});
-    ProgramOutput::tabu_move_chosen(iter, delta, no1, no2);
+  void tabu_move_chosen(long long iter, float delta, const MoveValue& move) override {
+    trace_.push_back({move.first, move.second, delta});
+    ProgramOutput::tabu_move_chosen(iter, delta, move);
   }
 
  private:

@@ -41,9 +41,11 @@ bool ProgramOutput::tabu_started(double seconds, float fo) {
          logged(log_progress(kTabuLog, static_cast<float>(seconds), fo, 0), kTabuLog);
 }
 
-void ProgramOutput::tabu_move_chosen(long long /*iter*/, float delta, int no1, int no2) {
+// The program's tabu search makes swaps of two positions only: the two
+// positions, as no1 and no2.
+void ProgramOutput::tabu_move_chosen(long long /*iter*/, float delta, const MoveValue& move) {
   std::printf("melhor delta = %4f\n", static_cast<double>(delta));
-  std::printf("no1 = %2d no2 = %2d \n", no1, no2);
+  std::printf("no1 = %2d no2 = %2d \n", move.first, move.second);
 }
 
 bool ProgramOutput::tabu_new_best(double seconds, float fomin, long long iter) {

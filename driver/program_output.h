@@ -12,7 +12,7 @@ class ProgramOutput : public SearchOutput {
   bool annealing_new_best(double seconds, float fomin, long long moves) override;
   void annealing_finished(double seconds) override;
   bool tabu_started(double seconds, float fo) override;
-  void tabu_move_chosen(long long iter, float delta, int no1, int no2) override;
+  void tabu_move_chosen(long long iter, float delta, const MoveValue& move) override;
   bool tabu_new_best(double seconds, float fomin, long long iter) override;
   void tabu_iteration_done(float fo, int stall) override;
   void tabu_finished(double seconds) override;

@@ -19,7 +19,7 @@
 // the new trips' loads over the capacity: constant time, whatever the trips'
 // lengths. When every sum of the instance is exact (cells that are whole
 // multiples of one power of two, and Routes short enough; see
-// model/swap_evaluation.h) these doubles are the exact float sums the
+// model/route_cache.h) these doubles are the exact float sums the
 // program's objective takes, bit for bit; otherwise they approximate them,
 // and a search confirms a move on the whole Route before it takes it.
 #pragma once

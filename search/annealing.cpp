@@ -11,6 +11,7 @@
 #include "model/neighbours.h"
 #include "model/random.h"
 #include "model/route.h"
+#include "model/swap_evaluation.h"
 #include "model/trips.h"
 #include "search/adaptive_penalty.h"
 
@@ -577,13 +578,10 @@ SearchEnd field_annealing(const Instance& instance, const Settings& settings, Se
   run.eight_draw = bound(8);
   // Whether the trips' double sums are the Route's float sums, as the
   // program's cache finds it.
-  {
-    RouteCache probe;
-    if (!cache_prepare(probe, instance.matrix, instance.demand, route_length, instance.vehicle_capacity,
-                       state.current))
-      return SearchEnd::out_of_memory;
-    run.exact = probe.exact_sums;
-  }
+  double largest = 0.0;
+  for (const float cell : instance.matrix.cells) largest = std::max(largest, std::fabs(static_cast<double>(cell)));
+  run.exact = largest * 8.0 * static_cast<double>(route_length) < 1e36 &&
+              sums_are_exact(instance.matrix, route_length, largest);
   run.distance = route_distance(route_length, instance.matrix, state.current);
   run.weight = settings.penalty_weight;
   if (run.adaptive) {

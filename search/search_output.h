@@ -11,6 +11,8 @@
 // Counts of moves and iterations are 64-bit: a long run passes 2^31.
 #pragma once
 
+#include "model/moves.h"
+
 // How a search ended.
 enum class SearchEnd {
   finished,           // its limit was reached (or keep_searching said to stop)
@@ -45,10 +47,10 @@ class SearchOutput {
 
   // The tabu search starts `seconds` into the run from objective fo.
   virtual bool tabu_started(double /*seconds*/, float /*fo*/) { return true; }
-  // Iteration `iter` makes the swap of positions no1 < no2, changing the
-  // objective by delta.
-  virtual void tabu_move_chosen(long long /*iter*/, float /*delta*/, int /*no1*/, int /*no2*/) {}
-  // That swap made a new best, `seconds` into the run.
+  // Iteration `iter` makes `move`, changing the objective by delta (the
+  // program's search: the swap of positions move.first < move.second).
+  virtual void tabu_move_chosen(long long /*iter*/, float /*delta*/, const MoveValue& /*move*/) {}
+  // That move made a new best, `seconds` into the run.
   virtual bool tabu_new_best(double /*seconds*/, float /*fomin*/, long long /*iter*/) { return true; }
   // The iteration is over: fo is the current objective, `stall` the
   // iterations since the last new best or restart (at most max_stall).

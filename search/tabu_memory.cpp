@@ -1,5 +1,6 @@
 #include "search/tabu_memory.h"
 
+#include <cassert>
 #include <utility>
 
 #include "model/instance.h"
@@ -57,7 +58,10 @@ bool memory_prepare(TabuMemory& memory, int route_length) {
   return with_working_memory([&] { memory.held.assign(kFirstSlots, TabuMemory::Held{}); });
 }
 
-bool memory_append(TabuMemory& memory, int no1, int no2) {
+bool memory_append(TabuMemory& memory, const MoveValue& swap) {
+  assert(swap.kind == MoveKind::position_swap);
+  const int no1 = swap.first;
+  const int no2 = swap.second;
   if (static_cast<std::size_t>(memory.distinct + 1) * 2 > memory.held.size() && !grow(memory)) return false;
   std::unique_ptr<TabuMove> move = new_tabu_move(no1, no2);
   if (!move) return false;

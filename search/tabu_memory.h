@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/moves.h"
 #include "search/tabu_list.h"
 
 struct TabuMemory {
@@ -29,9 +30,10 @@ struct TabuMemory {
 // counts' storage cannot be had.
 [[nodiscard]] bool memory_prepare(TabuMemory& memory, int route_length);
 
-// Appends the move (no1, no2) as a new node; false (and nothing appended)
-// when the node's memory, or room for its count, cannot be had.
-[[nodiscard]] bool memory_append(TabuMemory& memory, int no1, int no2);
+// Appends the move, a swap of two positions (MoveKind::position_swap: its
+// pair first, second), as a new node; false (and nothing appended) when the
+// node's memory, or room for its count, cannot be had.
+[[nodiscard]] bool memory_append(TabuMemory& memory, const MoveValue& swap);
 
 // Removes the oldest move; nothing when empty.
 void memory_remove_oldest(TabuMemory& memory);

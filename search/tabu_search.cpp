@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "model/moves.h"
 #include "model/random.h"
 #include "model/route.h"
 #include "search/field_tabu.h"
@@ -86,9 +87,10 @@ SearchEnd tabu_search(const Instance& instance, const Settings& settings, Search
       --state.iterations;
       return finish();
     }
-    output.tabu_move_chosen(iter, delta, no1, no2);
+    const MoveValue move{MoveKind::position_swap, no1, no2, 0};
+    output.tabu_move_chosen(iter, delta, move);
 
-    if (!memory_append(memory, no1, no2)) return SearchEnd::out_of_tabu_memory;
+    if (!memory_append(memory, move)) return SearchEnd::out_of_tabu_memory;
     if (memory.length > tenure) memory_remove_oldest(memory);
 
     swap_positions(no1, no2, current);

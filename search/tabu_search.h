@@ -3,7 +3,7 @@
 #pragma once
 
 #include "model/instance.h"
-#include "model/swap_evaluation.h"
+#include "model/route_cache.h"
 #include "search/search_output.h"
 #include "search/search_state.h"
 #include "search/settings.h"

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "model/route.h"
+#include "model/route_cache.h"
 #include "model/swap_evaluation.h"
 #include "support/test_support.h"
 

@@ -1,6 +1,7 @@
 #include "search/tabu_list.h"
 
 #include "search/tabu_memory.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -165,7 +166,7 @@ TEST(TabuMemoryCounts, FollowTheList) {
     } else if (action < 7) {
       memory_remove_oldest(memory);
     } else {
-      ASSERT_TRUE(memory_append(memory, position(), position()));
+      ASSERT_TRUE(memory_append(memory, testing_support::position_swap(position(), position())));
     }
     largest = std::max(largest, memory.held.size());
     ASSERT_EQ(memory.length, tabu_length(memory.list));

@@ -18,6 +18,7 @@
 namespace {
 
 using testing_support::make_matrix;
+using testing_support::position_swap;
 using Pairs = std::vector<std::pair<int, int>>;
 
 constexpr int kPenalty = 1000;
@@ -46,7 +47,7 @@ Choice scan(ScanInstance& instance, float fo, float fomin, const Pairs& tabu) {
   EXPECT_TRUE(memory_prepare(memory, length));
   for (const auto& [no1, no2] : tabu) {
     tabu_append(new_tabu_move(no1, no2), list);
-    EXPECT_TRUE(memory_append(memory, no1, no2));
+    EXPECT_TRUE(memory_append(memory, position_swap(no1, no2)));
   }
   Choice plain{kUntouched, kUntouched, 0.0f};
   best_admissible_swap(plain.no1, plain.no2, plain.delta, length, instance.route, fo,
@@ -212,9 +213,9 @@ TEST(TabuScanChoice, MatchesThePlainScanAsTheRouteChanges) {
         const int i = position();
         const int j = position();
         swap_positions(i, j, route);
-        ASSERT_TRUE(memory_append(memory, i, j));
+        ASSERT_TRUE(memory_append(memory, position_swap(i, j)));
       }
-      ASSERT_TRUE(memory_append(memory, position(), position()));
+      ASSERT_TRUE(memory_append(memory, position_swap(position(), position())));
       if (memory.length > 12) memory_remove_oldest(memory);
       cache_describe(cache, route);
       const float fo = objective_value(

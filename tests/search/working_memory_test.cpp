@@ -8,7 +8,7 @@
 
 #include "driver/run.h"
 #include "model/instance.h"
-#include "model/swap_evaluation.h"
+#include "model/route_cache.h"
 #include "search/annealing.h"
 #include "search/tabu_memory.h"
 #include "search/tabu_scan.h"
@@ -41,7 +41,7 @@ TEST(WorkingMemory, EachStructureReportsStorageItCannotHave) {
   EXPECT_FALSE(without_memory(1, [&] { return scan_prepare(scratch, cache); }));
   EXPECT_FALSE(without_memory(1, [&] { return memory_prepare(memory, length); }));
   ASSERT_TRUE(memory_prepare(memory, length));
-  EXPECT_FALSE(without_memory(1, [&] { return memory_append(memory, 1, 2); }));
+  EXPECT_FALSE(without_memory(1, [&] { return memory_append(memory, position_swap(1, 2)); }));
   EXPECT_EQ(memory.length, 0);
 
   // The cache of so small an instance fits; the annealing's table of

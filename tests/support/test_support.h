@@ -10,8 +10,9 @@
 #include "driver/program_output.h"
 #include "model/clock.h"
 #include "model/instance.h"
+#include "model/moves.h"
 #include "model/route.h"
-#include "model/swap_evaluation.h"
+#include "model/route_cache.h"
 #include "search/search_output.h"
 #include "search/search_state.h"
 #include "search/settings.h"
@@ -89,11 +90,14 @@ struct SearchProblem {
 class TracingOutput : public ProgramOutput {
  public:
   std::vector<SwapChoice> trace;
-  void tabu_move_chosen(long long iter, float delta, int no1, int no2) override {
-    trace.push_back({no1, no2, delta});
-    ProgramOutput::tabu_move_chosen(iter, delta, no1, no2);
+  void tabu_move_chosen(long long iter, float delta, const MoveValue& move) override {
+    trace.push_back({move.first, move.second, delta});
+    ProgramOutput::tabu_move_chosen(iter, delta, move);
   }
 };
+
+// The program's move: the swap of positions i and j.
+inline MoveValue position_swap(int i, int j) { return {MoveKind::position_swap, i, j, 0}; }
 
 // examples/cmt1 as the program reads it.
 Instance cmt1_instance();

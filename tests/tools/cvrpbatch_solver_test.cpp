@@ -288,6 +288,17 @@ TEST_F(CvrpBatchSolver, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
       {"--searches annealing --seeds 1 --time 1 --set initial-temperature=1,0.05" + rest + "alpha.vrp", 2,
        "bad value '0.05' for --set initial-temperature (at or below"},
       {billion + rest + "alpha.vrp", 2, "the batch has 1000000000 runs"},
+      {"--searches tabu --seeds 1 --time 1 --set neighbourhoods=all,relocate+oropt+oropt" + rest + "alpha.vrp", 2,
+       "bad value 'relocate+oropt+oropt' for --set neighbourhoods (all, or kinds of move"},
+      {"--searches tabu --seeds 1 --time 1 --set neighbourhoods=2opt+relocate,relocate+2opt" + rest + "alpha.vrp", 2,
+       "--set neighbourhoods: 2opt+relocate and relocate+2opt are the same value"},
+      {"--searches tabu --seeds 1 --time 1 --set start=random,greedy" + rest + "alpha.vrp", 2,
+       "bad value 'greedy' for --set start (random or savings)"},
+      // Every run of it would be refused by cvrpsolve, or be another's.
+      {"--searches tabu --seeds 1 --time 1 --set neighbourhoods=swap --set penalty=1000,adaptive" + rest + "alpha.vrp", 2,
+       "--set penalty=adaptive needs the field's moves"},
+      {"--searches tabu --seeds 1 --time 1 --set overload-target=0.1" + rest + "alpha.vrp", 2,
+       "--set overload-target is the adaptive penalty's setting"},
       {"--searches annealing --seeds 1 --time 1 --set cooling=0.5,0.9" + std::string(240, '0') + "1" + rest + "alpha.vrp",
        1, "... is 274 bytes long"},
   };
@@ -300,6 +311,49 @@ TEST_F(CvrpBatchSolver, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
       EXPECT_EQ(outcome.output, "");
       EXPECT_FALSE(fs::exists("results"));
     }
+}
+
+// Words and lists of move kinds as swept values: the kinds joined by '+'
+// (cvrpsolve gets commas, a run folder's name spells 2opt* 2optstar), the
+// combinations cvrpsolve refuses or that repeat a run left out, the groups
+// in order (numbers before words). The jobs run through a shell, beside a
+// file that an unquoted 2opt* would expand to.
+TEST_F(CvrpBatchSolver, SweepsWordsAndListsOfMoveKinds) {
+  const std::string args = "--searches tabu --seeds 1 --time 10 --set 'neighbourhoods=swap,relocate+2opt*' "
+                           "--set penalty=adaptive,1000 --set start=savings --solver " + solver + " --out results alpha.vrp";
+  write_file("neighbourhoods=relocate+2opt.decoy", "");
+  const ToolOutcome jobs = batch("jobs " + args);
+  ASSERT_EQ(jobs.status, 0) << jobs.errors;
+  write_file("jobs.sh", jobs.output);
+  ASSERT_EQ(run_tool("sh", "jobs.sh").status, 0);
+  const std::string stem = "alpha-tabu-seed1-neighbourhoods=";
+  EXPECT_EQ(listing("results"), (std::set<std::string>{stem + "swap-penalty=1000-start=savings",
+                                                       stem + "relocate+2optstar-penalty=adaptive-start=savings",
+                                                       stem + "relocate+2optstar-penalty=1000-start=savings"}));
+  const std::string record = read_file("results/" + stem + "relocate+2optstar-penalty=adaptive-start=savings/run.txt");
+  EXPECT_TRUE(has(record, "\nset.neighbourhoods=relocate+2opt*\nset.penalty=adaptive\nset.start=savings\n")) << record;
+  EXPECT_TRUE(has(record, " '--neighbourhoods' 'relocate,2opt*' '--penalty' 'adaptive' '--start' 'savings' '--sol' "))
+      << record;
+
+  ASSERT_EQ(batch("collect results").status, 0);
+  EXPECT_TRUE(read_file("results/results.csv").starts_with("instance,search,seed,neighbourhoods,penalty,start,limit,"));
+  const std::string summary = read_file("results/summary.md");
+  std::size_t at = 0;
+  for (const char* group : {"| tabu, neighbourhoods=relocate+2opt* penalty=1000 start=savings | 1 | 0 | 0 | 1 |",
+                            "| tabu, neighbourhoods=relocate+2opt* penalty=adaptive start=savings | 1 | 0 | 0 | 1 |",
+                            "| tabu, neighbourhoods=swap penalty=1000 start=savings | 1 | 0 | 0 | 1 |"}) {
+    const std::size_t found = summary.find(group);
+    EXPECT_TRUE(found != std::string::npos && found > at) << group << "\n" << summary;
+    at = found;
+  }
+
+  // An overload target is swept with the adaptive penalty only.
+  const ToolOutcome targets = batch("jobs " + args + " --set overload-target=0.2,0.3");
+  ASSERT_EQ(targets.status, 0) << targets.errors;
+  const std::vector<std::string> lines = split_lines(targets.output);
+  ASSERT_EQ(lines.size(), 4u) << targets.output;
+  for (const std::string& line : lines)
+    EXPECT_EQ(has(line, " --set 'overload-target=0."), has(line, " --set 'penalty=adaptive'")) << line;
 }
 
 // Two feasible runs in one cell (the best gap is the lower), then collect

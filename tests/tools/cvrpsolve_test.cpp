@@ -154,6 +154,16 @@ TEST(CvrpSolve, RefusesBadInputAndOptionsWritingNothing) {
       // From an initial temperature at or below the stopping one, 0.1, no move would be made.
       {kCmt1 + " --initial-temperature 0.05", 2, "bad value '0.05' for --initial-temperature (at or below"},
       {kCmt1 + " --search greedy", 2, "bad value 'greedy' for --search"},
+      {kCmt1 + " --neighbourhoods relocate,oropt,relocate", 2, "bad value 'relocate,oropt,relocate' for --neighbourhoods"},
+      {kCmt1 + " --neighbourhoods 3opt", 2, "bad value '3opt' for --neighbourhoods (all, or kinds of move"},
+      {kCmt1 + " --granularity 1001", 2, "bad value '1001' for --granularity (a whole number from 1 to 1000)"},
+      {kCmt1 + " --start greedy", 2, "bad value 'greedy' for --start (random or savings)"},
+      {kCmt1 + " --penalty high", 2, "bad value 'high' for --penalty (a whole number from 0 to 1000000, or adaptive)"},
+      {kCmt1 + " --initial-temperature hot", 2, "bad value 'hot' for --initial-temperature (a number from 1e-30 to 1e+30, or auto)"},
+      // The adaptive weight works in the field's searches only; the target is its setting.
+      {kCmt1 + " --penalty adaptive --neighbourhoods swap", 2, "--penalty adaptive needs the field's moves"},
+      {kCmt1 + " --overload-target 0.5", 2, "--overload-target is the adaptive penalty's setting"},
+      {kCmt1 + " --penalty adaptive --neighbourhoods all --overload-target 1", 2, "bad value '1' for --overload-target"},
       {kCmt1 + " --bogus", 2, "unknown option --bogus"},
   };
   for (const auto& c : cases) {
@@ -165,6 +175,39 @@ TEST(CvrpSolve, RefusesBadInputAndOptionsWritingNothing) {
     EXPECT_EQ(listing("."), (std::set<std::string>{"limit.vrp", "heavy.vrp", "heavier.vrp", "folder.sol", "stdout.txt",
                                                    "stderr.txt"}));
   }
+}
+
+// The choices of the field's searches: the program's given explicitly print
+// and search exactly as the defaults; any other is named in the summary;
+// "auto" names the temperature it works out, which given as a number makes
+// the same run.
+TEST(CvrpSolve, NamesTheChoicesThatAreNotTheDefaults) {
+  ScratchDir dir;
+  const std::string run = kCmt1 + " --moves 20000 --sol run.sol --log run.log";
+  const auto untimed_summary = [](std::string text) {
+    const std::size_t at = text.find("\ntime: ");
+    return at == std::string::npos ? text : text.erase(at, text.find('\n', at + 1) - at);
+  };
+  const ToolOutcome plain = solve(run), stated = solve(run + " --neighbourhoods swap --granularity 20 --start random --penalty 1000");
+  ASSERT_EQ(plain.status, 0) << plain.errors;
+  EXPECT_EQ(untimed_summary(stated.output), untimed_summary(plain.output));
+
+  const ToolOutcome chosen = solve(run + " --neighbourhoods '2opt*,relocate' --granularity 7 --start savings "
+                                         "--penalty adaptive --overload-target 0.4");
+  EXPECT_TRUE(has(chosen.output, "limit: 20000 moves\nneighbourhoods: relocate,2opt*\ngranularity: 7\nstart: savings\n"
+                                 "penalty: adaptive (overload target 0.4)\nobjective: "))
+      << chosen.errors << chosen.output;
+
+  const ToolOutcome automatic = solve(run + " --initial-temperature auto");
+  ASSERT_EQ(automatic.status, 0) << automatic.errors;
+  const std::size_t at = automatic.output.find("\ntemperature: auto (");
+  ASSERT_NE(at, std::string::npos) << automatic.output;
+  const std::string used = automatic.output.substr(at + 20, automatic.output.find(")\n", at) - at - 20);
+  const std::vector<LogLine> log = read_log("run.log");
+  const ToolOutcome given = solve(run + " --initial-temperature " + used);
+  ASSERT_EQ(given.status, 0) << given.errors;
+  EXPECT_EQ(untimed(read_log("run.log")), untimed(log)) << used;
+  EXPECT_FALSE(has(given.output, "temperature")) << given.output;
 }
 
 // The default output is NAME.found.sol in the working directory: a run in

@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "model/cvrplib.h"
 #include "model/route.h"
@@ -140,18 +141,24 @@ SweptSetting checked_set(const std::string& text) {
   SweptSetting set{rule, split(text.substr(equals + 1), ',')};
   const std::string option = "--set " + name;
   // Values compared as the search holds them (a real setting as a float,
-  // vehicles' +N apart from N): two spellings of one value are one run.
-  std::map<std::pair<bool, double>, std::string> held;
+  // vehicles' +N apart from N, a list of move kinds in any order): two
+  // spellings of one value are one run.
+  std::map<std::tuple<bool, double, std::string>, std::string> held;
   for (const std::string& value : set.values) {
-    // Digits, signs, points and exponents only: a value names run folders.
-    if (value.empty() || value.find_first_not_of("0123456789.eE+-") != std::string::npos)
-      throw Usage{"bad value '" + value + "' for " + option + " (a number)"};
-    const double number = companion::setting_value(*rule, option, value);
-    // "-0" is 0 with a sign that names another run folder: one spelling only.
-    if (value.starts_with('-') && number == 0.0) throw Usage{"bad value '" + value + "' for " + option + " (write 0)"};
-    const bool relative = rule->name == std::string_view("vehicles") && value.starts_with('+');
-    const auto [earlier, fresh] =
-        held.emplace(std::pair{relative, rule->whole ? number : static_cast<double>(static_cast<float>(number))}, value);
+    // A list of kinds in one value is separated by '+': the comma separates the values.
+    const companion::SettingValue checked = companion::checked_setting(*rule, option, value, '+');
+    std::tuple<bool, double, std::string> key{false, 0.0, checked.word};  // a word, or the kinds in their order
+    if (checked.word.empty()) {
+      // Digits, signs, points and exponents only: a value names run folders.
+      if (value.find_first_not_of("0123456789.eE+-") != std::string::npos)
+        throw Usage{"bad value '" + value + "' for " + option + " (a number)"};
+      // "-0" is 0 with a sign that names another run folder: one spelling only.
+      if (value.starts_with('-') && checked.number == 0.0)
+        throw Usage{"bad value '" + value + "' for " + option + " (write 0)"};
+      const bool relative = rule->name == std::string_view("vehicles") && value.starts_with('+');
+      key = {relative, rule->whole ? checked.number : static_cast<double>(static_cast<float>(checked.number)), ""};
+    }
+    const auto [earlier, fresh] = held.emplace(key, value);
     if (!fresh)
       throw Usage{option + ": " + (earlier->second == value ? "the value " + value + " is given twice"
                                                             : earlier->second + " and " + value + " are the same value")};
@@ -221,6 +228,25 @@ SolverInstance checked_instance(const std::string& given, bool round,
   return instance;
 }
 
+// The values swept for setting `name` (none when it is not swept).
+std::vector<std::string> swept_values(const SolverBatch& batch, std::string_view name) {
+  for (const SweptSetting& set : batch.sets)
+    if (set.rule->name == name) return set.values;
+  return {};
+}
+
+// The combinations cvrpsolve refuses are left out of the runs (see
+// kept_combination); a swept value that would be in none is refused.
+void check_combinations(const SolverBatch& batch) {
+  const std::vector<std::string> penalties = swept_values(batch, "penalty"), moves = swept_values(batch, "neighbourhoods");
+  const bool adaptive = std::count(penalties.begin(), penalties.end(), "adaptive") > 0;
+  if (adaptive && std::count(moves.begin(), moves.end(), "swap") == static_cast<long>(moves.size()))
+    throw Usage{"--set penalty=adaptive needs the field's moves: sweep --set neighbourhoods with kinds other than "
+                "swap alone"};
+  if (!swept_values(batch, "overload-target").empty() && !adaptive)
+    throw Usage{"--set overload-target is the adaptive penalty's setting: sweep --set penalty with adaptive"};
+}
+
 // The number of runs the batch makes, counted in double before any is
 // planned: a product that may pass 2^64 (ten values of each of ten settings
 // on 100000 seeds) but never overflows; exact below 2^53.
@@ -263,6 +289,7 @@ SolverBatch checked_solver_batch(const BatchArguments& arguments) {
       throw Usage{"--set " + text + ": none of the searches " + *arguments.searches + " uses " + set.rule->name};
     batch.sets.push_back(std::move(set));
   }
+  check_combinations(batch);
   const auto best = given_best_costs(arguments.best);
   std::map<std::string, std::string> given_as;
   for (const std::string& given : arguments.folders) {
@@ -298,8 +325,31 @@ SolverBatch checked_solver_batch(const BatchArguments& arguments) {
   return batch;
 }
 
+// Whether a combination of swept values (run's settings, value at[k] of
+// each) is run, and with which: cvrpsolve refuses the adaptive penalty with
+// the program's moves alone (the default, or neighbourhoods=swap), and the
+// overload target is the adaptive penalty's: with a fixed penalty the run is
+// made once, without it.
+bool kept_combination(SolverRun& run, const std::vector<std::size_t>& at) {
+  const auto value = [&run](std::string_view name) {
+    for (const auto& [setting, given] : run.settings)
+      if (setting == name) return given;
+    return std::string();
+  };
+  const bool adaptive = value("penalty") == "adaptive";
+  if (adaptive && (value("neighbourhoods").empty() || value("neighbourhoods") == "swap")) return false;
+  for (std::size_t k = 0; k < run.settings.size(); ++k)
+    if (run.settings[k].first == "overload-target" && !adaptive) {
+      if (at[k] != 0) return false;
+      run.settings.erase(run.settings.begin() + static_cast<long>(k));
+      break;
+    }
+  return true;
+}
+
 // The runs of the batch in order: instance, search, seed, then the settings
-// swept for the search (the last one given varying fastest).
+// swept for the search (the last one given varying fastest), but for the
+// combinations left out (kept_combination).
 std::vector<SolverRun> solver_runs(const SolverBatch& batch) {
   std::vector<SolverRun> runs;
   for (const SolverInstance& instance : batch.instances)
@@ -312,7 +362,7 @@ std::vector<SolverRun> solver_runs(const SolverBatch& batch) {
         for (;;) {
           SolverRun run{&instance, search, seed, {}};
           for (std::size_t k = 0; k < swept.size(); ++k) run.settings.emplace_back(swept[k]->rule->name, swept[k]->values[at[k]]);
-          runs.push_back(std::move(run));
+          if (kept_combination(run, at)) runs.push_back(std::move(run));
           std::size_t k = swept.size();
           while (k > 0 && ++at[k - 1] == swept[k - 1]->values.size()) at[--k] = 0;
           if (k == 0) break;
@@ -322,10 +372,23 @@ std::vector<SolverRun> solver_runs(const SolverBatch& batch) {
   return runs;
 }
 
+// The run folder's name. A move kind's '*' (2opt*) is written "star" in it:
+// no shell pattern, and a name other file systems take too.
 std::string run_name(const SolverRun& run) {
   std::string name = run.instance->name + "-" + run.search + "-seed" + std::to_string(run.seed);
-  for (const auto& [setting, value] : run.settings) name += "-" + setting + "=" + value;
+  for (const auto& [setting, value] : run.settings) {
+    name += "-" + setting + "=";
+    for (const char c : value) name += c == '*' ? std::string("star") : std::string(1, c);
+  }
   return name;
+}
+
+// A swept value as cvrpsolve takes it: a list of move kinds separated by
+// commas, not '+'.
+std::string solver_value(const std::string& setting, std::string value) {
+  if (companion::solver_setting(setting)->takes == companion::SettingTakes::move_kinds)
+    std::replace(value.begin(), value.end(), '+', ',');
+  return value;
 }
 
 // The limits a run of the search gets, as cvrpsolve's options (without
@@ -351,14 +414,17 @@ std::vector<std::string> solver_arguments(const SolverBatch& batch, const Solver
                                  "--seed", std::to_string(run.seed)};
   for (const auto& [option, value] : limits_of(batch, run.search)) words.insert(words.end(), {"--" + option, value});
   if (batch.round) words.push_back("--round");
-  for (const auto& [setting, value] : run.settings) words.insert(words.end(), {"--" + setting, value});
+  for (const auto& [setting, value] : run.settings) words.insert(words.end(), {"--" + setting, solver_value(setting, value)});
   words.insert(words.end(), {"--sol", kSolutionFile, "--log", kLogFile});
   return words;
 }
 
 std::string command_of(const std::vector<std::string>& words) {
   std::string command;
-  for (const std::string& word : words) command += (command.empty() ? "" : " ") + shell_word(word);
+  for (const std::string& word : words) {
+    if (!command.empty()) command += ' ';
+    command += shell_word(word);
+  }
   return command;
 }
 

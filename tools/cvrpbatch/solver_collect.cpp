@@ -140,9 +140,15 @@ struct Group {
     for (const auto& [name, value] : settings) text += (text == search ? ", " : " ") + name + "=" + value;
     return text;
   }
+  // By search, then by each setting's value: numbers in their order before
+  // words and lists of move kinds in alphabetical order.
   auto order() const {
-    std::vector<std::pair<std::string, double>> values;
-    for (const auto& [name, value] : settings) values.emplace_back(name, std::strtod(value.c_str(), nullptr));
+    std::vector<std::tuple<std::string, bool, double, std::string>> values;
+    for (const auto& [name, value] : settings) {
+      const std::optional<double> number = value.find_first_not_of("0123456789.eE+-") == std::string::npos
+                                                ? number_of(value) : std::nullopt;
+      values.emplace_back(name, !number, number.value_or(0.0), value);
+    }
     return std::tuple{search_rank(search), values};
   }
 };

@@ -60,7 +60,9 @@ const char* const kHelp =
     "said, every count a search keeps 64-bit):\n"
     "  --initial-temperature T   annealing: the first schedule's temperature, above\n"
     "                            the stopping temperature 0.1 (at or below it no\n"
-    "                            move is made), at most 1e30 (10000)\n"
+    "                            move is made), at most 1e30 (10000); auto: twice\n"
+    "                            the mean distance from a customer to its nearest\n"
+    "                            other customer, at least 1\n"
     "  --cooling F               annealing: cooling factor per level, 0 < F < 1 (0.97)\n"
     "  --moves-per-temperature M annealing: moves per temperature level (10000)\n"
     "  --max-stall S             tabu: iterations without a new best before a\n"
@@ -72,9 +74,15 @@ const char* const kHelp =
     "                            grows (5)\n"
     "  --tenure-step S           tabu: by how much it grows, at most 1000000 (10)\n"
     "  --hybrid-share X          hybrid: share of the time limit its annealing gets (0.05)\n"
-    "  --penalty W               objective: cost of one unit of overload, at most\n"
+    "  --penalty W|adaptive      objective: cost of one unit of overload, at most\n"
     "                            1000000 (1000); the total demand, and its product\n"
-    "                            with W, must be at most 2147483647\n"
+    "                            with W, must be at most 2147483647. adaptive (with\n"
+    "                            the field's moves only): the weight starts at the\n"
+    "                            largest distance over the largest demand and is\n"
+    "                            raised or lowered to keep the share of overloaded\n"
+    "                            solutions visited near --overload-target; what is\n"
+    "                            reported and kept prices overload at 1000\n"
+    "  --overload-target X       the adaptive penalty's share, 0 < X < 1 (0.25)\n"
     "  --vehicles K              trucks a solution may use, at most one per\n"
     "                            customer (default: the fewest the demands need,\n"
     "                            as the program works it out); +N: that fewest\n"
@@ -82,13 +90,24 @@ const char* const kHelp =
     "                            sometimes use a truck more). The fleet is this\n"
     "                            option: a VEHICLES line in the file is ignored.\n"
     "\n"
+    "What the searches move over and start from (default: the program's):\n"
+    "  --neighbourhoods LIST     the kinds of move, separated by commas: relocate,\n"
+    "                            swap, 2opt, 2opt*, oropt, each once, or all (swap,\n"
+    "                            the default: the program's swap of two Route\n"
+    "                            positions; listed with others: of two customers)\n"
+    "  --granularity K           the field's moves join a customer only to one of\n"
+    "                            its K nearest customers, K from 1 to 1000 (20)\n"
+    "  --start random|savings    the first Route: the program's random one, or\n"
+    "                            Clarke and Wright's savings (random)\n"
+    "\n"
     "Standard output gets one summary at the end (search, seed, the search's own\n"
-    "objective, cost, distance, overload, trucks, moves or iterations, time, gap);\n"
-    "cost, distance and gap are of the routes' true cost (the sum in double of the\n"
-    "instance's distances, as the field's checkers compute it), the objective and\n"
-    "the log are the search's float sums. While the search runs on a terminal,\n"
-    "standard error shows one updating status line. Ctrl-C ends the search early\n"
-    "and writes what it found.\n"
+    "objective, cost, distance, overload, trucks, moves or iterations, time, gap,\n"
+    "and a line for each of neighbourhoods, granularity, start, penalty and\n"
+    "temperature that is not the default); cost, distance and gap are of the\n"
+    "routes' true cost (the sum in double of the instance's distances, as the\n"
+    "field's checkers compute it), the objective and the log are the search's\n"
+    "float sums. While the search runs on a terminal, standard error shows one\n"
+    "updating status line. Ctrl-C ends the search early and writes what it found.\n"
     "\n"
     "Exit status: 0 a solution was written; 3 the best solution found still\n"
     "overloads a truck (no .sol is written, the log is); 4 the search ended but an\n"
@@ -109,9 +128,10 @@ bool setting_option(CommandLine& args, std::string_view name, std::string& value
 }
 
 // The value of setting NAME, checked as its table entry says.
-double setting(std::string_view name, const std::string& value) {
-  return companion::setting_value(*companion::solver_setting(name), "--" + std::string(name), value);
+companion::SettingValue checked(std::string_view name, const std::string& value) {
+  return companion::checked_setting(*companion::solver_setting(name), "--" + std::string(name), value);
 }
+double setting(std::string_view name, const std::string& value) { return checked(name, value).number; }
 
 solve::Method method_named(const std::string& text) {
   for (const solve::Method method : {solve::Method::annealing, solve::Method::tabu, solve::Method::hybrid})
@@ -138,7 +158,9 @@ solve::Request parse(int argc, char** argv) {
     } else if (args.option("--iterations", value)) {
       request.iterations = whole("--iterations", value, 1);
     } else if (setting_option(args, "initial-temperature", value)) {
-      request.initial_temperature = static_cast<float>(setting("initial-temperature", value));
+      const companion::SettingValue temperature = checked("initial-temperature", value);
+      request.auto_temperature = !temperature.word.empty();
+      request.initial_temperature = request.auto_temperature ? std::nullopt : std::optional(static_cast<float>(temperature.number));
     } else if (setting_option(args, "cooling", value)) {
       request.cooling = static_cast<float>(setting("cooling", value));
     } else if (setting_option(args, "moves-per-temperature", value)) {
@@ -154,7 +176,17 @@ solve::Request parse(int argc, char** argv) {
     } else if (setting_option(args, "hybrid-share", value)) {
       request.hybrid_share = setting("hybrid-share", value);
     } else if (setting_option(args, "penalty", value)) {
-      request.penalty = static_cast<int>(setting("penalty", value));
+      const companion::SettingValue penalty = checked("penalty", value);
+      request.adaptive_penalty = !penalty.word.empty();
+      request.penalty = request.adaptive_penalty ? std::nullopt : std::optional(static_cast<int>(penalty.number));
+    } else if (setting_option(args, "overload-target", value)) {
+      request.overload_target = setting("overload-target", value);
+    } else if (setting_option(args, "neighbourhoods", value)) {
+      request.neighbourhoods = checked("neighbourhoods", value).kinds;
+    } else if (setting_option(args, "granularity", value)) {
+      request.granularity = static_cast<int>(setting("granularity", value));
+    } else if (setting_option(args, "start", value)) {
+      request.savings_start = checked("start", value).word == "savings";
     } else if (setting_option(args, "vehicles", value)) {
       request.vehicles_above_minimum = value.starts_with('+');
       request.vehicles = static_cast<int>(setting("vehicles", value));
@@ -178,6 +210,11 @@ solve::Request parse(int argc, char** argv) {
   if (request.iterations && !tabu) throw Usage{"--iterations is the tabu search's budget: use --moves"};
   if (request.method == solve::Method::hybrid && !request.time && request.moves.has_value() != request.iterations.has_value())
     throw Usage{"the hybrid takes both --moves and --iterations, or a --time"};
+  if (request.adaptive_penalty && request.neighbourhoods.value_or(kProgramMoves) == kProgramMoves)
+    throw Usage{"--penalty adaptive needs the field's moves (--neighbourhoods other than swap alone): "
+                "the weight adapts in their searches"};
+  if (request.overload_target && !request.adaptive_penalty)
+    throw Usage{"--overload-target is the adaptive penalty's setting: give --penalty adaptive"};
   return request;
 }
 

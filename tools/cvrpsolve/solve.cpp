@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -156,6 +157,20 @@ Settings settings_of(const Request& request, const Instance& instance) {
   if (request.tenure_step) settings.tenure_step = *request.tenure_step;
   if (request.hybrid_share) settings.hybrid_share = *request.hybrid_share;
   if (request.penalty) settings.penalty_weight = *request.penalty;
+  if (request.neighbourhoods) settings.move_kinds = *request.neighbourhoods;
+  if (request.granularity) settings.granularity = *request.granularity;
+  settings.savings_start = request.savings_start;
+  settings.adaptive_penalty = request.adaptive_penalty;
+  if (request.overload_target) settings.overload_target = *request.overload_target;
+  if (request.auto_temperature) {
+    settings.initial_temperature = auto_initial_temperature(instance);
+    // As a temperature given as a number is checked (companion::setting_value).
+    const auto temperature = static_cast<double>(settings.initial_temperature);
+    if (!(temperature > kStopTemperature && temperature <= 1e30))
+      throw Refused{request.instance + ": --initial-temperature auto works out " + fixed("%g", temperature) +
+                    ", not above the annealing's stopping temperature " + fixed("%g", kStopTemperature) +
+                    " and at most 1e30: give it a number"};
+  }
   if (request.vehicles) {
     const long long fewest = derived_values(settings, instance).trucks;
     const long long trucks = request.vehicles_above_minimum ? fewest + *request.vehicles : *request.vehicles;
@@ -225,6 +240,25 @@ std::string gap_line(double cost, int overload, const BestKnown& best_known) {
   if (below_best_known(cost, best_known))
     return gap + " (below the best known " + best + ": a new best known, or a fault)";
   return gap + " (best known " + best + ")";
+}
+
+// The summary's lines of the choices that are not the program's: the moves,
+// their granularity, the start, the penalty and an "auto" temperature.
+std::string choices_text(const Request& request, const Settings& settings) {
+  const Settings program = program_settings(0);
+  std::string text;
+  if (settings.move_kinds != program.move_kinds) text += "neighbourhoods: " + move_kinds_text(settings.move_kinds) + "\n";
+  if (settings.granularity != program.granularity) text += "granularity: " + std::to_string(settings.granularity) + "\n";
+  if (settings.savings_start) text += "start: savings\n";
+  // The numbers as the shortest text that reads back as the value used
+  // (given as options they make the same run); the temperature is a float.
+  if (settings.adaptive_penalty) text += "penalty: adaptive (overload target " + shortest(settings.overload_target) + ")\n";
+  if (request.auto_temperature) {
+    char temperature[32];
+    const auto written = std::to_chars(temperature, temperature + sizeof temperature, settings.initial_temperature);
+    text += "temperature: auto (" + std::string(temperature, written.ptr) + ")\n";
+  }
+  return text;
 }
 
 std::string limit_text(const Request& request, const Settings& settings) {
@@ -333,6 +367,7 @@ int solve(const Request& request) {
   summary += "search: " + std::string(method_name(request.method)) + "\n";
   summary += "seed: " + std::to_string(settings.random_seed) + "\n";
   summary += "limit: " + limit_text(request, settings) + "\n";
+  summary += choices_text(request, settings);
   summary += "objective: " + fixed("%.2f", static_cast<double>(objective)) + "\n";
   summary += "cost: " + fixed("%.2f", cost) + "\n";
   summary += "distance: " + fixed("%.2f", distance) + "\n";

@@ -43,6 +43,7 @@ struct Request {
   std::optional<long long> moves;       // the annealing's budget
   std::optional<int> iterations;        // the tabu search's budget
   std::optional<float> initial_temperature;
+  bool auto_temperature = false;        // "--initial-temperature auto": auto_initial_temperature
   std::optional<float> cooling;
   std::optional<int> moves_per_temperature;
   std::optional<int> max_stall;
@@ -53,6 +54,11 @@ struct Request {
   std::optional<int> penalty;
   std::optional<int> vehicles;
   bool vehicles_above_minimum = false;  // "--vehicles +N": the minimum plus `vehicles`
+  std::optional<MoveKinds> neighbourhoods;
+  std::optional<int> granularity;
+  bool savings_start = false;
+  bool adaptive_penalty = false;        // "--penalty adaptive" (then `penalty` is unset)
+  std::optional<double> overload_target;
   std::optional<std::string> sol;       // default: the stem + kFoundSuffix
   std::optional<std::string> log;
   std::optional<std::string> best;      // a value or a .sol file
