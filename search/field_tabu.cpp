@@ -1,7 +1,6 @@
 #include "search/field_tabu.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -9,6 +8,7 @@
 
 #include "model/clock.h"
 #include "model/random.h"
+#include "model/route_cache.h"
 #include "model/route.h"
 #include "search/adaptive_penalty.h"
 
@@ -138,26 +138,13 @@ bool admissible(const FieldTabu& field, const MovePlan& plan, const PlanEffect& 
   return reported < aspiration.fomin && (!aspiration.feasible_only || effect.excess == 0);
 }
 
-// Whether every float sum of the matrix's cells along a Route of
-// route_length entries is exact: the cells are whole multiples of
-// 2^lowest (lowest the exponent of the lowest set bit of any non-zero
-// cell) and (L-1) times the largest |cell| is at most 2^(24 + lowest), far
-// within the float range. The swap's evaluation makes the same test.
+// Whether every float sum of a Route's distances is exact, as the Route
+// cache decides it (model/route_cache.h): far within the float range, cells
+// that are whole multiples of one power of two, Routes short enough.
 bool sums_exact(const DistanceMatrix& matrix, int route_length) {
   double largest = 0.0;
-  int lowest = std::numeric_limits<int>::max();
-  for (const float cell : matrix.cells) {
-    largest = std::max(largest, std::fabs(static_cast<double>(cell)));
-    const std::uint32_t bits = std::bit_cast<std::uint32_t>(cell) & 0x7fffffffu;
-    if (bits == 0) continue;
-    const auto field = static_cast<int>(bits >> 23);
-    const std::uint32_t significand = (bits & 0x7fffffu) | (field != 0 ? 0x800000u : 0u);
-    lowest = std::min(lowest, std::max(field, 1) - 150 + std::countr_zero(significand));
-  }
-  if (!(largest * 8.0 * static_cast<double>(route_length) < 1e36)) return false;
-  if (lowest == std::numeric_limits<int>::max()) return true;
-  const double reach = static_cast<double>(route_length - 1) * largest;
-  return reach <= std::ldexp(1.0, 24 + lowest) && reach <= static_cast<double>(std::numeric_limits<float>::max());
+  for (const float cell : matrix.cells) largest = std::max(largest, std::fabs(static_cast<double>(cell)));
+  return largest * 8.0 * static_cast<double>(route_length) < 1e36 && sums_are_exact(matrix, route_length, largest);
 }
 
 // The tenure grown by `step`, held within the range of an int.
@@ -490,7 +477,7 @@ SearchEnd field_tabu_search(const Instance& instance, const Settings& settings, 
     const float after = priced(weight, excess, distance);
     const float delta = static_cast<float>(weight * static_cast<double>(excess) + static_cast<double>(distance) +
                                            static_cast<double>(-fo));
-    output.tabu_move_chosen(iter, delta, choice.move.first, choice.move.second);
+    output.tabu_move_chosen(iter, delta, choice.move);
     fo = after;
 
     if (delta == 0.0f) {

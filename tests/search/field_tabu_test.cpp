@@ -197,10 +197,10 @@ TEST(FieldTabu, ChoosesTheBestAdmissibleMoveOfTheNeighbourhood) {
 
 // The search's events, kept.
 struct Recorder : SearchOutput {
-  std::vector<float> moves;  // each move's delta
+  std::vector<std::pair<float, MoveValue>> moves;  // each move and its delta
   std::vector<float> bests;
   std::vector<float> fos;
-  void tabu_move_chosen(long long, float delta, int, int) override { moves.push_back(delta); }
+  void tabu_move_chosen(long long, float delta, const MoveValue& move) override { moves.emplace_back(delta, move); }
   bool tabu_new_best(double, float fomin, long long) override {
     bests.push_back(fomin);
     return true;
