@@ -17,10 +17,12 @@
 // `tenure` iterations, wherever its nodes have moved since. A move that
 // would make a tabu edge is admissible only when it makes a new best.
 //
-// Speed: each (u, neighbour) pair keeps its best move and that move's rank.
-// A move changes one or two trips; only pairs with u or v in them can have
-// changed and are worked out again. The rest keep their values; their tabu
-// status, which changes every iteration, is checked when a move is picked.
+// Speed: each (u, neighbour) pair keeps the rank of each of its moves and
+// its best. A move changes one or two trips; only pairs with u or v in them
+// can have changed and are worked out again. The rest keep their values;
+// their tabu status, which changes every iteration, is checked when a move
+// is picked, pairs of least rank first; a pair whose best move is tabu gives
+// its best admissible one from the ranks it keeps.
 //
 // Exactness: when every float sum of the instance's distances is exact
 // (whole multiples of one power of two and Routes short enough, as the
