@@ -55,5 +55,7 @@ bench: deps
 	if ls "$$@" > /dev/null 2>&1; then \
 	  echo "build/bench/bench/search_speed --table --round examples/cmt1 $$*"; \
 	  build/bench/bench/search_speed --table --round examples/cmt1 "$$@"; \
+	  echo "build/bench/bench/search_speed --kinds --round $$*"; \
+	  build/bench/bench/search_speed --kinds --round "$$@"; \
 	else echo "note: $(BENCH_SIZES) not all found in $$CVRPLIB: the table by size is skipped"; fi
 	build/bench/bench/evaluation_bench

@@ -18,6 +18,13 @@
 //       the Route) and the tabu search's iterations/s over its first
 //       iterations from the start (40000 at 50 customers, 2,000,000 / n
 //       above, at least 2000), both cached.
+//   search_speed --kinds [--round] INSTANCE.vrp...
+//       the field's moves: per instance the time of a savings start, then
+//       per kind of move (and all of them) the annealing's moves/s on one
+//       schedule from a tenth of the automatic temperature (10000 moves a
+//       level, from the savings start: the cooler levels that fill most of
+//       a run) and the tabu search's iterations/s over its first iterations
+//       from the savings start (granularity 20).
 //
 // The searches' console output goes to a file in a scratch folder, as their
 // logs do; the figures are printed on standard error. Times are processor
@@ -376,18 +383,69 @@ int table(const std::vector<std::string>& paths, bool round) {
   return 0;
 }
 
+// The field's moves by kind: one line per kind and instance.
+int kinds_table(const std::vector<std::string>& paths, bool round) {
+  struct Kind {
+    const char* name;
+    MoveKinds kinds;
+  };
+  const Kind kinds[] = {{"relocate", move_bit(MoveKind::relocate)}, {"swap", move_bit(MoveKind::swap)},
+                        {"2opt", move_bit(MoveKind::two_opt)},       {"2opt*", move_bit(MoveKind::two_opt_star)},
+                        {"oropt", move_bit(MoveKind::or_opt)},       {"all", kAllFieldMoves}};
+  std::vector<Start> starts;
+  for (const std::string& path : paths) starts.push_back(set_up_cvrplib(path, round));
+  if (!into_scratch()) return 1;
+  std::fprintf(stderr, "%-14s %9s %9s %18s %18s %11s
+", "instance", "kind", "savings", "annealing moves/s",
+               "tabu iterations/s", "iterations");
+  for (std::size_t k = 0; k < starts.size(); ++k) {
+    Start start = starts[k];
+    const std::string name = std::filesystem::path(paths[k]).stem().string();
+    start.settings.savings_start = true;
+    start.settings.initial_temperature = auto_initial_temperature(start.instance) / 10.0f;
+    start.settings.time_limit = 0.0f;
+    start.settings.max_stall = 1 << 30;
+    const int iterations = std::max(20, 20000 / start.instance.customer_count);
+    for (const Kind& kind : kinds) {
+      start.settings.move_kinds = kind.kinds;
+      double savings_seconds = 1e30;
+      const auto from_savings = [&] {
+        const std::clock_t began = processor_now();
+        if (!start_search(start.instance, start.settings, derived_values(start.settings, start.instance),
+                          start.state))
+          fail("no memory for the Routes");
+        savings_seconds = std::min(savings_seconds, seconds_between(began));
+        start.engine = random_engine();
+        return Outcome{start.state.current, start.state.best, start.state.fo, start.state.fomin, 0.0, {}};
+      };
+      from_savings();
+      const long moves = schedule_moves(start.settings, start.settings.initial_temperature);
+      const Outcome annealed = fastest_of(2, [&] {
+        from_savings();
+        return anneal(start, Evaluation::incremental);
+      });
+      from_savings();
+      const Outcome scans = fastest_of(2, [&] { return tabu_iterations(start, Evaluation::incremental, iterations); });
+      std::fprintf(stderr, "%-14s %9s %8.3fs %18.0f %18.0f %11d\n", name.c_str(), kind.name, savings_seconds,
+                   static_cast<double>(moves) / annealed.seconds, iterations / scans.seconds, iterations);
+    }
+  }
+  return 0;
+}
+
 [[noreturn]] void usage() {
   fail(
       "usage: search_speed [INSTANCE_FOLDER] [TABU_ITERATIONS]\n"
       "       search_speed INSTANCE.vrp [--round] [--tabu N] [--check]\n"
-      "       search_speed --table [--round] PATH...\n");
+      "       search_speed --table [--round] PATH...\n"
+      "       search_speed --kinds [--round] INSTANCE.vrp...\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  if (!args.empty() && args[0] == "--table") {
+  if (!args.empty() && (args[0] == "--table" || args[0] == "--kinds")) {
     bool round = false;
     std::vector<std::string> paths;
     for (std::size_t k = 1; k < args.size(); ++k) {
@@ -397,7 +455,7 @@ int main(int argc, char** argv) {
         paths.push_back(args[k]);
     }
     if (paths.empty()) usage();
-    return table(paths, round);
+    return args[0] == "--kinds" ? kinds_table(paths, round) : table(paths, round);
   }
   if (!args.empty() && is_cvrplib(args[0])) {
     bool round = false;
