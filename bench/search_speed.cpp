@@ -395,8 +395,7 @@ int kinds_table(const std::vector<std::string>& paths, bool round) {
   std::vector<Start> starts;
   for (const std::string& path : paths) starts.push_back(set_up_cvrplib(path, round));
   if (!into_scratch()) return 1;
-  std::fprintf(stderr, "%-14s %9s %9s %18s %18s %11s
-", "instance", "kind", "savings", "annealing moves/s",
+  std::fprintf(stderr, "%-14s %9s %9s %18s %18s %11s\n", "instance", "kind", "savings", "annealing moves/s",
                "tabu iterations/s", "iterations");
   for (std::size_t k = 0; k < starts.size(); ++k) {
     Start start = starts[k];
