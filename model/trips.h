@@ -56,24 +56,24 @@ void route_from_trips(const Trips& trips, std::span<int> route);
 // A stretch of the current trip `trip`: positions from..to (from <= to),
 // run backwards when `reversed`.
 struct Segment {
-  int trip = 0;
-  int from = 0;
-  int to = 0;
-  bool reversed = false;
+  int trip;
+  int from;
+  int to;
+  bool reversed;
 };
 
 // A trip as a move rebuilds it.
 struct TripPlan {
   int trip = 0;
   int parts = 0;
-  std::array<Segment, 5> part{};
+  std::array<Segment, 5> part;  // the first `parts` are set
 };
 
 // The trips a move changes; trips == 0 when the move is not possible here
 // (its customers are not where it needs them, or it would change nothing).
 struct MovePlan {
   int trips = 0;
-  std::array<TripPlan, 2> trip{};
+  std::array<TripPlan, 2> trip;  // the first `trips` are set
 };
 
 // The plan of a move of the field's kinds (MoveValue::first is customer u,
@@ -91,7 +91,6 @@ struct MovePlan {
 // - or_opt: the string of length 2 + (variant & 1) from u on in its trip
 //   moved after v (variant & 2 == 0) or before v (variant & 2), reversed when
 //   variant & 4: eight variants.
-MovePlan plan_move(const Trips& trips, const MoveValue& move);
 
 // The number of variants of each kind.
 constexpr int move_variants(MoveKind kind) {
@@ -101,12 +100,11 @@ constexpr int move_variants(MoveKind kind) {
 }
 
 // What a plan changes: the trips' distance (new less old, in double) and
-// their overload after it (of the whole solution).
+// their overload after it (of the whole solution): plan_effect, below.
 struct PlanEffect {
   double distance_change = 0.0;
   int excess = 0;
 };
-PlanEffect plan_effect(const Trips& trips, const MovePlan& plan);
 
 // Makes the plan: rebuilds its trips and their prefix data (in time linear
 // in their lengths), and sets distance to the current one plus
@@ -121,3 +119,191 @@ float planned_route_distance(const Trips& trips, const MovePlan& plan);
 
 // The distance of the trips summed afresh, trip by trip (for checks).
 double trips_distance(const Trips& trips);
+
+// How plans are made and priced: inline, so that a search's loop compiles
+// each kind's planning and pricing into itself.
+namespace trips_detail {
+
+inline std::size_t at(int index) { return static_cast<std::size_t>(index); }
+inline int over(int load, int capacity) { return load > capacity ? load - capacity : 0; }
+
+// The last position of trip t: its closing depot visit.
+inline int end_of(const Trips& trips, int t) { return static_cast<int>(trips.nodes[at(t)].size()) - 1; }
+
+inline int first_node(const Trips& trips, const Segment& s) { return trips.nodes[at(s.trip)][at(s.reversed ? s.to : s.from)]; }
+inline int last_node(const Trips& trips, const Segment& s) { return trips.nodes[at(s.trip)][at(s.reversed ? s.from : s.to)]; }
+
+inline double stretch(const Trips& trips, const Segment& s) {
+  const std::vector<double>& sums = s.reversed ? trips.backward[at(s.trip)] : trips.forward[at(s.trip)];
+  return sums[at(s.to)] - sums[at(s.from)];
+}
+
+inline int segment_load(const Trips& trips, const Segment& s) {
+  const std::vector<int>& load = trips.load[at(s.trip)];
+  return load[at(s.to)] - (s.from > 0 ? load[at(s.from - 1)] : 0);
+}
+
+// Builds plans part by part, leaving out empty stretches.
+struct PlanBuilder {
+  MovePlan plan;
+  TripPlan* open = nullptr;
+  void trip(int t) {
+    open = &plan.trip[at(plan.trips++)];
+    open->trip = t;
+  }
+  void part(int t, int from, int to, bool reversed = false) {
+    if (from > to) return;
+    open->part[at(open->parts++)] = Segment{t, from, to, reversed};
+  }
+};
+
+// The string from..to of trip t moved after position q of trip tq (before
+// the node at q + 1), reversed or not. q may not lie in from - 1..to when
+// tq == t.
+[[gnu::always_inline]] inline MovePlan move_string(const Trips& trips, int t, int from, int to, int tq, int q,
+                                                bool reversed) {
+  PlanBuilder b;
+  const int end = end_of(trips, t);
+  if (tq != t) {
+    b.trip(t);
+    b.part(t, 0, from - 1);
+    b.part(t, to + 1, end);
+    b.trip(tq);
+    b.part(tq, 0, q);
+    b.part(t, from, to, reversed);
+    b.part(tq, q + 1, end_of(trips, tq));
+    return b.plan;
+  }
+  if (q >= from - 1 && q <= to) return {};
+  b.trip(t);
+  if (q < from) {
+    b.part(t, 0, q);
+    b.part(t, from, to, reversed);
+    b.part(t, q + 1, from - 1);
+    b.part(t, to + 1, end);
+  } else {
+    b.part(t, 0, from - 1);
+    b.part(t, to + 1, q);
+    b.part(t, from, to, reversed);
+    b.part(t, q + 1, end);
+  }
+  return b.plan;
+}
+
+}  // namespace trips_detail
+
+[[gnu::always_inline]] inline MovePlan plan_move(const Trips& trips, const MoveValue& move) {
+  using namespace trips_detail;
+  const int u = move.first;
+  const int v = move.second;
+  const int tu = trips.trip_of[at(u)];
+  const int pu = trips.position_of[at(u)];
+  if (move.kind == MoveKind::relocate && v == 0) {
+    if (trips.empty_trip < 0 || move.variant != 0) return {};
+    return move_string(trips, tu, pu, pu, trips.empty_trip, 0, false);
+  }
+  if (v == 0 || v == u) return {};
+  const int tv = trips.trip_of[at(v)];
+  const int pv = trips.position_of[at(v)];
+  switch (move.kind) {
+    case MoveKind::relocate:
+      return move_string(trips, tu, pu, pu, tv, move.variant == 0 ? pv : pv - 1, false);
+    case MoveKind::or_opt: {
+      const int to = pu + 1 + (move.variant & 1);
+      if (to >= end_of(trips, tu)) return {};
+      if (tu == tv && pv >= pu && pv <= to) return {};
+      return move_string(trips, tu, pu, to, tv, (move.variant & 2) == 0 ? pv : pv - 1, (move.variant & 4) != 0);
+    }
+    case MoveKind::swap: {
+      PlanBuilder b;
+      if (tu != tv) {
+        b.trip(tu);
+        b.part(tu, 0, pu - 1);
+        b.part(tv, pv, pv);
+        b.part(tu, pu + 1, end_of(trips, tu));
+        b.trip(tv);
+        b.part(tv, 0, pv - 1);
+        b.part(tu, pu, pu);
+        b.part(tv, pv + 1, end_of(trips, tv));
+        return b.plan;
+      }
+      const int i = std::min(pu, pv);
+      const int j = std::max(pu, pv);
+      b.trip(tu);
+      b.part(tu, 0, i - 1);
+      b.part(tu, j, j);
+      b.part(tu, i + 1, j - 1);
+      b.part(tu, i, i);
+      b.part(tu, j + 1, end_of(trips, tu));
+      return b.plan;
+    }
+    case MoveKind::two_opt: {
+      if (tu != tv) return {};
+      int i = std::min(pu, pv);
+      int j = std::max(pu, pv);
+      if (move.variant == 0)
+        ++i;
+      else
+        --j;
+      if (i >= j) return {};
+      PlanBuilder b;
+      b.trip(tu);
+      b.part(tu, 0, i - 1);
+      b.part(tu, i, j, true);
+      b.part(tu, j + 1, end_of(trips, tu));
+      return b.plan;
+    }
+    case MoveKind::two_opt_star: {
+      if (tu == tv) return {};
+      PlanBuilder b;
+      const int eu = end_of(trips, tu);
+      const int ev = end_of(trips, tv);
+      if (move.variant == 0) {
+        // u then v's tail from v on; v's head up to v's predecessor then u's tail.
+        b.trip(tu);
+        b.part(tu, 0, pu);
+        b.part(tv, pv, ev);
+        b.trip(tv);
+        b.part(tv, 0, pv - 1);
+        b.part(tu, pu + 1, eu);
+      } else {
+        // u's head then v's head backwards; u's tail backwards then v's tail.
+        b.trip(tu);
+        b.part(tu, 0, pu);
+        b.part(tv, 0, pv, true);
+        b.trip(tv);
+        b.part(tu, pu + 1, eu, true);
+        b.part(tv, pv + 1, ev);
+      }
+      return b.plan;
+    }
+    case MoveKind::position_swap:
+      break;
+  }
+  return {};
+}
+
+
+inline PlanEffect plan_effect(const Trips& trips, const MovePlan& plan) {
+  using namespace trips_detail;
+  const Instance& instance = *trips.instance;
+  const int capacity = instance.vehicle_capacity;
+  double change = 0.0;
+  int excess = trips.excess;
+  for (int k = 0; k < plan.trips; ++k) {
+    const TripPlan& trip = plan.trip[at(k)];
+    double distance = 0.0;
+    int load = 0;
+    for (int s = 0; s < trip.parts; ++s) {
+      const Segment& segment = trip.part[at(s)];
+      if (s > 0)
+        distance += static_cast<double>(instance.matrix.at(last_node(trips, trip.part[at(s - 1)]), first_node(trips, segment)));
+      distance += stretch(trips, segment);
+      load += segment_load(trips, segment);
+    }
+    change += distance - trips.forward[at(trip.trip)].back();
+    excess += over(load, capacity) - over(trips.load[at(trip.trip)].back(), capacity);
+  }
+  return {change, excess};
+}
+
