@@ -404,7 +404,7 @@ int kinds_table(const std::vector<std::string>& paths, bool round) {
     start.settings.initial_temperature = auto_initial_temperature(start.instance) / 10.0f;
     start.settings.time_limit = 0.0f;
     start.settings.max_stall = 1 << 30;
-    const int iterations = std::max(20, 20000 / start.instance.customer_count);
+    const int iterations = std::max(200, 200000 / start.instance.customer_count);
     for (const Kind& kind : kinds) {
       start.settings.move_kinds = kind.kinds;
       double savings_seconds = 1e30;

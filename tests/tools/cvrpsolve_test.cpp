@@ -163,6 +163,7 @@ TEST(CvrpSolve, RefusesBadInputAndOptionsWritingNothing) {
       // The adaptive weight works in the field's searches only; the target is its setting.
       {kCmt1 + " --penalty adaptive --neighbourhoods swap", 2, "--penalty adaptive needs the field's moves"},
       {kCmt1 + " --overload-target 0.5", 2, "--overload-target is the adaptive penalty's setting"},
+      {kCmt1 + " --preset best", 2, "bad value 'best' for --preset (strongest)"},
       {kCmt1 + " --penalty adaptive --neighbourhoods all --overload-target 1", 2, "bad value '1' for --overload-target"},
       {kCmt1 + " --bogus", 2, "unknown option --bogus"},
   };
@@ -208,6 +209,19 @@ TEST(CvrpSolve, NamesTheChoicesThatAreNotTheDefaults) {
   ASSERT_EQ(given.status, 0) << given.errors;
   EXPECT_EQ(untimed(read_log("run.log")), untimed(log)) << used;
   EXPECT_FALSE(has(given.output, "temperature")) << given.output;
+
+  // The preset is its options, each of which given on its own wins; its
+  // field's annealing makes the same run twice.
+  const std::string strongest = run + " --preset strongest";
+  const ToolOutcome preset = solve(strongest);
+  const std::vector<LogLine> preset_log = read_log("run.log");
+  EXPECT_EQ(untimed_summary(solve(strongest).output), untimed_summary(preset.output));
+  EXPECT_EQ(untimed(read_log("run.log")), untimed(preset_log));
+  EXPECT_EQ(untimed_summary(solve(run + " --neighbourhoods all --start savings --initial-temperature auto "
+                                        "--moves-per-temperature 100000").output),
+            untimed_summary(preset.output));
+  EXPECT_TRUE(has(solve(strongest + " --start random --neighbourhoods relocate").output,
+                  "neighbourhoods: relocate\ntemperature: auto ("));
 }
 
 // The default output is NAME.found.sol in the working directory: a run in

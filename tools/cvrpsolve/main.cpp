@@ -18,7 +18,8 @@ using companion::whole_value;
 const char* const kUsage =
     "usage: cvrpsolve INSTANCE.vrp [--search annealing|tabu|hybrid] [--seed N]\n"
     "                 [--time SECONDS] [--moves N] [--iterations N] [--round]\n"
-    "                 [--sol FILE] [--log FILE] [--best VALUE|FILE.sol] [SETTING VALUE]...\n"
+    "                 [--sol FILE] [--log FILE] [--best VALUE|FILE.sol] [--preset strongest]\n"
+    "                 [SETTING VALUE]...\n"
     "       cvrpsolve --help\n";
 
 const char* const kHelp =
@@ -99,6 +100,8 @@ const char* const kHelp =
     "                            its K nearest customers, K from 1 to 1000 (20)\n"
     "  --start random|savings    the first Route: the program's random one, or\n"
     "                            Clarke and Wright's savings (random)\n"
+    "  --preset strongest        for routes near the best known: PRESET-TEXT\n"
+    "                            (each also given on its own wins)\n"
     "\n"
     "Standard output gets one summary at the end (search, seed, the search's own\n"
     "objective, cost, distance, overload, trucks, moves or iterations, time, gap,\n"
@@ -139,9 +142,24 @@ solve::Method method_named(const std::string& text) {
   throw Usage{"bad value '" + text + "' for --search (annealing, tabu or hybrid)"};
 }
 
+// What --preset strongest asks for, each unless given on its own: the
+// configuration that came nearest the best known costs on the X instances
+// (README, "The field's moves on the X instances").
+void apply_strongest(solve::Request& request, bool search_given, bool start_given) {
+  if (!search_given) request.method = solve::Method::annealing;
+  if (!request.neighbourhoods) request.neighbourhoods = kAllFieldMoves;
+  if (!start_given) request.savings_start = true;
+  if (!request.initial_temperature && !request.auto_temperature) request.auto_temperature = true;
+  if (!request.moves_per_temperature) request.moves_per_temperature = 100000;
+  if (!request.penalty && !request.adaptive_penalty) request.adaptive_penalty = false;
+}
+
 solve::Request parse(int argc, char** argv) {
   solve::Request request;
   bool have_instance = false;
+  bool strongest = false;
+  bool search_given = false;
+  bool start_given = false;
   CommandLine args(argc, argv);
   std::string value;
   while (!args.done()) {
@@ -149,6 +167,10 @@ solve::Request parse(int argc, char** argv) {
       request.round = true;
     } else if (args.option("--search", value)) {
       request.method = method_named(value);
+      search_given = true;
+    } else if (args.option("--preset", value)) {
+      if (value != "strongest") throw Usage{"bad value '" + value + "' for --preset (strongest)"};
+      strongest = true;
     } else if (args.option("--seed", value)) {
       request.seed = whole("--seed", value, 0);
     } else if (args.option("--time", value)) {
@@ -187,6 +209,7 @@ solve::Request parse(int argc, char** argv) {
       request.granularity = static_cast<int>(setting("granularity", value));
     } else if (setting_option(args, "start", value)) {
       request.savings_start = checked("start", value).word == "savings";
+      start_given = true;
     } else if (setting_option(args, "vehicles", value)) {
       request.vehicles_above_minimum = value.starts_with('+');
       request.vehicles = static_cast<int>(setting("vehicles", value));
@@ -204,6 +227,7 @@ solve::Request parse(int argc, char** argv) {
     }
   }
   if (!have_instance) throw Usage{"no instance given"};
+  if (strongest) apply_strongest(request, search_given, start_given);
   const bool annealing = request.method != solve::Method::tabu;
   const bool tabu = request.method != solve::Method::annealing;
   if (request.moves && !annealing) throw Usage{"--moves is the annealing's budget: use --iterations"};
