@@ -66,14 +66,14 @@ struct Segment {
 struct TripPlan {
   int trip = 0;
   int parts = 0;
-  std::array<Segment, 5> part;  // the first `parts` are set
+  std::array<Segment, 5> part{};  // the first `parts` are set
 };
 
 // The trips a move changes; trips == 0 when the move is not possible here
 // (its customers are not where it needs them, or it would change nothing).
 struct MovePlan {
   int trips = 0;
-  std::array<TripPlan, 2> trip;  // the first `trips` are set
+  std::array<TripPlan, 2> trip{};  // the first `trips` are set
 };
 
 // The plan of a move of the field's kinds (MoveValue::first is customer u,
