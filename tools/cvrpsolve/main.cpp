@@ -100,8 +100,10 @@ const char* const kHelp =
     "                            its K nearest customers, K from 1 to 1000 (20)\n"
     "  --start random|savings    the first Route: the program's random one, or\n"
     "                            Clarke and Wright's savings (random)\n"
-    "  --preset strongest        for routes near the best known: PRESET-TEXT\n"
-    "                            (each also given on its own wins)\n"
+    "  --preset strongest        for routes near the best known: the annealing over\n"
+    "                            all the field's moves from the savings start, the\n"
+    "                            automatic temperature, 100000 moves a level (each\n"
+    "                            of these given on its own wins)\n"
     "\n"
     "Standard output gets one summary at the end (search, seed, the search's own\n"
     "objective, cost, distance, overload, trucks, moves or iterations, time, gap,\n"
@@ -144,21 +146,19 @@ solve::Method method_named(const std::string& text) {
 
 // What --preset strongest asks for, each unless given on its own: the
 // configuration that came nearest the best known costs on the X instances
-// (README, "The field's moves on the X instances").
-void apply_strongest(solve::Request& request, bool search_given, bool start_given) {
-  if (!search_given) request.method = solve::Method::annealing;
+// (README, "The searches on the X instances"), with the fixed penalty.
+// The search is the default one, the annealing.
+void apply_strongest(solve::Request& request, bool start_given) {
   if (!request.neighbourhoods) request.neighbourhoods = kAllFieldMoves;
   if (!start_given) request.savings_start = true;
   if (!request.initial_temperature && !request.auto_temperature) request.auto_temperature = true;
   if (!request.moves_per_temperature) request.moves_per_temperature = 100000;
-  if (!request.penalty && !request.adaptive_penalty) request.adaptive_penalty = false;
 }
 
 solve::Request parse(int argc, char** argv) {
   solve::Request request;
   bool have_instance = false;
   bool strongest = false;
-  bool search_given = false;
   bool start_given = false;
   CommandLine args(argc, argv);
   std::string value;
@@ -167,7 +167,6 @@ solve::Request parse(int argc, char** argv) {
       request.round = true;
     } else if (args.option("--search", value)) {
       request.method = method_named(value);
-      search_given = true;
     } else if (args.option("--preset", value)) {
       if (value != "strongest") throw Usage{"bad value '" + value + "' for --preset (strongest)"};
       strongest = true;
@@ -227,7 +226,7 @@ solve::Request parse(int argc, char** argv) {
     }
   }
   if (!have_instance) throw Usage{"no instance given"};
-  if (strongest) apply_strongest(request, search_given, start_given);
+  if (strongest) apply_strongest(request, start_given);
   const bool annealing = request.method != solve::Method::tabu;
   const bool tabu = request.method != solve::Method::annealing;
   if (request.moves && !annealing) throw Usage{"--moves is the annealing's budget: use --iterations"};

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -199,7 +200,12 @@ void check_searchable(const std::string& path, const Instance& instance, long lo
     throw companion::Usage{"bad value '" + std::to_string(settings.vehicles) + "' for --vehicles: the demands need at least " +
                            std::to_string(derived.min_trucks) + " trucks of capacity " +
                            std::to_string(instance.vehicle_capacity)};
-  if (!distances_fit(instance.matrix, derived.route_length))
+  // A savings start without a fleet sizes its own Route: at most a truck per
+  // customer and the spare ones.
+  const long long longest = settings.savings_start && settings.vehicles == 0
+                                ? 2LL * instance.customer_count + kSavingsSpareTrucks + 1
+                                : derived.route_length;
+  if (!distances_fit(instance.matrix, static_cast<int>(std::min<long long>(longest, std::numeric_limits<int>::max()))))
     throw Refused{path + ": distances so large that a solution's total could overflow"};
 }
 
