@@ -137,7 +137,13 @@ Failure draw_bands(const BandPlot& plot, const Pictures& pictures) {
   body += "set logscale y\nset yrange [" + number(bottom) + ":" + number(highest * 2) + "]\n";
   body += "set format y '%g'\nset mytics 10\n" + gnuplot_log_ticks(bottom, highest * 2);
   body += "set ylabel " + gnuplot_text(plot.value + ", log scale" + (floored ? "; below " + number(kFloor) + " at it" : std::string())) + "\n";
-  body += "set key inside top right opaque box lc rgb '#bbbbbb' noenhanced samplen 2.5 spacing 1.2 Left reverse\n";
+  // Long names (a search with its swept settings) in a smaller type, so
+  // that the key stays within the picture's width.
+  std::size_t longest = 0;
+  for (const Band& band : plot.bands) longest = std::max(longest, band.label.size());
+  for (const KeyEntry& entry : plot.absent) longest = std::max(longest, entry.label.size());
+  body += std::string("set key inside top right") + (longest > 90 ? " font ',7'" : "") +
+          " opaque box lc rgb '#bbbbbb' noenhanced samplen 2.5 spacing 1.2 Left reverse\n";
   body += band_command(plot, true);
 
   // The end, where the searches part: up to about twice the highest final
