@@ -65,6 +65,13 @@ inline float objective_value(int penalty, float distance) {
   return static_cast<float>(static_cast<double>(penalty) + static_cast<double>(distance));
 }
 
+// The same with a weight that need not be whole (the adaptive penalty's):
+// weight x excess in double plus the distance, rounded once to float. A
+// whole weight gives objective_value's bits.
+inline float objective_at_weight(double weight, int excess, float distance) {
+  return static_cast<float>(weight * static_cast<double>(excess) + static_cast<double>(distance));
+}
+
 // Scatters customers 1..customer_count over random free interior positions of
 // the zeroed current Route (redrawing a taken position), writing each one at
 // the same position of best as well. Needs at least one free position per

@@ -157,3 +157,9 @@ void cache_describe_trips(RouteCache& cache, std::span<const int> route) {
   cache.excess = excess;
   cache.prefix_valid = length;
 }
+
+bool route_sums_exact(const DistanceMatrix& matrix, int route_length) {
+  double largest = 0.0;
+  for (const float cell : matrix.cells) largest = std::max(largest, std::fabs(static_cast<double>(cell)));
+  return largest * 8.0 * static_cast<double>(route_length) < 1e36 && sums_are_exact(matrix, route_length, largest);
+}

@@ -105,6 +105,10 @@ void cache_describe(RouteCache& cache, std::span<const int> route);
 // 2^(24 + lowest) (and within the float range).
 bool sums_are_exact(const DistanceMatrix& matrix, int route_length, double largest);
 
+// The same decision as cache_prepare makes for a Route of route_length
+// positions: sums far within the float range, and sums_are_exact.
+bool route_sums_exact(const DistanceMatrix& matrix, int route_length);
+
 // The trips, loads, demand prefix and excess of `route`, afresh.
 void cache_describe_trips(RouteCache& cache, std::span<const int> route);
 

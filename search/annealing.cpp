@@ -407,12 +407,6 @@ struct FieldRun {
   std::span<int> best;
 };
 
-// The objective of a Route from its terms, the penalty in double: an int
-// penalty gives objective_value's bits.
-float field_objective(double penalty, float distance) {
-  return static_cast<float>(penalty + static_cast<double>(distance));
-}
-
 // The best kept: with a fixed weight the least objective, as the program
 // keeps it; with the adaptive one the least objective priced with the
 // reported weight, and once a Route without overload has been kept only such
@@ -424,7 +418,7 @@ bool field_keep_best(FieldRun& run, Carried& carried, float delta, const Reporti
   } else {
     const bool feasible = run.trips.excess == 0;
     if (run.feasible_best && !feasible) return true;
-    const float reported = field_objective(static_cast<double>(run.reported_weight) * run.trips.excess, run.distance);
+    const float reported = objective_at_weight(run.reported_weight, run.trips.excess, run.distance);
     if (!(reported < carried.fomin)) return true;
     carried.fomin = reported;
     run.feasible_best = feasible;
@@ -471,7 +465,7 @@ template <MoveKind kind>
   carried.fo = carried.fo + delta;
   if (run.adaptive && penalty_visit(run.penalty, trips.excess > 0)) {
     run.weight = run.penalty.weight;
-    carried.fo = field_objective(run.weight * trips.excess, run.distance);
+    carried.fo = objective_at_weight(run.weight, trips.excess, run.distance);
   }
   return field_keep_best(run, carried, delta, reporting);
 }
@@ -578,10 +572,7 @@ SearchEnd field_annealing(const Instance& instance, const Settings& settings, Se
   run.eight_draw = bound(8);
   // Whether the trips' double sums are the Route's float sums, as the
   // program's cache finds it.
-  double largest = 0.0;
-  for (const float cell : instance.matrix.cells) largest = std::max(largest, std::fabs(static_cast<double>(cell)));
-  run.exact = largest * 8.0 * static_cast<double>(route_length) < 1e36 &&
-              sums_are_exact(instance.matrix, route_length, largest);
+  run.exact = route_sums_exact(instance.matrix, route_length);
   run.distance = route_distance(route_length, instance.matrix, state.current);
   run.weight = settings.penalty_weight;
   if (run.adaptive) {
@@ -590,7 +581,7 @@ SearchEnd field_annealing(const Instance& instance, const Settings& settings, Se
     // What is kept and reported is priced with the reported weight.
     run.feasible_best = run.trips.excess == 0;
   }
-  Carried carried{field_objective(run.weight * run.trips.excess, run.distance), state.fomin, state.moves, {}, false};
+  Carried carried{objective_at_weight(run.weight, run.trips.excess, run.distance), state.fomin, state.moves, {}, false};
   const int moves = instance.customer_count >= 2 && run.neighbours.per_customer > 0 && !run.kinds.empty()
                         ? settings.moves_per_temperature
                         : 0;

@@ -52,13 +52,6 @@ void rehash(EdgeTabu& tabu, std::size_t size, long long iteration) {
 
 // ---- the objective ---------------------------------------------------------
 
-// The objective of a solution: weight x overload plus its float distance,
-// added in double and rounded once (objective_value's form, whose int
-// product a whole weight gives exactly).
-float priced(double weight, int excess, float distance) {
-  return static_cast<float>(weight * static_cast<double>(excess) + static_cast<double>(distance));
-}
-
 // The rank of a plan: its change of distance plus weight x its change of
 // overload, in double. It depends on the trips the plan changes alone.
 double plan_rank(const FieldTabu& field, const PlanEffect& effect) {
@@ -134,24 +127,8 @@ bool admissible(const FieldTabu& field, const MovePlan& plan, const PlanEffect& 
     tabu = edge_tabu_holds(field.tabu, edges.made[at(e)].a, edges.made[at(e)].b, iteration);
   if (!tabu) return true;
   const float distance = static_cast<float>(field.trips.distance + effect.distance_change);
-  const float reported = priced(aspiration.penalty_weight, effect.excess, distance);
+  const float reported = objective_at_weight(aspiration.penalty_weight, effect.excess, distance);
   return reported < aspiration.fomin && (!aspiration.feasible_only || effect.excess == 0);
-}
-
-// Whether every float sum of a Route's distances is exact, as the Route
-// cache decides it (model/route_cache.h): far within the float range, cells
-// that are whole multiples of one power of two, Routes short enough.
-bool sums_exact(const DistanceMatrix& matrix, int route_length) {
-  double largest = 0.0;
-  for (const float cell : matrix.cells) largest = std::max(largest, std::fabs(static_cast<double>(cell)));
-  return largest * 8.0 * static_cast<double>(route_length) < 1e36 && sums_are_exact(matrix, route_length, largest);
-}
-
-// The tenure grown by `step`, held within the range of an int.
-int grown_tenure(int tenure, int step) {
-  constexpr long long kLow = std::numeric_limits<int>::min();
-  constexpr long long kHigh = std::numeric_limits<int>::max();
-  return static_cast<int>(std::clamp(static_cast<long long>(tenure) + step, kLow, kHigh));
 }
 
 }  // namespace
@@ -405,7 +382,7 @@ SearchEnd field_tabu_search(const Instance& instance, const Settings& settings, 
   const int penalty_weight = settings.penalty_weight;
   const DerivedValues derived = derived_values(settings, instance);
   const bool adaptive = settings.adaptive_penalty;
-  const bool exact = sums_exact(instance.matrix, route_length);
+  const bool exact = route_sums_exact(instance.matrix, route_length);
   float& fo = state.fo;
   float& fomin = state.fomin;
   ClockTicks reading = clock_ms();
@@ -426,7 +403,7 @@ SearchEnd field_tabu_search(const Instance& instance, const Settings& settings, 
   float best_distance = distance;
   int best_excess = excess;
   bool best_feasible = excess == 0;
-  fo = priced(weight, excess, distance);
+  fo = objective_at_weight(weight, excess, distance);
 
   // Ends the search with the best Route as the current one.
   const auto finish = [&] {
@@ -474,7 +451,7 @@ SearchEnd field_tabu_search(const Instance& instance, const Settings& settings, 
       route_from_trips(field.trips, current);
       distance = route_distance(route_length, instance.matrix, current);
     }
-    const float after = priced(weight, excess, distance);
+    const float after = objective_at_weight(weight, excess, distance);
     const float delta = static_cast<float>(weight * static_cast<double>(excess) + static_cast<double>(distance) +
                                            static_cast<double>(-fo));
     output.tabu_move_chosen(iter, delta, choice.move);
@@ -487,7 +464,7 @@ SearchEnd field_tabu_search(const Instance& instance, const Settings& settings, 
       flat_moves = 0;
     }
 
-    const float reported = priced(penalty_weight, excess, distance);
+    const float reported = objective_at_weight(penalty_weight, excess, distance);
     if (reported < fomin && (!adaptive || excess == 0 || !best_feasible)) {
       reading = clock_ms();
       fomin = reported;
@@ -503,7 +480,7 @@ SearchEnd field_tabu_search(const Instance& instance, const Settings& settings, 
     if (adaptive && penalty_visit(penalty, excess > 0)) {
       weight = penalty.weight;
       field_tabu_set_weight(field, weight);
-      fo = priced(weight, excess, distance);
+      fo = objective_at_weight(weight, excess, distance);
     }
 
     // Every max_stall iterations at most, a restart sets it back to 0.
@@ -523,7 +500,7 @@ SearchEnd field_tabu_search(const Instance& instance, const Settings& settings, 
     field_tabu_reset(field, current);
     distance = best_distance;
     excess = best_excess;
-    fo = priced(weight, excess, distance);
+    fo = objective_at_weight(weight, excess, distance);
     if (!(seconds_between(start_clock, reading) < static_cast<double>(settings.time_limit))) break;
   }
   return finish();

@@ -4,6 +4,9 @@
 // the settings it comes from.
 #pragma once
 
+#include <algorithm>
+#include <limits>
+
 #include "model/instance.h"
 #include "model/moves.h"
 
@@ -62,6 +65,14 @@ struct DerivedValues {
 };
 
 DerivedValues derived_values(const Settings& settings, const Instance& instance);
+
+// The tabu tenure grown by `step`, held within the range of an int: flat
+// moves in a row (co-located customers) can grow it without end.
+inline int grown_tenure(int tenure, int step) {
+  constexpr long long kLow = std::numeric_limits<int>::min();
+  constexpr long long kHigh = std::numeric_limits<int>::max();
+  return static_cast<int>(std::clamp(static_cast<long long>(tenure) + step, kLow, kHigh));
+}
 
 // The annealing's first temperature worked out of the instance's distances
 // (cvrpsolve's "--initial-temperature auto"): twice the mean distance from a

@@ -10,18 +10,6 @@
 #include "search/tabu_memory.h"
 #include "search/tabu_scan.h"
 
-namespace {
-
-// The tenure grown by `step`, held within the range of an int: flat moves
-// in a row (co-located customers) can grow it without end.
-int grown_tenure(int tenure, int step) {
-  constexpr long long kLow = std::numeric_limits<int>::min();
-  constexpr long long kHigh = std::numeric_limits<int>::max();
-  return static_cast<int>(std::clamp(static_cast<long long>(tenure) + step, kLow, kHigh));
-}
-
-}  // namespace
-
 SearchEnd tabu_search(const Instance& instance, const Settings& settings, SearchState& state, SearchOutput& output,
                       Evaluation evaluation) {
   if (settings.move_kinds != kProgramMoves) return field_tabu_search(instance, settings, state, output);
