@@ -1,6 +1,7 @@
 #include "model/instance.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -237,6 +238,14 @@ std::optional<std::string> check_truck_count(const char* path, int min_trucks, i
     return formatted("Demanda total exige %d caminhoes, mais que os %d clientes, no arquivo %s.\n",
                              min_trucks, customer_count, path);
   return std::nullopt;
+}
+
+bool matrix_is_symmetric(const DistanceMatrix& matrix) {
+  for (int from = 0; from < matrix.rows; ++from)
+    for (int to = 0; to < from; ++to)
+      if (std::bit_cast<std::uint32_t>(matrix.at(from, to)) != std::bit_cast<std::uint32_t>(matrix.at(to, from)))
+        return false;
+  return true;
 }
 
 bool distances_fit(const DistanceMatrix& matrix, int route_length) {

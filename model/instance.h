@@ -141,6 +141,9 @@ std::optional<std::string> check_truck_count(const char* path, int min_trucks, i
 // entries could overflow (or, with negative distances, the difference of two
 // Routes' distances, which every objective change holds).
 bool distances_fit(const DistanceMatrix& matrix, int route_length);
+
+// True when every cell (u, v) holds the same float as (v, u), bit for bit.
+bool matrix_is_symmetric(const DistanceMatrix& matrix);
 std::optional<std::string> check_distance_range(const char* path, const DistanceMatrix& matrix,
                                                 int route_length);
 

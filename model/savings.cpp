@@ -22,13 +22,6 @@ bool taken_before(const Saving& a, const Saving& b) {
 
 bool same_pair(const Saving& a, const Saving& b) { return a.from == b.from && a.to == b.to; }
 
-bool symmetric_matrix(const DistanceMatrix& matrix, int nodes) {
-  for (int i = 0; i < nodes; ++i)
-    for (int j = 0; j < i; ++j)
-      if (matrix.at(i, j) != matrix.at(j, i)) return false;
-  return true;
-}
-
 // The trips being joined: each customer's links to the customers next to it
 // in its trip (0: the depot), and the trips as disjoint sets with their loads.
 // On a symmetric matrix the two links are unordered (the first filled
@@ -128,7 +121,7 @@ void sort_unique(std::vector<Saving>& savings) {
 
 std::vector<std::vector<int>> savings_trips(const Instance& instance, const NeighbourLists& neighbours, int trucks) {
   const int n = instance.customer_count;
-  const bool symmetric = symmetric_matrix(instance.matrix, n + 1);
+  const bool symmetric = matrix_is_symmetric(instance.matrix);
   Joining joining(instance, symmetric);
 
   // The granular pairs, each way on an asymmetric matrix, as (lower, higher)

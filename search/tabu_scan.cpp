@@ -212,14 +212,6 @@ bool follow_route(const RouteCache& cache, std::span<const int> route, ScanScrat
   return true;
 }
 
-bool matrix_is_symmetric(const DistanceMatrix& matrix) {
-  for (int from = 0; from < matrix.rows; ++from)
-    for (int to = 0; to < from; ++to)
-      if (std::bit_cast<std::uint32_t>(matrix.at(from, to)) != std::bit_cast<std::uint32_t>(matrix.at(to, from)))
-        return false;
-  return true;
-}
-
 // One scan over the table. With `exact` (the cache's sums are exact) the
 // lower bound of a pair is its exact change, and the scan settles the
 // answer on its way; otherwise it keeps, per row, the least lower bound of a
