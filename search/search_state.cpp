@@ -35,29 +35,30 @@ bool start_from_savings(const Instance& instance, const Settings& settings, Sear
   return true;
 }
 
+// The program's first Route: the customers scattered at random over the
+// zeroed Routes of derived.route_length positions. False when the storage
+// cannot be had.
+bool start_from_scatter(const Instance& instance, const DerivedValues& derived, SearchState& state) {
+  if (!alloc_vector(derived.route_length, state.current) || !alloc_vector(derived.route_length, state.best))
+    return false;
+  zero_vector(state.current);
+  zero_vector(state.best);
+  build_initial_route(instance.demand, derived.route_length, state.current, instance.customer_count, state.best);
+  return true;
+}
+
 }  // namespace
 
 bool start_search(const Instance& instance, const Settings& settings, const DerivedValues& derived,
                   SearchState& state) {
   seed_random(static_cast<unsigned>(settings.random_seed));
-  if (settings.savings_start) {
-    if (!start_from_savings(instance, settings, state)) {
-      free_vector(state.current);
-      free_vector(state.best);
-      return false;
-    }
-    state.fo = route_objective(instance, settings.penalty_weight, state.current);
-    state.fomin = state.fo;
-    return true;
-  }
-  if (!alloc_vector(derived.route_length, state.current) || !alloc_vector(derived.route_length, state.best)) {
+  const bool made = settings.savings_start ? start_from_savings(instance, settings, state)
+                                           : start_from_scatter(instance, derived, state);
+  if (!made) {
     free_vector(state.current);
     free_vector(state.best);
     return false;
   }
-  zero_vector(state.current);
-  zero_vector(state.best);
-  build_initial_route(instance.demand, derived.route_length, state.current, instance.customer_count, state.best);
   state.fo = route_objective(instance, settings.penalty_weight, state.current);
   state.fomin = state.fo;
   return true;
