@@ -3,7 +3,7 @@
 namespace {
 
 constexpr MoveKind kFieldKinds[] = {MoveKind::relocate, MoveKind::swap, MoveKind::two_opt, MoveKind::two_opt_star,
-                                    MoveKind::or_opt};
+                                    MoveKind::or_opt, MoveKind::ruin};
 
 }  // namespace
 
@@ -20,22 +20,23 @@ const char* move_kind_name(MoveKind kind) {
       return "2opt*";
     case MoveKind::or_opt:
       return "oropt";
+    case MoveKind::ruin:
+      return "ruin";
   }
   return "";
 }
 
 std::optional<MoveKinds> parse_move_kinds(std::string_view text) {
-  if (text == "all") return kAllFieldMoves;
   MoveKinds kinds = 0;
   int names = 0;
   for (std::size_t start = 0;;) {
     const std::size_t comma = text.find(',', start);
     const std::string_view name = text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
-    std::optional<MoveKind> found;
+    MoveKinds found = name == "all" ? kAllFieldMoves : 0;
     for (const MoveKind kind : kFieldKinds)
-      if (name == move_kind_name(kind)) found = kind;
-    if (!found || (kinds & move_bit(*found)) != 0) return std::nullopt;
-    kinds |= move_bit(*found);
+      if (name == move_kind_name(kind)) found = move_bit(kind);
+    if (found == 0 || (kinds & found) != 0) return std::nullopt;
+    kinds |= found;
     ++names;
     if (comma == std::string_view::npos) break;
     start = comma + 1;
@@ -45,10 +46,10 @@ std::optional<MoveKinds> parse_move_kinds(std::string_view text) {
 
 std::string move_kinds_text(MoveKinds kinds) {
   if (kinds == kProgramMoves) return "swap";
-  if (kinds == kAllFieldMoves) return "all";
-  std::string text;
+  const bool all = (kinds & kAllFieldMoves) == kAllFieldMoves;
+  std::string text = all ? "all" : "";
   for (const MoveKind kind : kFieldKinds)
-    if ((kinds & move_bit(kind)) != 0) {
+    if ((kinds & move_bit(kind)) != 0 && !(all && (kAllFieldMoves & move_bit(kind)) != 0)) {
       if (!text.empty()) text += ',';
       text += move_kind_name(kind);
     }

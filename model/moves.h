@@ -19,6 +19,7 @@ enum class MoveKind : std::uint8_t {
   two_opt,        // a part of one trip between `first` and `second` reversed
   two_opt_star,   // the tails of the trips of `first` and `second` exchanged
   or_opt,         // 2 or 3 customers from `first` on put next to `second`
+  ruin,           // the annealing's large move: strings of customers taken out and put back
 };
 
 // A move: its kind, what it touches, and for the field's kinds which of its
@@ -36,21 +37,22 @@ using MoveKinds = unsigned;
 inline constexpr MoveKinds move_bit(MoveKind kind) { return 1u << static_cast<unsigned>(kind); }
 // The program's search: swaps of two positions only.
 inline constexpr MoveKinds kProgramMoves = move_bit(MoveKind::position_swap);
-// Every kind of the field's moves.
+// Every kind of the field's small moves ("all"; ruin and recreate is named on its own).
 inline constexpr MoveKinds kAllFieldMoves = move_bit(MoveKind::relocate) | move_bit(MoveKind::swap) |
                                             move_bit(MoveKind::two_opt) | move_bit(MoveKind::two_opt_star) |
                                             move_bit(MoveKind::or_opt);
 
 // The name of a kind on the command line: "swap" (the program's, alone, or
-// the customers' swap, with others), "relocate", "2opt", "2opt*", "oropt".
+// the customers' swap, with others), "relocate", "2opt", "2opt*", "oropt",
+// "ruin".
 const char* move_kind_name(MoveKind kind);
 
-// A comma-separated list of names, or "all". "swap" alone is the program's
-// search (kProgramMoves); listed with other kinds it is the swap of two
-// customers over granular pairs. Nothing for an unknown or repeated name or
-// an empty list.
+// A comma-separated list of names, or "all": alone or in the list, the five
+// small kinds. "swap" alone is the program's search (kProgramMoves); listed
+// with other kinds it is the swap of two customers over granular pairs.
+// Nothing for an unknown or repeated name or an empty list.
 std::optional<MoveKinds> parse_move_kinds(std::string_view text);
 
 // The list as parse_move_kinds reads it: "swap" for kProgramMoves, "all"
-// for every field kind, otherwise the names in the order above.
+// for the five small kinds, otherwise the names in the order above.
 std::string move_kinds_text(MoveKinds kinds);

@@ -105,6 +105,9 @@ inline std::pair<int, int> random_pair_below(const DrawBound& bound) {
           random_detail::remainder(static_cast<std::int32_t>(second >> 1), bound)};
 }
 
+// A fresh draw: 0..2^31-1.
+inline std::int32_t random_draw() { return random_detail::next_draw(); }
+
 // The step of a uniform draw: r mod 10000 for a fresh draw r.
 inline int random_step() { return random_detail::next_draw() % 10000; }
 

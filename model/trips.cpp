@@ -9,7 +9,8 @@ std::size_t at(int index) { return static_cast<std::size_t>(index); }
 
 int over(int load, int capacity) { return load > capacity ? load - capacity : 0; }
 
-// The prefix data of trip t from its nodes.
+}  // namespace
+
 void describe_trip(Trips& trips, int t) {
   const Instance& instance = *trips.instance;
   const std::vector<int>& nodes = trips.nodes[at(t)];
@@ -42,8 +43,6 @@ void find_empty_trip(Trips& trips) {
       return;
     }
 }
-
-}  // namespace
 
 void trips_from_route(Trips& trips, const Instance& instance, std::span<const int> route) {
   trips.instance = &instance;

@@ -50,6 +50,13 @@ struct Trips {
 // gives k trips, empty ones included).
 void trips_from_route(Trips& trips, const Instance& instance, std::span<const int> route);
 
+// Works out trip t's prefix data from its nodes, and the trip and position
+// of each of its customers (after its nodes were changed).
+void describe_trip(Trips& trips, int t);
+
+// Sets empty_trip to the first empty trip, or -1.
+void find_empty_trip(Trips& trips);
+
 // Writes the trips back as a Route of the same length.
 void route_from_trips(const Trips& trips, std::span<int> route);
 
@@ -278,6 +285,7 @@ struct PlanBuilder {
       return b.plan;
     }
     case MoveKind::position_swap:
+    case MoveKind::ruin:
       break;
   }
   return {};

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "model/swap_evaluation.h"
 #include "model/trips.h"
 #include "search/adaptive_penalty.h"
+#include "search/ruin_recreate.h"
 
 namespace {
 
@@ -405,6 +407,7 @@ struct FieldRun {
   bool feasible_best = false;   // the best kept has no overload
   float distance = 0.0f;        // the current Route's float distance
   std::span<int> best;
+  RuinRecreate ruin;            // the ruin-and-recreate step's lists and workspace
 };
 
 // The best kept: with a fixed weight the least objective, as the program
@@ -429,6 +432,36 @@ bool field_keep_best(FieldRun& run, Carried& carried, float delta, const Reporti
   return !carried.stopped;
 }
 
+// Whether a move whose distance is only approximately known (the double
+// sums are not exact) is sure to be rejected, far beyond their rounding;
+// one that is not is judged on the exact float distance of its Route.
+inline bool surely_worse(double penalty, double approximate, float fo, float temperature) {
+  const double change = penalty + approximate - static_cast<double>(fo);
+  const double slack = 1e-5 * (std::fabs(approximate) + std::fabs(penalty) + 1.0);
+  return change - slack > 800.0 * static_cast<double>(temperature);
+}
+
+// The change of objective of a move to a Route of this penalty and float
+// distance, when the program's rule accepts it at `temperature`.
+inline std::optional<float> accepted_change(const FieldRun& run, const Carried& carried, double penalty,
+                                            float distance, float temperature) {
+  const float delta = static_cast<float>(penalty + static_cast<double>(distance) + static_cast<double>(-carried.fo));
+  if (!(delta < 0.0f || metropolis_accepts_step(delta, temperature, random_step(), *run.table))) return std::nullopt;
+  return delta;
+}
+
+// After a move is made: the objective carried, the adaptive weight and the
+// best kept. False when the output asks the search to stop.
+inline bool field_moved(FieldRun& run, Carried& carried, float delta, float distance, const Reporting& reporting) {
+  run.distance = distance;
+  carried.fo = carried.fo + delta;
+  if (run.adaptive && penalty_visit(run.penalty, run.trips.excess > 0)) {
+    run.weight = run.penalty.weight;
+    carried.fo = objective_at_weight(run.weight, run.trips.excess, run.distance);
+  }
+  return field_keep_best(run, carried, delta, reporting);
+}
+
 // One move of kind `kind`: drawn, planned, judged by the program's rule and
 // made when accepted. The kind is a template parameter, so that each kind's
 // planning is compiled into the loop.
@@ -451,23 +484,37 @@ template <MoveKind kind>
   const double approximate = trips.distance + effect.distance_change;
   float distance = static_cast<float>(approximate);
   if (!run.exact) {
-    // Sure to be rejected far beyond the rounding of the approximate sums;
-    // otherwise judged on the exact float distance of the moved Route.
-    const double change = penalty + approximate - static_cast<double>(carried.fo);
-    const double slack = 1e-5 * (std::fabs(approximate) + std::fabs(penalty) + 1.0);
-    if (change - slack > 800.0 * static_cast<double>(temperature)) return true;
+    if (surely_worse(penalty, approximate, carried.fo, temperature)) return true;
     distance = planned_route_distance(trips, plan);
   }
-  const float delta = static_cast<float>(penalty + static_cast<double>(distance) + static_cast<double>(-carried.fo));
-  if (!(delta < 0.0f || metropolis_accepts_step(delta, temperature, random_step(), *run.table))) return true;
+  const std::optional<float> delta = accepted_change(run, carried, penalty, distance, temperature);
+  if (!delta) return true;
   apply_plan(trips, plan, effect);
-  run.distance = distance;
-  carried.fo = carried.fo + delta;
-  if (run.adaptive && penalty_visit(run.penalty, trips.excess > 0)) {
-    run.weight = run.penalty.weight;
-    carried.fo = objective_at_weight(run.weight, trips.excess, run.distance);
+  return field_moved(run, carried, *delta, distance, reporting);
+}
+
+// One ruin-and-recreate step, judged by the same rule: the trips are changed
+// in place, and put back when the step is rejected.
+[[gnu::noinline]] bool ruin_move(FieldRun& run, Carried& carried, float temperature, const Reporting& reporting) {
+  Trips& trips = run.trips;
+  ruin(run.ruin, trips);
+  recreate(run.ruin, trips);
+  const PlanEffect effect = step_effect(run.ruin, trips);
+  const double penalty = run.weight * effect.excess;
+  const double approximate = trips.distance + effect.distance_change;
+  float distance = static_cast<float>(approximate);
+  std::optional<float> delta;
+  if (run.exact || !surely_worse(penalty, approximate, carried.fo, temperature)) {
+    // The trips hold the step's Route: an empty plan sums it as it is.
+    if (!run.exact) distance = planned_route_distance(trips, MovePlan{});
+    delta = accepted_change(run, carried, penalty, distance, temperature);
   }
-  return field_keep_best(run, carried, delta, reporting);
+  if (!delta) {
+    undo_step(run.ruin, trips);
+    return true;
+  }
+  keep_step(run.ruin, trips, effect);
+  return field_moved(run, carried, *delta, distance, reporting);
 }
 
 // A block of moves of the field's kinds, each drawn among run.kinds.
@@ -493,6 +540,9 @@ void field_level(FieldRun& run, Carried& carried, int moves, float temperature, 
       case MoveKind::or_opt:
         going = field_move<MoveKind::or_opt>(run, carried, temperature, reporting);
         break;
+      case MoveKind::ruin:
+        going = ruin_move(run, carried, temperature, reporting);
+        break;
       case MoveKind::position_swap:
         break;
     }
@@ -501,10 +551,11 @@ void field_level(FieldRun& run, Carried& carried, int moves, float temperature, 
 }
 
 // The cooling schedules, the same for every kind of move: `level` makes a
-// block of moves at a temperature.
+// block of moves at a temperature, of at most `poll_block` moves between
+// two calls of keep_searching.
 template <class Level>
 void run_schedules(const Settings& settings, const SearchState& state, SearchOutput& output, Carried& carried,
-                   int moves, Level&& level) {
+                   int moves, int poll_block, Level&& level) {
   // Schedules that make no move take a clock reading each: many in a long run.
   long long schedule_index = 1;
   // A move budget ends the run after exactly that many moves, within a level.
@@ -521,7 +572,7 @@ void run_schedules(const Settings& settings, const SearchState& state, SearchOut
       // The level's moves go in blocks, keep_searching asked between them.
       bool halted = false;
       for (int made = 0;;) {
-        const int block = std::min(level_moves - made, kMovesBetweenPolls);
+        const int block = std::min(level_moves - made, poll_block);
         level(block, temperature);
         made += block;
         if (carried.stopped || made >= level_moves) break;
@@ -552,14 +603,17 @@ SearchEnd field_annealing(const Instance& instance, const Settings& settings, Se
   const Reporting reporting{output, state.start_clock};
   MetropolisTable table;
   FieldRun run{instance, {}, {}, {}, {}, {}, {}, {}, {}, {}, &table, false, 0.0, settings.adaptive_penalty, {},
-               settings.penalty_weight, false, 0.0f, state.best};
+               settings.penalty_weight, false, 0.0f, state.best, {}};
   const int route_length = static_cast<int>(state.current.size());
   if (!with_working_memory([&] {
         trips_from_route(run.trips, instance, state.current);
         run.neighbours = nearest_neighbours(instance, settings.granularity);
         for (const MoveKind kind : {MoveKind::relocate, MoveKind::swap, MoveKind::two_opt, MoveKind::two_opt_star,
-                                    MoveKind::or_opt})
+                                    MoveKind::or_opt, MoveKind::ruin})
           if ((settings.move_kinds & move_bit(kind)) != 0) run.kinds.push_back(kind);
+        if ((settings.move_kinds & move_bit(MoveKind::ruin)) != 0)
+          ruin_prepare(run.ruin, run.trips, settings.ruin_size, settings.ruin_string, settings.blink,
+                       settings.granularity);
       }) ||
       !fill_metropolis_table(table))
     return SearchEnd::out_of_memory;
@@ -585,7 +639,9 @@ SearchEnd field_annealing(const Instance& instance, const Settings& settings, Se
   const int moves = instance.customer_count >= 2 && run.neighbours.per_customer > 0 && !run.kinds.empty()
                         ? settings.moves_per_temperature
                         : 0;
-  run_schedules(settings, state, output, carried, moves,
+  // A ruin-and-recreate step takes about as long as a thousand small moves.
+  const int poll_block = (settings.move_kinds & move_bit(MoveKind::ruin)) != 0 ? kStepsBetweenPolls : kMovesBetweenPolls;
+  run_schedules(settings, state, output, carried, moves, poll_block,
                 [&](int block, float temperature) { field_level(run, carried, block, temperature, reporting); });
   route_from_trips(run.trips, state.current);
   state.fo = carried.fo;
@@ -627,7 +683,7 @@ SearchEnd simulated_annealing(const Instance& instance, const Settings& settings
   Carried carried{state.fo, state.fomin, state.moves,
                   carried_bounds(static_cast<double>(state.fo), static_cast<double>(state.fo), cache, largest_penalty),
                   false};
-  run_schedules(settings, state, output, carried, moves, [&](int block, float temperature) {
+  run_schedules(settings, state, output, carried, moves, kMovesBetweenPolls, [&](int block, float temperature) {
     if (evaluation == Evaluation::whole_route)
       whole_route_level(carried, route, best, block, temperature, matrix, penalty_weight, instance.vehicle_capacity,
                         demand, interior, reporting);

@@ -23,6 +23,9 @@ enum class SearchEnd {
 
 // The annealing's moves between two keep_searching polls within a level.
 inline constexpr int kMovesBetweenPolls = 4096;
+// The same for an annealing that makes ruin-and-recreate steps, each far
+// longer than a small move.
+inline constexpr int kStepsBetweenPolls = 64;
 
 // Where a search stands, for keep_searching.
 struct SearchProgress {
@@ -63,7 +66,8 @@ class SearchOutput {
 
   // Asked at every temperature level of the annealing and after every tabu
   // iteration, and within them where they can take long: every
-  // kMovesBetweenPolls moves of a level, and between blocks of rows of a
+  // kMovesBetweenPolls moves of a level (kStepsBetweenPolls with ruin and
+  // recreate), and between blocks of rows of a
   // tabu scan of a long Route (search/tabu_scan.h). False ends the search
   // there, as its limit would (a caller's deadline, a stop request); a scan
   // told to stop is not finished, and its iteration not made. The run's

@@ -39,6 +39,12 @@ struct Settings {
   bool savings_start = false;
   bool adaptive_penalty = false;
   double overload_target = 0.25;  // the adaptive penalty's aim: the share of overloaded solutions visited
+  // Ruin and recreate (the annealing's move kind ruin): the customers a step
+  // takes out on average, the longest string it takes from one trip, and
+  // the chance that putting a customer back passes over a place.
+  int ruin_size = 10;
+  int ruin_string = 10;
+  double blink = 0.01;
 };
 
 // The program's instance: 50 customers, trucks of capacity 160. Its settings

@@ -47,6 +47,11 @@ inline constexpr SolverSetting kSolverSettings[] = {
     {"granularity", true, 1, 1000, false, kEverySearch},
     {"start", false, 0, 0, false, kEverySearch, "random|savings", SettingTakes::words},
     {"overload-target", false, 0.0, 1.0, true, kEverySearch},
+    // Ruin and recreate's: a step takes out at most every customer, and
+    // strings no longer than a trip.
+    {"ruin-size", true, 1, 100000, false, kAnnealingSearch | kHybridSearch},
+    {"ruin-string", true, 1, 100000, false, kAnnealingSearch | kHybridSearch},
+    {"blink", false, 0.0, 1.0, false, kAnnealingSearch | kHybridSearch},
 };
 
 // The setting of that name, or nullptr.

@@ -35,7 +35,8 @@ const char* const kHelp =
     "  --time SECONDS       time limit, counted from the start, at most 1e7 (default\n"
     "                       30), looked at every few thousand moves or scan rows\n"
     "  --moves N            the annealing's budget: exactly N moves, whatever the\n"
-    "                       machine (the annealing and the hybrid)\n"
+    "                       machine (the annealing and the hybrid); a ruin and\n"
+    "                       recreate step is one move\n"
     "  --iterations N       the tabu search's budget: exactly N iterations (tabu\n"
     "                       and hybrid). The hybrid takes both budgets, or a time.\n"
     "                       A budget without --time has no time limit.\n"
@@ -93,9 +94,21 @@ const char* const kHelp =
     "\n"
     "What the searches move over and start from (default: the program's):\n"
     "  --neighbourhoods LIST     the kinds of move, separated by commas: relocate,\n"
-    "                            swap, 2opt, 2opt*, oropt, each once, or all (swap,\n"
-    "                            the default: the program's swap of two Route\n"
-    "                            positions; listed with others: of two customers)\n"
+    "                            swap, 2opt, 2opt*, oropt, each once, or all (these\n"
+    "                            five), and ruin (swap, the default: the program's\n"
+    "                            swap of two Route positions; listed with others:\n"
+    "                            of two customers). Each annealing move draws one\n"
+    "                            kind, each as likely. ruin, the annealing's only:\n"
+    "                            strings of customers near a random one taken out\n"
+    "                            of their trips, and each put back at its cheapest\n"
+    "                            place that keeps its truck within capacity (next\n"
+    "                            to one of its --granularity nearest customers\n"
+    "                            first; else anywhere; else an empty truck; else\n"
+    "                            where it overloads least)\n"
+    "  --ruin-size N             ruin: customers taken out per step on average (10)\n"
+    "  --ruin-string N           ruin: the longest string taken from one truck (10)\n"
+    "  --blink P                 ruin: the chance that putting a customer back\n"
+    "                            passes over a place, 0 to 1 (0.01)\n"
     "  --granularity K           the field's moves join a customer only to one of\n"
     "                            its K nearest customers, K from 1 to 1000 (20)\n"
     "  --start random|savings    the first Route: the program's random one, or\n"
@@ -209,6 +222,12 @@ solve::Request parse(int argc, char** argv) {
     } else if (setting_option(args, "start", value)) {
       request.savings_start = checked("start", value).word == "savings";
       start_given = true;
+    } else if (setting_option(args, "ruin-size", value)) {
+      request.ruin_size = static_cast<int>(setting("ruin-size", value));
+    } else if (setting_option(args, "ruin-string", value)) {
+      request.ruin_string = static_cast<int>(setting("ruin-string", value));
+    } else if (setting_option(args, "blink", value)) {
+      request.blink = setting("blink", value);
     } else if (setting_option(args, "vehicles", value)) {
       request.vehicles_above_minimum = value.starts_with('+');
       request.vehicles = static_cast<int>(setting("vehicles", value));
@@ -238,6 +257,13 @@ solve::Request parse(int argc, char** argv) {
                 "the weight adapts in their searches"};
   if (request.overload_target && !request.adaptive_penalty)
     throw Usage{"--overload-target is the adaptive penalty's setting: give --penalty adaptive"};
+  const MoveKinds kinds = request.neighbourhoods.value_or(kProgramMoves);
+  const bool ruins = (kinds & move_bit(MoveKind::ruin)) != 0;
+  if ((request.ruin_size || request.ruin_string || request.blink) && !ruins)
+    throw Usage{"--ruin-size, --ruin-string and --blink are ruin and recreate's settings: list ruin in --neighbourhoods"};
+  if (ruins && tabu && kinds == move_bit(MoveKind::ruin))
+    throw Usage{"ruin is the annealing's move: the tabu search needs other kinds in --neighbourhoods "
+                "(ruin,all: the annealing makes all, the tabu search the small ones)"};
   return request;
 }
 

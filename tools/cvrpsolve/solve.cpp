@@ -163,6 +163,9 @@ Settings settings_of(const Request& request, const Instance& instance) {
   settings.savings_start = request.savings_start;
   settings.adaptive_penalty = request.adaptive_penalty;
   if (request.overload_target) settings.overload_target = *request.overload_target;
+  if (request.ruin_size) settings.ruin_size = *request.ruin_size;
+  if (request.ruin_string) settings.ruin_string = *request.ruin_string;
+  if (request.blink) settings.blink = *request.blink;
   if (request.auto_temperature) {
     settings.initial_temperature = auto_initial_temperature(instance);
     // As a temperature given as a number is checked (companion::setting_value).
@@ -249,7 +252,8 @@ std::string gap_line(double cost, int overload, const BestKnown& best_known) {
 }
 
 // The summary's lines of the choices that are not the program's: the moves,
-// their granularity, the start, the penalty and an "auto" temperature.
+// their granularity, the start, the penalty, the ruin's settings (with
+// ruin and recreate) and an "auto" temperature.
 std::string choices_text(const Request& request, const Settings& settings) {
   const Settings program = program_settings(0);
   std::string text;
@@ -259,6 +263,9 @@ std::string choices_text(const Request& request, const Settings& settings) {
   // The numbers as the shortest text that reads back as the value used
   // (given as options they make the same run); the temperature is a float.
   if (settings.adaptive_penalty) text += "penalty: adaptive (overload target " + shortest(settings.overload_target) + ")\n";
+  if ((settings.move_kinds & move_bit(MoveKind::ruin)) != 0)
+    text += "ruin: size " + std::to_string(settings.ruin_size) + ", string " + std::to_string(settings.ruin_string) +
+            ", blink " + shortest(settings.blink) + "\n";
   if (request.auto_temperature) {
     char temperature[32];
     const auto written = std::to_chars(temperature, temperature + sizeof temperature, settings.initial_temperature);

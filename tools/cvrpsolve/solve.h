@@ -59,6 +59,9 @@ struct Request {
   bool savings_start = false;
   bool adaptive_penalty = false;        // "--penalty adaptive" (then `penalty` is unset)
   std::optional<double> overload_target;
+  std::optional<int> ruin_size;
+  std::optional<int> ruin_string;
+  std::optional<double> blink;
   std::optional<std::string> sol;       // default: the stem + kFoundSuffix
   std::optional<std::string> log;
   std::optional<std::string> best;      // a value or a .sol file
