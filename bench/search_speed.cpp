@@ -24,7 +24,9 @@
 //       schedule from a tenth of the automatic temperature (10000 moves a
 //       level, from the savings start: the cooler levels that fill most of
 //       a run) and the tabu search's iterations/s over its first iterations
-//       from the savings start (granularity 20).
+//       from the savings start (granularity 20); for ruin and recreate, the
+//       annealing's steps/s with the default ruin (about 10 customers a
+//       step), 1000 steps a level.
 //
 // The searches' console output goes to a file in a scratch folder, as their
 // logs do; the figures are printed on standard error. Times are processor
@@ -391,7 +393,8 @@ int kinds_table(const std::vector<std::string>& paths, bool round) {
   };
   const Kind kinds[] = {{"relocate", move_bit(MoveKind::relocate)}, {"swap", move_bit(MoveKind::swap)},
                         {"2opt", move_bit(MoveKind::two_opt)},       {"2opt*", move_bit(MoveKind::two_opt_star)},
-                        {"oropt", move_bit(MoveKind::or_opt)},       {"all", kAllFieldMoves}};
+                        {"oropt", move_bit(MoveKind::or_opt)},       {"all", kAllFieldMoves},
+                        {"ruin", move_bit(MoveKind::ruin)}};
   std::vector<Start> starts;
   for (const std::string& path : paths) starts.push_back(set_up_cvrplib(path, round));
   if (!into_scratch()) return 1;
@@ -407,6 +410,9 @@ int kinds_table(const std::vector<std::string>& paths, bool round) {
     const int iterations = std::max(200, 200000 / start.instance.customer_count);
     for (const Kind& kind : kinds) {
       start.settings.move_kinds = kind.kinds;
+      // Ruin and recreate is the annealing's alone, and its steps are long.
+      const bool ruin = kind.kinds == move_bit(MoveKind::ruin);
+      start.settings.moves_per_temperature = ruin ? 1000 : 10000;
       double savings_seconds = 1e30;
       const auto from_savings = [&] {
         const std::clock_t began = processor_now();
@@ -423,6 +429,11 @@ int kinds_table(const std::vector<std::string>& paths, bool round) {
         from_savings();
         return anneal(start, Evaluation::incremental);
       });
+      if (ruin) {
+        std::fprintf(stderr, "%-14s %9s %8.3fs %18.0f %18s %11s\n", name.c_str(), kind.name, savings_seconds,
+                     static_cast<double>(moves) / annealed.seconds, "-", "-");
+        continue;
+      }
       from_savings();
       const Outcome scans = fastest_of(2, [&] { return tabu_iterations(start, Evaluation::incremental, iterations); });
       std::fprintf(stderr, "%-14s %9s %8.3fs %18.0f %18.0f %11d\n", name.c_str(), kind.name, savings_seconds,

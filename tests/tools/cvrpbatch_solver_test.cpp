@@ -299,6 +299,8 @@ TEST_F(CvrpBatchSolver, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
        "--set penalty=adaptive needs the field's moves"},
       {"--searches tabu --seeds 1 --time 1 --set overload-target=0.1" + rest + "alpha.vrp", 2,
        "--set overload-target is the adaptive penalty's setting"},
+      {"--searches annealing --seeds 1 --time 1 --set neighbourhoods=all --set blink=0,0.1" + rest + "alpha.vrp", 2,
+       "--set blink is ruin and recreate's setting"},
       {"--searches annealing --seeds 1 --time 1 --set cooling=0.5,0.9" + std::string(240, '0') + "1" + rest + "alpha.vrp",
        1, "... is 274 bytes long"},
   };
@@ -354,6 +356,16 @@ TEST_F(CvrpBatchSolver, SweepsWordsAndListsOfMoveKinds) {
   ASSERT_EQ(lines.size(), 4u) << targets.output;
   for (const std::string& line : lines)
     EXPECT_EQ(has(line, " --set 'overload-target=0."), has(line, " --set 'penalty=adaptive'")) << line;
+
+  // The ruin's settings are swept with ruin only, and ruin alone in the annealing only.
+  const ToolOutcome ruins = batch("jobs --searches annealing,tabu --seeds 1 --time 10 --solver " + solver +
+                                  " --out results --set neighbourhoods=ruin,relocate+ruin,all --set blink=0,0.5 alpha.vrp");
+  ASSERT_EQ(ruins.status, 0) << ruins.errors;
+  const std::vector<std::string> ruin_lines = split_lines(ruins.output);
+  // annealing: 2 x 2 with ruin, 1 with all; tabu: 1 with relocate+ruin, 1 with all.
+  ASSERT_EQ(ruin_lines.size(), 7u) << ruins.output;
+  for (const std::string& line : ruin_lines)
+    EXPECT_EQ(has(line, " --set 'blink="), has(line, "ruin'") && has(line, "--searches annealing")) << line;
 }
 
 // Two feasible runs in one cell (the best gap is the lower), then collect

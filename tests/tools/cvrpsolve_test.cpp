@@ -164,6 +164,10 @@ TEST(CvrpSolve, RefusesBadInputAndOptionsWritingNothing) {
       {kCmt1 + " --penalty adaptive --neighbourhoods swap", 2, "--penalty adaptive needs the field's moves"},
       {kCmt1 + " --overload-target 0.5", 2, "--overload-target is the adaptive penalty's setting"},
       {kCmt1 + " --preset best", 2, "bad value 'best' for --preset (strongest)"},
+      // Ruin and recreate is the annealing's move, and its settings are its own.
+      {kCmt1 + " --neighbourhoods ruin --search hybrid --time 1", 2, "ruin is the annealing's move"},
+      {kCmt1 + " --neighbourhoods all --blink 0.5", 2, "--ruin-size, --ruin-string and --blink are ruin and recreate's"},
+      {kCmt1 + " --neighbourhoods ruin --blink 1.5", 2, "bad value '1.5' for --blink"},
       {kCmt1 + " --penalty adaptive --neighbourhoods all --overload-target 1", 2, "bad value '1' for --overload-target"},
       {kCmt1 + " --bogus", 2, "unknown option --bogus"},
   };
@@ -217,6 +221,8 @@ TEST(CvrpSolve, NamesTheChoicesThatAreNotTheDefaults) {
   const std::vector<LogLine> preset_log = read_log("run.log");
   EXPECT_EQ(untimed_summary(solve(strongest).output), untimed_summary(preset.output));
   EXPECT_EQ(untimed(read_log("run.log")), untimed(preset_log));
+  EXPECT_TRUE(has(preset.output, "neighbourhoods: ruin\nstart: savings\nruin: size 10, string 10, blink 0.01\n"))
+      << preset.output;
   EXPECT_TRUE(has(solve(strongest + " --start random --neighbourhoods relocate").output,
                   "neighbourhoods: relocate\ntemperature: auto ("));
 }

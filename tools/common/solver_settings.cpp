@@ -65,7 +65,7 @@ SettingValue checked_setting(const SolverSetting& setting, std::string_view opti
     const bool other_separator = separator != ',' && text.find(',') != std::string::npos;
     const std::optional<MoveKinds> kinds = other_separator ? std::nullopt : parse_move_kinds(listed);
     if (!kinds)
-      throw Usage{bad + " (all, or kinds of move relocate, swap, 2opt, 2opt*, oropt, each once, separated by '" +
+      throw Usage{bad + " (all, or kinds of move relocate, swap, 2opt, 2opt*, oropt, ruin, each once, separated by '" +
                   std::string(1, separator) + "')"};
     value.kinds = *kinds;
     value.word = move_kinds_text(*kinds);

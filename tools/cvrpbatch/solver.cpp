@@ -235,6 +235,16 @@ std::vector<std::string> swept_values(const SolverBatch& batch, std::string_view
   return {};
 }
 
+// The kinds of a swept neighbourhoods value (kinds joined with '+').
+MoveKinds swept_kinds(std::string text) {
+  std::replace(text.begin(), text.end(), '+', ',');
+  return parse_move_kinds(text).value_or(kProgramMoves);
+}
+
+bool lists_ruin(const std::string& neighbourhoods) {
+  return !neighbourhoods.empty() && (swept_kinds(neighbourhoods) & move_bit(MoveKind::ruin)) != 0;
+}
+
 // The combinations cvrpsolve refuses are left out of the runs (see
 // kept_combination); a swept value that would be in none is refused.
 void check_combinations(const SolverBatch& batch) {
@@ -245,6 +255,10 @@ void check_combinations(const SolverBatch& batch) {
                 "swap alone"};
   if (!swept_values(batch, "overload-target").empty() && !adaptive)
     throw Usage{"--set overload-target is the adaptive penalty's setting: sweep --set penalty with adaptive"};
+  const bool ruins = std::any_of(moves.begin(), moves.end(), lists_ruin);
+  for (const char* name : {"ruin-size", "ruin-string", "blink"})
+    if (!swept_values(batch, name).empty() && !ruins)
+      throw Usage{"--set " + std::string(name) + " is ruin and recreate's setting: sweep --set neighbourhoods with ruin"};
 }
 
 // The number of runs the batch makes, counted in double before any is
@@ -327,9 +341,10 @@ SolverBatch checked_solver_batch(const BatchArguments& arguments) {
 
 // Whether a combination of swept values (run's settings, value at[k] of
 // each) is run, and with which: cvrpsolve refuses the adaptive penalty with
-// the program's moves alone (the default, or neighbourhoods=swap), and the
-// overload target is the adaptive penalty's: with a fixed penalty the run is
-// made once, without it.
+// the program's moves alone (the default, or neighbourhoods=swap), and ruin
+// alone in a search with tabu iterations. The overload target is the
+// adaptive penalty's, and ruin-size, ruin-string and blink are ruin's:
+// without them the run is made once, without those settings.
 bool kept_combination(SolverRun& run, const std::vector<std::size_t>& at) {
   const auto value = [&run](std::string_view name) {
     for (const auto& [setting, given] : run.settings)
@@ -337,13 +352,18 @@ bool kept_combination(SolverRun& run, const std::vector<std::size_t>& at) {
     return std::string();
   };
   const bool adaptive = value("penalty") == "adaptive";
-  if (adaptive && (value("neighbourhoods").empty() || value("neighbourhoods") == "swap")) return false;
-  for (std::size_t k = 0; k < run.settings.size(); ++k)
-    if (run.settings[k].first == "overload-target" && !adaptive) {
-      if (at[k] != 0) return false;
-      run.settings.erase(run.settings.begin() + static_cast<long>(k));
-      break;
-    }
+  const std::string kinds = value("neighbourhoods");
+  if (adaptive && (kinds.empty() || kinds == "swap")) return false;
+  const bool ruins = lists_ruin(kinds);
+  if (ruins && run.search != "annealing" && swept_kinds(kinds) == move_bit(MoveKind::ruin)) return false;
+  for (std::size_t k = run.settings.size(); k-- > 0;) {
+    const std::string& name = run.settings[k].first;
+    const bool unused = (name == "overload-target" && !adaptive) ||
+                        ((name == "ruin-size" || name == "ruin-string" || name == "blink") && !ruins);
+    if (!unused) continue;
+    if (at[k] != 0) return false;
+    run.settings.erase(run.settings.begin() + static_cast<long>(k));
+  }
   return true;
 }
 
