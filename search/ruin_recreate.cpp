@@ -9,9 +9,8 @@
 
 namespace {
 
-std::size_t at(int index) { return static_cast<std::size_t>(index); }
-
-int over(int load, int capacity) { return load > capacity ? load - capacity : 0; }
+using trips_detail::at;
+using trips_detail::over;
 
 int customers_in(const Trips& trips, int t) { return static_cast<int>(trips.nodes[at(t)].size()) - 2; }
 
