@@ -242,7 +242,7 @@ MoveKinds swept_kinds(std::string text) {
 }
 
 bool lists_ruin(const std::string& neighbourhoods) {
-  return !neighbourhoods.empty() && (swept_kinds(neighbourhoods) & move_bit(MoveKind::ruin)) != 0;
+  return (swept_kinds(neighbourhoods) & move_bit(MoveKind::ruin)) != 0;
 }
 
 // The combinations cvrpsolve refuses are left out of the runs (see
@@ -355,7 +355,7 @@ bool kept_combination(SolverRun& run, const std::vector<std::size_t>& at) {
   const std::string kinds = value("neighbourhoods");
   if (adaptive && (kinds.empty() || kinds == "swap")) return false;
   const bool ruins = lists_ruin(kinds);
-  if (ruins && run.search != "annealing" && swept_kinds(kinds) == move_bit(MoveKind::ruin)) return false;
+  if (run.search != "annealing" && swept_kinds(kinds) == move_bit(MoveKind::ruin)) return false;
   for (std::size_t k = run.settings.size(); k-- > 0;) {
     const std::string& name = run.settings[k].first;
     const bool unused = (name == "overload-target" && !adaptive) ||

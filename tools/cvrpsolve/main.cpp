@@ -265,7 +265,7 @@ solve::Request parse(int argc, char** argv) {
   const bool ruins = (kinds & move_bit(MoveKind::ruin)) != 0;
   if ((request.ruin_size || request.ruin_string || request.blink) && !ruins)
     throw Usage{"--ruin-size, --ruin-string and --blink are ruin and recreate's settings: list ruin in --neighbourhoods"};
-  if (ruins && tabu && kinds == move_bit(MoveKind::ruin))
+  if (tabu && kinds == move_bit(MoveKind::ruin))
     throw Usage{"ruin is the annealing's move: the tabu search needs other kinds in --neighbourhoods "
                 "(ruin,all: the annealing makes all, the tabu search the small ones)"};
   return request;
