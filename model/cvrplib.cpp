@@ -1,5 +1,6 @@
 #include "model/cvrplib.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -357,14 +358,22 @@ void check_file(std::string_view text, const std::string& name, const RawFile& r
   const auto nodes = parse_integer(dimension->text);
   if (!nodes || *nodes < 2)
     throw Refused{located(name, dimension->line, "DIMENSION must be an integer of at least 2")};
-  if (*nodes > kMaxCvrplibNodes) {
+  const bool computed = euclidean && limit.computed_distances;
+  if (computed && *nodes > kMaxComputedNodes)
+    throw Refused{located(name, dimension->line,
+                          "DIMENSION " + std::to_string(*nodes) + ": more than " + std::to_string(kMaxComputedNodes) +
+                              " nodes")};
+  if (!computed && *nodes > kMaxCvrplibNodes) {
     // In double: the square of any DIMENSION a file may give must not overflow.
     char megabytes[64];
     const double side = static_cast<double>(*nodes);
     std::snprintf(megabytes, sizeof megabytes, "%.0f", std::floor(side * side * 4 / 1000000));
     throw Refused{located(name, dimension->line,
                           "DIMENSION " + std::to_string(*nodes) + ": more than " + std::to_string(kMaxCvrplibNodes) +
-                              " nodes (the distance matrix alone would take " + megabytes + " MB)")};
+                              " nodes (the distance matrix alone would take " + megabytes + " MB" +
+                              (limit.computed_distances ? "; an EUC_2D instance may have up to " +
+                                                              std::to_string(kMaxComputedNodes) + ")"
+                                                        : ")"))};
   }
   if (*nodes > limit.nodes)
     throw Refused{located(name, dimension->line,
@@ -456,12 +465,14 @@ void check_file(std::string_view text, const std::string& name, const RawFile& r
 
   instance.name = file.name;
   instance.customer_count = static_cast<int>(count) - 1;
+  instance.matrix = DistanceMatrix{};
   instance.matrix.rows = instance.matrix.cols = static_cast<int>(count);
   instance.points.reset();
   instance.true_distances = TrueDistance::matrix;
   instance.exact_weights = ExactWeights{};
+  const bool keeps_cells = !(euclidean && limit.computed_distances && count > static_cast<std::size_t>(kMatrixNodes));
   if (!with_working_memory([&] {
-        instance.matrix.cells.assign(count * count, 0.0f);
+        if (keeps_cells) instance.matrix.cells.assign(count * count, 0.0f);
         instance.demand.assign(count, 0);
       }))
     throw Refused{name + ": the " + std::to_string(count) + " x " + std::to_string(count) +
@@ -472,16 +483,37 @@ void check_file(std::string_view text, const std::string& name, const RawFile& r
     instance.true_distances = round ? TrueDistance::rounded_euclidean : TrueDistance::euclidean;
     instance.points.emplace();
     for (const std::size_t index : order) instance.points->push_back({coords[index]->x, coords[index]->y});
-    for (std::size_t i = 0; i < count; ++i)
-      for (std::size_t j = 0; j < count; ++j) {
-        if (i == j) continue;
-        const double distance = euclidean_distance((*instance.points)[i], (*instance.points)[j], round);
-        // Distances are floats: refuse any that would not fit.
-        if (!(distance < std::numeric_limits<float>::max()))
-          throw Refused{name + ": distance between nodes " + std::to_string(i) + " and " + std::to_string(j) +
-                        " is too large for a float"};
-        instance.matrix.cells[i * count + j] = static_cast<float>(distance);
-      }
+    const std::vector<NodePoint>& points = *instance.points;
+    // Distances are floats: refuse any that would not fit, the first in row order.
+    const auto each_distance = [&](auto&& keep) {
+      for (std::size_t i = 0; i < count; ++i)
+        for (std::size_t j = 0; j < count; ++j) {
+          if (i == j) continue;
+          const double distance = euclidean_distance(points[i], points[j], round);
+          if (!(distance < std::numeric_limits<float>::max()))
+            throw Refused{name + ": distance between nodes " + std::to_string(i) + " and " + std::to_string(j) +
+                          " is too large for a float"};
+          keep(i, j, static_cast<float>(distance));
+        }
+    };
+    if (keeps_cells) {
+      each_distance([&](std::size_t i, std::size_t j, float cell) { instance.matrix.cells[i * count + j] = cell; });
+    } else {
+      instance.matrix.points = points;
+      instance.matrix.rounded = round;
+      // A distance grows with the square it is the root of, and the square
+      // is the same both ways: the largest comes from the largest square.
+      double largest_square = 0.0;
+      for (std::size_t i = 0; i < count; ++i)
+        for (std::size_t j = 0; j < i; ++j) {
+          const double dx = points[i].x - points[j].x;
+          const double dy = points[i].y - points[j].y;
+          largest_square = std::max(largest_square, dx * dx + dy * dy);
+        }
+      const double largest = round ? std::floor(std::sqrt(largest_square) + 0.5) : std::sqrt(largest_square);
+      if (!(largest < std::numeric_limits<float>::max())) each_distance([](std::size_t, std::size_t, float) {});
+      instance.matrix.largest = static_cast<double>(static_cast<float>(largest));
+    }
   } else {
     std::vector<std::size_t> position(count);  // of each node of the file in the matrix
     for (std::size_t k = 0; k < count; ++k) position[order[k]] = k;

@@ -22,11 +22,21 @@
 // A file with more nodes is refused: its distance matrix alone would take
 // 400 MB, and a search's working storage several times that.
 inline constexpr long long kMaxCvrplibNodes = 10001;
+// Unless it is an EUC_2D instance read for a caller that takes computed
+// distances (see DistanceMatrix): then up to this many nodes.
+inline constexpr long long kMaxComputedNodes = 30001;
+// Such an instance keeps its matrix up to this many nodes (16 MB of cells):
+// beyond, a cell read from memory costs more than one worked out from two
+// points the processor's caches hold.
+inline constexpr long long kMatrixNodes = 2001;
 
-// The most nodes a caller takes, and why (said when a file has more).
+// The most nodes a caller takes, and why (said when a file has more); and
+// whether it takes an EUC_2D instance of more than kMatrixNodes nodes with
+// its distances computed instead of kept.
 struct NodeLimit {
   long long nodes = kMaxCvrplibNodes;
   std::string_view why;
+  bool computed_distances = false;
 };
 
 // What the file says beyond the instance it gives.
@@ -55,7 +65,8 @@ struct CvrplibFile {
 // used or not, would pay it), several depots,
 // a route length limit (DISTANCE) or service time (SERVICE_TIME), a TYPE
 // other than CVRP, an edge weight type or format it cannot honour, a missing
-// section, more nodes than `limit` (at most kMaxCvrplibNodes) or a matrix
+// section, more nodes than `limit` (at most kMaxCvrplibNodes, or
+// kMaxComputedNodes for computed distances) or a matrix
 // that cannot be had. Returns the message, or nothing; `file` (when given)
 // gets the rest.
 std::optional<std::string> parse_cvrplib(std::string_view text, const std::string& name, bool round,

@@ -240,7 +240,16 @@ std::optional<std::string> check_truck_count(const char* path, int min_trucks, i
   return std::nullopt;
 }
 
+double largest_distance(const DistanceMatrix& matrix) {
+  if (matrix.computed()) return matrix.largest;
+  double largest = 0.0;
+  for (const float cell : matrix.cells) largest = std::max(largest, std::fabs(static_cast<double>(cell)));
+  return largest;
+}
+
 bool matrix_is_symmetric(const DistanceMatrix& matrix) {
+  // A computed distance squares the differences of the coordinates: the same both ways.
+  if (matrix.computed()) return true;
   for (int from = 0; from < matrix.rows; ++from)
     for (int to = 0; to < from; ++to)
       if (std::bit_cast<std::uint32_t>(matrix.at(from, to)) != std::bit_cast<std::uint32_t>(matrix.at(to, from)))
@@ -249,12 +258,9 @@ bool matrix_is_symmetric(const DistanceMatrix& matrix) {
 }
 
 bool distances_fit(const DistanceMatrix& matrix, int route_length) {
-  double largest = 0.0;
+  const double largest = largest_distance(matrix);
   bool negative = false;
-  for (const float cell : matrix.cells) {
-    largest = std::max(largest, std::fabs(static_cast<double>(cell)));
-    negative = negative || cell < 0.0f;
-  }
+  for (const float cell : matrix.cells) negative = negative || cell < 0.0f;
   // A float sum of k terms stays within (1 + gamma_k) times the sum of their
   // magnitudes, gamma_k = k u / (1 - k u) with u = 2^-24.
   const double edges = static_cast<double>(route_length - 1);

@@ -3,6 +3,7 @@
 // of "distancia.dat", "demanda.dat" and "coordenadas.dat".
 #pragma once
 
+#include <cmath>
 #include <filesystem>
 #include <new>
 #include <optional>
@@ -10,18 +11,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-// Distances between nodes 0 (the depot) .. n, row-major: cell (i, j) is the
-// distance travelled from node i to node j. Cells never named by the input
-// stay 0.0; the matrix is not made symmetric.
-struct DistanceMatrix {
-  int rows = 0;
-  int cols = 0;
-  std::vector<float> cells;
-
-  float at(int from, int to) const { return cells[static_cast<std::size_t>(from) * cols + to]; }
-  float& at(int from, int to) { return cells[static_cast<std::size_t>(from) * cols + to]; }
-};
 
 // Demand of each node, indexed by node; entry 0 (the depot) is never used.
 using DemandVector = std::vector<int>;
@@ -33,6 +22,45 @@ struct NodePoint {
   double x = 0.0;
   double y = 0.0;
 };
+
+// The Euclidean distance of two points worked out in double, rounded to the
+// nearest integer (halves up) when `round`: the distance of an EUC_2D
+// instance, of which the CVRPLIB reader keeps the nearest float.
+inline double euclidean_distance(const NodePoint& from, const NodePoint& to, bool round) {
+  const double dx = from.x - to.x;
+  const double dy = from.y - to.y;
+  const double distance = std::sqrt(dx * dx + dy * dy);
+  return round ? std::floor(distance + 0.5) : distance;
+}
+
+// Distances between nodes 0 (the depot) .. n, row-major: cell (i, j) is the
+// distance travelled from node i to node j. Cells never named by the input
+// stay 0.0; the matrix is not made symmetric.
+//
+// A large EUC_2D instance keeps no cells: its rows x rows floats would not
+// fit in memory (30,001 nodes take 3.6 GB). Each distance is then worked out
+// from the nodes' points when it is read, as the float nearest
+// euclidean_distance, the very value the cell would hold.
+struct DistanceMatrix {
+  int rows = 0;
+  int cols = 0;
+  std::vector<float> cells;        // rows * cols, or empty when the distances are computed
+  std::vector<NodePoint> points;   // each node's point, when the distances are computed
+  bool rounded = false;            // computed distances rounded to the nearest integer
+  double largest = 0.0;            // the largest computed distance (the cells need no such note)
+
+  bool computed() const { return cells.empty() && !points.empty(); }
+  float at(int from, int to) const {
+    if (!cells.empty()) [[likely]]
+      return cells[static_cast<std::size_t>(from) * cols + to];
+    return static_cast<float>(euclidean_distance(points[static_cast<std::size_t>(from)],
+                                                 points[static_cast<std::size_t>(to)], rounded));
+  }
+  float& at(int from, int to) { return cells[static_cast<std::size_t>(from) * cols + to]; }
+};
+
+// The largest |distance| of the matrix.
+double largest_distance(const DistanceMatrix& matrix);
 
 // Where the true distance of two nodes comes from: the distance as the
 // field's checkers compute it, in double, of which the searches' float matrix
@@ -78,10 +106,6 @@ struct Instance {
   ExactWeights exact_weights{};  // only for TrueDistance::written_weights
 };
 
-// The Euclidean distance of two points worked out in double, rounded to the
-// nearest integer (halves up) when `round`: the distance of an EUC_2D
-// instance, of which the CVRPLIB reader keeps the nearest float.
-double euclidean_distance(const NodePoint& from, const NodePoint& to, bool round);
 
 // The true distance from node `from` to node `to` (0..n each): the EUC_2D
 // distance in double (rounded under --round), an EXPLICIT weight as written,

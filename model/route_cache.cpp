@@ -77,21 +77,33 @@ void allocate_cache(RouteCache& cache, const DistanceMatrix& matrix, int route_l
 
 }  // namespace
 
+namespace {
+
+// The exponent of the lowest set bit of a non-zero float: a float is its
+// 24-bit significand times 2^(exponent field - 150) (the field 0 stands for
+// 1 in subnormals, whose significand lacks the leading bit).
+int lowest_bit(float cell) {
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(cell) & 0x7fffffffu;
+  const auto field = static_cast<int>(bits >> 23);
+  const std::uint32_t significand = (bits & 0x7fffffu) | (field != 0 ? 0x800000u : 0u);
+  return std::max(field, 1) - 150 + std::countr_zero(significand);
+}
+
+}  // namespace
+
 bool sums_are_exact(const DistanceMatrix& matrix, int route_length, double largest) {
-  int lowest = std::numeric_limits<int>::max();
-  for (const float cell : matrix.cells) {
-    // A float is its 24-bit significand times 2^(exponent field - 150) (the
-    // field 0 stands for 1 in subnormals, whose significand lacks the
-    // leading bit): its lowest set bit is the significand's, so placed.
-    const std::uint32_t bits = std::bit_cast<std::uint32_t>(cell) & 0x7fffffffu;
-    if (bits == 0) continue;
-    const auto field = static_cast<int>(bits >> 23);
-    const std::uint32_t significand = (bits & 0x7fffffu) | (field != 0 ? 0x800000u : 0u);
-    lowest = std::min(lowest, std::max(field, 1) - 150 + std::countr_zero(significand));
-  }
-  if (lowest == std::numeric_limits<int>::max()) return true;  // every cell 0
   const double reach = static_cast<double>(route_length - 1) * largest;  // exact: below 2^53
-  return reach <= std::ldexp(1.0, 24 + lowest) && reach <= static_cast<double>(std::numeric_limits<float>::max());
+  if (!(reach <= static_cast<double>(std::numeric_limits<float>::max()))) return false;
+  // Every non-zero cell c must be a multiple of 2^lowest_bit(c) with reach at
+  // most 2^(24 + lowest_bit(c)): the first cell that is not settles it.
+  const auto fits = [reach](float cell) { return cell == 0.0f || reach <= std::ldexp(1.0, 24 + lowest_bit(cell)); };
+  if (!matrix.computed()) return std::all_of(matrix.cells.begin(), matrix.cells.end(), fits);
+  // Computed rounded distances are whole numbers: below 2^24 every sum is exact.
+  if (matrix.rounded && reach <= 16777216.0) return true;
+  for (int from = 0; from < matrix.rows; ++from)
+    for (int to = 0; to < matrix.rows; ++to)
+      if (!fits(matrix.at(from, to))) return false;
+  return true;
 }
 
 bool cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<const int> demand,
@@ -159,7 +171,6 @@ void cache_describe_trips(RouteCache& cache, std::span<const int> route) {
 }
 
 bool route_sums_exact(const DistanceMatrix& matrix, int route_length) {
-  double largest = 0.0;
-  for (const float cell : matrix.cells) largest = std::max(largest, std::fabs(static_cast<double>(cell)));
+  const double largest = largest_distance(matrix);
   return largest * 8.0 * static_cast<double>(route_length) < 1e36 && sums_are_exact(matrix, route_length, largest);
 }

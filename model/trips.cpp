@@ -24,9 +24,14 @@ void describe_trip(Trips& trips, int t) {
   forward[0] = 0.0;
   backward[0] = 0.0;
   load[0] = 0;
+  const DistanceMatrix& matrix = instance.matrix;
+  // A computed distance is the same both ways: worked out once for both sums.
+  const bool computed = matrix.computed();
   for (std::size_t p = 1; p < size; ++p) {
-    forward[p] = forward[p - 1] + static_cast<double>(instance.matrix.at(nodes[p - 1], nodes[p]));
-    backward[p] = backward[p - 1] + static_cast<double>(instance.matrix.at(nodes[p], nodes[p - 1]));
+    const float there = matrix.at(nodes[p - 1], nodes[p]);
+    const float back = computed ? there : matrix.at(nodes[p], nodes[p - 1]);
+    forward[p] = forward[p - 1] + static_cast<double>(there);
+    backward[p] = backward[p - 1] + static_cast<double>(back);
     load[p] = load[p - 1] + (nodes[p] != 0 ? instance.demand[at(nodes[p])] : 0);
   }
   for (std::size_t p = 1; p + 1 < size; ++p) {

@@ -2,13 +2,6 @@
 
 #include "model/instance.h"
 
-double euclidean_distance(const NodePoint& from, const NodePoint& to, bool round) {
-  const double dx = from.x - to.x;
-  const double dy = from.y - to.y;
-  const double distance = std::sqrt(dx * dx + dy * dy);
-  return round ? std::floor(distance + 0.5) : distance;
-}
-
 double true_distance(const Instance& instance, int from, int to) {
   switch (instance.true_distances) {
     case TrueDistance::matrix:

@@ -208,8 +208,7 @@ double largest_objective(const DistanceMatrix& matrix, std::span<const int> dema
                          int penalty_weight) {
   double demands = 0.0;
   for (std::size_t node = 1; node < demand.size(); ++node) demands += std::fabs(static_cast<double>(demand[node]));
-  double largest_cell = 0.0;
-  for (const float cell : matrix.cells) largest_cell = std::max(largest_cell, std::fabs(static_cast<double>(cell)));
+  const double largest_cell = largest_distance(matrix);
   return std::fabs(static_cast<double>(penalty_weight)) * demands +
          static_cast<double>(route_length - 1) * largest_cell * 1.001;
 }

@@ -4,12 +4,11 @@
 #include <cmath>
 
 AdaptivePenalty adaptive_penalty_start(const Instance& instance, double target) {
-  double largest_distance = 0.0;
-  for (const float cell : instance.matrix.cells) largest_distance = std::max(largest_distance, std::fabs(static_cast<double>(cell)));
+  const double largest = largest_distance(instance.matrix);
   int largest_demand = 0;
   for (int customer = 1; customer <= instance.customer_count; ++customer)
     largest_demand = std::max(largest_demand, instance.demand[static_cast<std::size_t>(customer)]);
-  const double scale = largest_distance > 0.0 && largest_demand > 0 ? largest_distance / largest_demand : 1.0;
+  const double scale = largest > 0.0 && largest_demand > 0 ? largest / largest_demand : 1.0;
   AdaptivePenalty penalty;
   penalty.weight = scale;
   penalty.lowest = scale / 1000.0;

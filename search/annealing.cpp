@@ -86,6 +86,19 @@ bool surely_accepted(float high, double temperature, int step, const MetropolisT
 
 float draw_uniform() { return acceptance_draw(random_step()); }
 
+// The Metropolis test of a change at or above 0 held in double (the sums
+// of the instance's Routes are not exact in float) against the draw of this
+// step: the program's test of a float change, with the same cheap bounds.
+bool metropolis_accepts_wide(double change, float temperature, int step, const MetropolisTable& table) {
+  const double u = static_cast<double>(acceptance_draw(step));
+  const double t = static_cast<double>(temperature);
+  if (step != 0) {
+    if (1.0 - change / t > u * (1.0 + 1e-12)) return true;
+    if (surely_rejected(change, t, step, table)) return false;
+  }
+  return std::exp(-1.0 * change / t) > u;
+}
+
 // The Metropolis test of an exact change at or above 0 against the draw of
 // this step, as metropolis_accepts decides it, with exp worked out only when
 // neither cheap bound settles it: exp(-x) >= 1 - x, and exp(-x) < u once x is
@@ -399,7 +412,14 @@ struct FieldRun {
   // empty truck, for relocate), a variant.
   DrawBound kind_draw, customer_draw, neighbour_draw, relocate_draw, two_draw, eight_draw;
   const MetropolisTable* table = nullptr;
-  bool exact = false;           // the trips' double sums are the Route's float sums
+  // The trips' double sums are the Route's float sums. Otherwise a float
+  // cannot hold every total of the instance's Routes (two Routes a unit
+  // apart may have the same float distance): moves are then judged, and the
+  // best kept, on the objective in double, `objective`, and what is reported
+  // is its nearest float.
+  bool exact = false;
+  double objective = 0.0;       // the current Route's objective at `weight`, when not exact
+  double best_objective = 0.0;  // the best kept's, priced as field_keep_best prices it, when not exact
   double weight = 0.0;          // the weight a move is judged with
   bool adaptive = false;
   AdaptivePenalty penalty;
@@ -415,7 +435,21 @@ struct FieldRun {
 // reported weight, and once a Route without overload has been kept only such
 // Routes. False when the output asks the search to stop.
 bool field_keep_best(FieldRun& run, Carried& carried, float delta, const Reporting& reporting) {
-  if (!run.adaptive) {
+  if (!run.exact) {
+    // The same rules, on the objective in double.
+    double kept = run.objective;
+    const bool feasible = run.trips.excess == 0;
+    if (!run.adaptive) {
+      if (!(delta < 0.0f && run.objective < run.best_objective)) return true;
+    } else {
+      if (run.feasible_best && !feasible) return true;
+      kept = run.reported_weight * static_cast<double>(run.trips.excess) + run.trips.distance;
+      if (!(kept < run.best_objective)) return true;
+      run.feasible_best = feasible;
+    }
+    run.best_objective = kept;
+    carried.fomin = static_cast<float>(kept);
+  } else if (!run.adaptive) {
     if (!(delta < 0.0f && carried.fo < carried.fomin)) return true;
     carried.fomin = carried.fo;
   } else {
@@ -432,32 +466,41 @@ bool field_keep_best(FieldRun& run, Carried& carried, float delta, const Reporti
   return !carried.stopped;
 }
 
-// Whether a move whose distance is only approximately known (the double
-// sums are not exact) is sure to be rejected, far beyond their rounding;
-// one that is not is judged on the exact float distance of its Route.
-inline bool surely_worse(double penalty, double approximate, float fo, float temperature) {
-  const double change = penalty + approximate - static_cast<double>(fo);
-  const double slack = 1e-5 * (std::fabs(approximate) + std::fabs(penalty) + 1.0);
-  return change - slack > 800.0 * static_cast<double>(temperature);
-}
-
-// The change of objective of a move to a Route of this penalty and float
-// distance, when the program's rule accepts it at `temperature`.
+// The change of objective of a move to a Route of this penalty and
+// distance (in double), when the program's rule accepts it at `temperature`:
+// on exact sums the float change, as the program forms it; otherwise the
+// change in double, tested as the program tests a float one.
 inline std::optional<float> accepted_change(const FieldRun& run, const Carried& carried, double penalty,
-                                            float distance, float temperature) {
-  const float delta = static_cast<float>(penalty + static_cast<double>(distance) + static_cast<double>(-carried.fo));
+                                            double distance, float temperature) {
+  if (!run.exact) {
+    const double change = penalty + distance - run.objective;
+    if (!(change < 0.0 || metropolis_accepts_wide(change, temperature, random_step(), *run.table)))
+      return std::nullopt;
+    // Only its sign is looked at from here on: kept apart from 0 by the rounding.
+    return change < 0.0 ? -1.0f : (change > 0.0 ? 1.0f : 0.0f);
+  }
+  const float delta = static_cast<float>(penalty + static_cast<double>(static_cast<float>(distance)) +
+                                         static_cast<double>(-carried.fo));
   if (!(delta < 0.0f || metropolis_accepts_step(delta, temperature, random_step(), *run.table))) return std::nullopt;
   return delta;
 }
 
 // After a move is made: the objective carried, the adaptive weight and the
 // best kept. False when the output asks the search to stop.
-inline bool field_moved(FieldRun& run, Carried& carried, float delta, float distance, const Reporting& reporting) {
-  run.distance = distance;
-  carried.fo = carried.fo + delta;
-  if (run.adaptive && penalty_visit(run.penalty, run.trips.excess > 0)) {
+inline bool field_moved(FieldRun& run, Carried& carried, float delta, const Reporting& reporting) {
+  const Trips& trips = run.trips;
+  run.distance = static_cast<float>(trips.distance);
+  if (run.exact) {
+    carried.fo = carried.fo + delta;
+  } else {
+    run.objective = run.weight * static_cast<double>(trips.excess) + trips.distance;
+    carried.fo = static_cast<float>(run.objective);
+  }
+  if (run.adaptive && penalty_visit(run.penalty, trips.excess > 0)) {
     run.weight = run.penalty.weight;
-    carried.fo = objective_at_weight(run.weight, run.trips.excess, run.distance);
+    run.objective = run.weight * static_cast<double>(trips.excess) + trips.distance;
+    carried.fo = run.exact ? objective_at_weight(run.weight, trips.excess, run.distance)
+                           : static_cast<float>(run.objective);
   }
   return field_keep_best(run, carried, delta, reporting);
 }
@@ -481,16 +524,11 @@ template <MoveKind kind>
   if (plan.trips == 0) return true;
   const PlanEffect effect = plan_effect(trips, plan);
   const double penalty = run.weight * effect.excess;
-  const double approximate = trips.distance + effect.distance_change;
-  float distance = static_cast<float>(approximate);
-  if (!run.exact) {
-    if (surely_worse(penalty, approximate, carried.fo, temperature)) return true;
-    distance = planned_route_distance(trips, plan);
-  }
-  const std::optional<float> delta = accepted_change(run, carried, penalty, distance, temperature);
+  const std::optional<float> delta =
+      accepted_change(run, carried, penalty, trips.distance + effect.distance_change, temperature);
   if (!delta) return true;
   apply_plan(trips, plan, effect);
-  return field_moved(run, carried, *delta, distance, reporting);
+  return field_moved(run, carried, *delta, reporting);
 }
 
 // One ruin-and-recreate step, judged by the same rule: the trips are changed
@@ -501,20 +539,14 @@ template <MoveKind kind>
   recreate(run.ruin, trips);
   const PlanEffect effect = step_effect(run.ruin, trips);
   const double penalty = run.weight * effect.excess;
-  const double approximate = trips.distance + effect.distance_change;
-  float distance = static_cast<float>(approximate);
-  std::optional<float> delta;
-  if (run.exact || !surely_worse(penalty, approximate, carried.fo, temperature)) {
-    // The trips hold the step's Route: an empty plan sums it as it is.
-    if (!run.exact) distance = planned_route_distance(trips, MovePlan{});
-    delta = accepted_change(run, carried, penalty, distance, temperature);
-  }
+  const std::optional<float> delta =
+      accepted_change(run, carried, penalty, trips.distance + effect.distance_change, temperature);
   if (!delta) {
     undo_step(run.ruin, trips);
     return true;
   }
   keep_step(run.ruin, trips, effect);
-  return field_moved(run, carried, *delta, distance, reporting);
+  return field_moved(run, carried, *delta, reporting);
 }
 
 // A block of moves of the field's kinds, each drawn among run.kinds.
@@ -602,7 +634,7 @@ SearchEnd field_annealing(const Instance& instance, const Settings& settings, Se
   if (!output.annealing_started(state.fo, state.moves)) return SearchEnd::stopped;
   const Reporting reporting{output, state.start_clock};
   MetropolisTable table;
-  FieldRun run{instance, {}, {}, {}, {}, {}, {}, {}, {}, {}, &table, false, 0.0, settings.adaptive_penalty, {},
+  FieldRun run{instance, {}, {}, {}, {}, {}, {}, {}, {}, {}, &table, false, 0.0, 0.0, 0.0, settings.adaptive_penalty, {},
                settings.penalty_weight, false, 0.0f, state.best, {}};
   const int route_length = static_cast<int>(state.current.size());
   if (!with_working_memory([&] {
@@ -636,6 +668,11 @@ SearchEnd field_annealing(const Instance& instance, const Settings& settings, Se
     run.feasible_best = run.trips.excess == 0;
   }
   Carried carried{objective_at_weight(run.weight, run.trips.excess, run.distance), state.fomin, state.moves, {}, false};
+  if (!run.exact) {
+    run.objective = run.weight * static_cast<double>(run.trips.excess) + run.trips.distance;
+    carried.fo = static_cast<float>(run.objective);
+    run.best_objective = static_cast<double>(state.fomin);
+  }
   const int moves = instance.customer_count >= 2 && run.neighbours.per_customer > 0 && !run.kinds.empty()
                         ? settings.moves_per_temperature
                         : 0;

@@ -13,7 +13,9 @@ using testing_support::write_file;
 
 TEST(InstanceLoad, RecordsBeforeAFailureAreKept) {
   ScratchDir dir;
-  DistanceMatrix matrix{4, 4, std::vector<float>(16)};
+  DistanceMatrix matrix;
+  matrix.rows = matrix.cols = 4;
+  matrix.cells.assign(16, 0.0f);
   DemandVector demand(4);
   EXPECT_EQ(load_distances("distancia.dat", matrix), "O Arquivo distancia.dat nao pode ser aberto.\n");
   write_file("distancia.dat", "1, 2, 3.5\n1, 7, 2\n");

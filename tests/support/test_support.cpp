@@ -78,7 +78,9 @@ std::vector<std::string> split_lines(const std::string& text) {
 }
 
 DistanceMatrix make_matrix(int n, const std::vector<float>& cells) {
-  DistanceMatrix matrix{n + 1, n + 1, cells};
+  DistanceMatrix matrix;
+  matrix.rows = matrix.cols = n + 1;
+  matrix.cells = cells;
   matrix.cells.resize(static_cast<std::size_t>(n + 1) * static_cast<std::size_t>(n + 1), 0.0f);
   return matrix;
 }
