@@ -165,7 +165,7 @@ void fill_distances(const char* path, DistanceMatrix& matrix) {
     scan.comma();
     const float distance = scan.real();
     if (!std::isfinite(distance)) fail("Distancia invalida no arquivo %s.\n", path);
-    matrix.at(from, to) = distance;
+    matrix.cell(from, to) = distance;
   }
 }
 

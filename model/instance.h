@@ -56,7 +56,8 @@ struct DistanceMatrix {
     return static_cast<float>(euclidean_distance(points[static_cast<std::size_t>(from)],
                                                  points[static_cast<std::size_t>(to)], rounded));
   }
-  float& at(int from, int to) { return cells[static_cast<std::size_t>(from) * cols + to]; }
+  // The cell itself, to be written (a matrix that keeps its cells).
+  float& cell(int from, int to) { return cells[static_cast<std::size_t>(from) * cols + to]; }
 };
 
 // The largest |distance| of the matrix.

@@ -126,6 +126,11 @@ bool admissible(const FieldTabu& field, const MovePlan& plan, const PlanEffect& 
   for (int e = 0; e < edges.made_count && !tabu; ++e)
     tabu = edge_tabu_holds(field.tabu, edges.made[at(e)].a, edges.made[at(e)].b, iteration);
   if (!tabu) return true;
+  if (aspiration.wide)
+    return aspiration.penalty_weight * static_cast<double>(effect.excess) + field.trips.distance +
+                   effect.distance_change <
+               aspiration.wide_fomin &&
+           (!aspiration.feasible_only || effect.excess == 0);
   const float distance = static_cast<float>(field.trips.distance + effect.distance_change);
   const float reported = objective_at_weight(aspiration.penalty_weight, effect.excess, distance);
   return reported < aspiration.fomin && (!aspiration.feasible_only || effect.excess == 0);
@@ -398,12 +403,23 @@ SearchEnd field_tabu_search(const Instance& instance, const Settings& settings, 
   if (!field_tabu_prepare(field, instance, settings, current, weight)) return SearchEnd::out_of_memory;
 
   // The current solution's float distance and overload, and those of the best.
+  // Where a float cannot hold every total of the instance's Routes (the sums
+  // are not exact), the objectives are compared in double, from the trips'
+  // sums; what is reported is their nearest float.
   float distance = route_distance(route_length, instance.matrix, current);
+  double wide_fo = 0.0, wide_fomin = static_cast<double>(fomin);
   int excess = capacity_excess(route_length, instance.vehicle_capacity, current, instance.demand);
   float best_distance = distance;
   int best_excess = excess;
   bool best_feasible = excess == 0;
   fo = objective_at_weight(weight, excess, distance);
+  const auto wide_objective = [&](double at_weight) {
+    return at_weight * static_cast<double>(field.trips.excess) + field.trips.distance;
+  };
+  if (!exact) {
+    wide_fo = wide_objective(weight);
+    fo = static_cast<float>(wide_fo);
+  }
 
   // Ends the search with the best Route as the current one.
   const auto finish = [&] {
@@ -431,7 +447,7 @@ SearchEnd field_tabu_search(const Instance& instance, const Settings& settings, 
       --state.iterations;
       return finish();
     }
-    const Aspiration aspiration{fomin, penalty_weight, adaptive && best_feasible};
+    const Aspiration aspiration{fomin, penalty_weight, adaptive && best_feasible, !exact, wide_fomin};
     FieldChoice choice = field_tabu_choose(field, iter, aspiration);
     if (!choice.found) {
       // Everything admissible is tabu: keep only the last move's edges and
@@ -444,18 +460,19 @@ SearchEnd field_tabu_search(const Instance& instance, const Settings& settings, 
     if (!with_working_memory([&] { field_tabu_make(field, choice, iter, tenure); }))
       return SearchEnd::out_of_tabu_memory;
     excess = field.trips.excess;
+    distance = static_cast<float>(field.trips.distance);
+    float delta = 0.0f;
     if (exact) {
-      distance = static_cast<float>(field.trips.distance);
+      delta = static_cast<float>(weight * static_cast<double>(excess) + static_cast<double>(distance) +
+                                 static_cast<double>(-fo));
+      fo = objective_at_weight(weight, excess, distance);
     } else {
-      // The whole Route evaluated: the exact float distance of the move made.
-      route_from_trips(field.trips, current);
-      distance = route_distance(route_length, instance.matrix, current);
+      const double after = wide_objective(weight);
+      delta = static_cast<float>(after - wide_fo);
+      wide_fo = after;
+      fo = static_cast<float>(after);
     }
-    const float after = objective_at_weight(weight, excess, distance);
-    const float delta = static_cast<float>(weight * static_cast<double>(excess) + static_cast<double>(distance) +
-                                           static_cast<double>(-fo));
     output.tabu_move_chosen(iter, delta, choice.move);
-    fo = after;
 
     if (delta == 0.0f) {
       ++flat_moves;
@@ -465,9 +482,11 @@ SearchEnd field_tabu_search(const Instance& instance, const Settings& settings, 
     }
 
     const float reported = objective_at_weight(penalty_weight, excess, distance);
-    if (reported < fomin && (!adaptive || excess == 0 || !best_feasible)) {
+    const double wide_reported = wide_objective(penalty_weight);
+    if ((exact ? reported < fomin : wide_reported < wide_fomin) && (!adaptive || excess == 0 || !best_feasible)) {
       reading = clock_ms();
-      fomin = reported;
+      fomin = exact ? reported : static_cast<float>(wide_reported);
+      wide_fomin = wide_reported;
       best_distance = distance;
       best_excess = excess;
       best_feasible = best_feasible || excess == 0;
@@ -481,6 +500,10 @@ SearchEnd field_tabu_search(const Instance& instance, const Settings& settings, 
       weight = penalty.weight;
       field_tabu_set_weight(field, weight);
       fo = objective_at_weight(weight, excess, distance);
+      if (!exact) {
+        wide_fo = wide_objective(weight);
+        fo = static_cast<float>(wide_fo);
+      }
     }
 
     // Every max_stall iterations at most, a restart sets it back to 0.
@@ -501,6 +524,10 @@ SearchEnd field_tabu_search(const Instance& instance, const Settings& settings, 
     distance = best_distance;
     excess = best_excess;
     fo = objective_at_weight(weight, excess, distance);
+    if (!exact) {
+      wide_fo = wide_objective(weight);  // the trips now hold the best Route
+      fo = static_cast<float>(wide_fo);
+    }
     if (!(seconds_between(start_clock, reading) < static_cast<double>(settings.time_limit))) break;
   }
   return finish();

@@ -134,6 +134,8 @@ struct Aspiration {
   float fomin = 0.0f;
   int penalty_weight = 0;
   bool feasible_only = false;
+  bool wide = false;          // the best's objective is held in double (float sums not exact)
+  double wide_fomin = 0.0;
 };
 
 struct FieldChoice {

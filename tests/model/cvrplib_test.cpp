@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "model/route_cache.h"
 #include "support/test_support.h"
 
 namespace {
@@ -172,6 +175,55 @@ TEST(Cvrplib, RefusesWhatItCannotHonour) {
   }
   parsed(with("CAPACITY : 10\n", "CAPACITY : 10\nSERVICE_TIME : 0\n"));  // no service time at all
   EXPECT_EQ(parsed("\xEF\xBB\xBF" + good).customer_count, 2);         // a byte order mark first
+}
+
+// A large EUC_2D instance read for computed distances keeps no cells, yet
+// reads back every cell the full matrix holds, bit for bit, and the same
+// largest distance and exactness of sums; the limits on its size.
+TEST(Cvrplib, ComputedDistancesAreTheMatrixCells) {
+  const int nodes = static_cast<int>(kMatrixNodes) + 60;
+  std::string text = "NAME : big\nTYPE : CVRP\nDIMENSION : " + std::to_string(nodes) +
+                     "\nEDGE_WEIGHT_TYPE : EUC_2D\nCAPACITY : 100\nNODE_COORD_SECTION\n";
+  std::uint32_t state = 12345;  // coordinates with fractions, and some points shared
+  const auto next = [&state] { return (state = state * 1664525u + 1013904223u) >> 8; };
+  for (int id = 1; id <= nodes; ++id)
+    text += std::to_string(id) + " " + std::to_string(next() % 2000) + "." + std::to_string(next() % 1000) + " " +
+            std::to_string(next() % 40) + "\n";
+  text += "DEMAND_SECTION\n1 0\n";
+  for (int id = 2; id <= nodes; ++id) text += std::to_string(id) + " 1\n";
+  text += "DEPOT_SECTION\n1\n-1\nEOF\n";
+  for (const bool round : {false, true}) {
+    Instance kept, computed;
+    ASSERT_EQ(parse_cvrplib(text, "t.vrp", round, kept), std::nullopt);
+    ASSERT_EQ(parse_cvrplib(text, "t.vrp", round, computed, nullptr, {kMaxCvrplibNodes, {}, true}), std::nullopt);
+    ASSERT_TRUE(computed.matrix.cells.empty());
+    ASSERT_FALSE(kept.matrix.cells.empty());
+    int differing = 0;
+    for (int from = 0; from < nodes; ++from)
+      for (int to = 0; to < nodes; ++to)
+        differing += std::bit_cast<std::uint32_t>(kept.matrix.at(from, to)) !=
+                     std::bit_cast<std::uint32_t>(computed.matrix.at(from, to));
+    EXPECT_EQ(differing, 0) << "round " << round;
+    EXPECT_EQ(largest_distance(computed.matrix), largest_distance(kept.matrix));
+    EXPECT_TRUE(matrix_is_symmetric(computed.matrix));
+    for (const int length : {nodes + 10, 20000})
+      EXPECT_EQ(route_sums_exact(computed.matrix, length), route_sums_exact(kept.matrix, length)) << length;
+  }
+  // Up to 30001 nodes with computed distances; an EXPLICIT instance keeps its matrix and its limit.
+  const std::string small = "NAME : s\nTYPE : CVRP\nDIMENSION : 3\nEDGE_WEIGHT_TYPE : EUC_2D\nCAPACITY : 10\n"
+                            "NODE_COORD_SECTION\n1 0 0\n2 3 0\n3 3 4\nDEMAND_SECTION\n1 0\n2 5\n3 5\n"
+                            "DEPOT_SECTION\n1\n-1\nEOF\n";
+  const auto refusal = [](std::string text, const std::string& from, const std::string& to) {
+    Instance instance;
+    text.replace(text.find(from), from.size(), to);
+    return parse_cvrplib(text, "t.vrp", false, instance, nullptr, {kMaxCvrplibNodes, {}, true}).value_or("");
+  };
+  EXPECT_EQ(refusal(small, "DIMENSION : 3", "DIMENSION : 30002"), "t.vrp:3: DIMENSION 30002: more than 30001 nodes");
+  const std::string explicit_text = "NAME : s\nTYPE : CVRP\nDIMENSION : 3\nEDGE_WEIGHT_TYPE : EXPLICIT\n"
+                                    "EDGE_WEIGHT_FORMAT : FULL_MATRIX\nCAPACITY : 10\n";
+  EXPECT_EQ(refusal(explicit_text, "DIMENSION : 3", "DIMENSION : 10002"),
+            "t.vrp:3: DIMENSION 10002: more than 10001 nodes (the distance matrix alone would take 400 MB; an "
+            "EUC_2D instance may have up to 30001)");
 }
 
 TEST(Cvrplib, WrittenTextReadsBackAsTheSameInstance) {

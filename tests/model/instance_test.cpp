@@ -46,7 +46,7 @@ TEST(InstanceStorage, AllocZeroFreeAndShortageMessage) {
   matrix.cells.assign(15, 7.0f);
   zero_matrix(matrix);
   EXPECT_EQ(matrix.cells, std::vector<float>(15, 0.0f));
-  matrix.at(2, 4) = 1.5f;  // the last cell: row 2 of 0..2, column 4 of 0..4
+  matrix.cell(2, 4) = 1.5f;  // the last cell: row 2 of 0..2, column 4 of 0..4
   EXPECT_EQ(matrix.cells[14], 1.5f);
   free_matrix(matrix);
   EXPECT_TRUE(matrix.cells.empty());

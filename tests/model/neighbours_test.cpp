@@ -14,7 +14,7 @@ Instance instance_of(int n, Cell cell) {
   instance.matrix.rows = instance.matrix.cols = n + 1;
   instance.matrix.cells.assign(static_cast<std::size_t>(n + 1) * (n + 1), 1000.0f);
   for (int i = 1; i <= n; ++i)
-    for (int j = 1; j <= n; ++j) instance.matrix.at(i, j) = i == j ? 0.0f : cell(i, j);
+    for (int j = 1; j <= n; ++j) instance.matrix.cell(i, j) = i == j ? 0.0f : cell(i, j);
   return instance;
 }
 

@@ -23,9 +23,9 @@ Instance hand_made(std::vector<int> demand, int capacity, const std::vector<std:
   const int nodes = instance.customer_count + 1;
   instance.matrix.rows = instance.matrix.cols = nodes;
   instance.matrix.cells.assign(static_cast<std::size_t>(nodes * nodes), 10.0f);
-  instance.matrix.at(0, 0) = 0.0f;
+  instance.matrix.cell(0, 0) = 0.0f;
   for (int i = 1; i < nodes; ++i)
-    for (int j = 1; j < nodes; ++j) instance.matrix.at(i, j) = d[i - 1][j - 1];
+    for (int j = 1; j < nodes; ++j) instance.matrix.cell(i, j) = d[i - 1][j - 1];
   return instance;
 }
 

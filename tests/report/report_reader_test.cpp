@@ -112,8 +112,8 @@ TEST_F(ReportReader, DamagedReportsNameTheFirstInconsistency) {
 TEST_F(ReportReader, EmptyTripsAddCellZeroZeroWhereTheyStood) {
   demand = {0, 50, 70, 100, 100};  // 320: still 2 trucks
   for (int i = 0; i <= 4; ++i)
-    for (int j = 0; j <= 4; ++j) matrix.at(i, j) = i == j ? 0.0f : 2097152.0f + static_cast<float>(i + 2 * j) * 0.75f;
-  matrix.at(0, 0) = 0.3f;
+    for (int j = 0; j <= 4; ++j) matrix.cell(i, j) = i == j ? 0.0f : 2097152.0f + static_cast<float>(i + 2 * j) * 0.75f;
+  matrix.cell(0, 0) = 0.3f;
   const Route first{0, 0, 1, 2, 3, 4, 0};  // one trip of 320, the empty one first
   const Route last{0, 1, 2, 3, 4, 0, 0};
   ASSERT_NE(route_distance(7, matrix, first), route_distance(7, matrix, last)) << "the place must matter here";

@@ -37,7 +37,7 @@ Instance grid_instance(int n, unsigned seed, int capacity) {
   instance.matrix = make_matrix(n, {});
   for (int a = 0; a <= n; ++a)
     for (int b = 0; b <= n; ++b)
-      instance.matrix.at(a, b) = static_cast<float>(std::abs(x[at(a)] - x[at(b)]) + std::abs(y[at(a)] - y[at(b)]));
+      instance.matrix.cell(a, b) = static_cast<float>(std::abs(x[at(a)] - x[at(b)]) + std::abs(y[at(a)] - y[at(b)]));
   instance.demand.assign(at(n + 1), 0);
   for (int c = 1; c <= n; ++c) instance.demand[at(c)] = 1 + static_cast<int>(engine() % 20);
   return instance;
@@ -87,7 +87,7 @@ TEST(FieldTabu, RemovedEdgesStayTabuAfterShiftsUntilTheTenureEnds) {
   instance.vehicle_capacity = 10;
   instance.matrix = make_matrix(6, {});
   for (int a = 0; a <= 6; ++a)
-    for (int b = 0; b <= 6; ++b) instance.matrix.at(a, b) = static_cast<float>(std::abs(x[at(a)] - x[at(b)]));
+    for (int b = 0; b <= 6; ++b) instance.matrix.cell(a, b) = static_cast<float>(std::abs(x[at(a)] - x[at(b)]));
   instance.demand = {0, 1, 1, 1, 1, 1, 1};
   const Route start = {0, 1, 2, 3, 0, 4, 5, 6, 0, 0};
   const int tenure = 5;

@@ -100,7 +100,7 @@ RandomInstance random_instance(int n, unsigned seed, int max_demand, bool asymme
       if (from == to) continue;
       const double dx = x[static_cast<std::size_t>(from)] - x[static_cast<std::size_t>(to)];
       const double dy = y[static_cast<std::size_t>(from)] - y[static_cast<std::size_t>(to)];
-      instance.matrix.at(from, to) =
+      instance.matrix.cell(from, to) =
           asymmetric ? static_cast<float>(engine() % 100000) / 997.0f
                      : static_cast<float>(std::sqrt(dx * dx + dy * dy));
     }

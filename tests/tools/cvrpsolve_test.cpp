@@ -4,7 +4,10 @@
 // time limit, a signal, an output that cannot be written).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -247,6 +250,41 @@ TEST(CvrpSolve, DefaultOutputIsNeverTheInstancesSolutionFile) {
 // What goes out is the routes' true cost, not the search's float objective:
 // EXPLICIT weights 16777217 from the depot to each customer and 1 between
 // them cost 33554435 as written, 2^24 + 1 + 2^24 = 2^25 in float.
+// Six customers some 10^7 from the depot: every tour costs above 2^24, where
+// floats are 2 apart and the best tour, 20000032, and one a unit longer have
+// the same float. The field's searches compare them in double and end on the
+// best, which is found here by trying every order.
+TEST(CvrpSolve, TellsApartCostsAFloatCannot) {
+  ScratchDir dir;
+  const std::vector<std::pair<long long, long long>> points = {{0, 0},  {10000010, 0}, {10000012, 8}, {10000001, 8},
+                                                               {10000003, 6}, {10000005, 8}, {10000004, 9}};
+  std::string text = "NAME : far\nTYPE : CVRP\nDIMENSION : 7\nEDGE_WEIGHT_TYPE : EUC_2D\nCAPACITY : 60\n"
+                     "NODE_COORD_SECTION\n";
+  for (std::size_t i = 0; i < points.size(); ++i)
+    text += std::to_string(i + 1) + " " + std::to_string(points[i].first) + " " + std::to_string(points[i].second) + "\n";
+  text += "DEMAND_SECTION\n1 0\n2 10\n3 10\n4 10\n5 10\n6 10\n7 10\nDEPOT_SECTION\n1\n-1\nEOF\n";
+  write_file("far.vrp", text);
+  const auto distance = [&](std::size_t a, std::size_t b) {
+    return std::llround(std::hypot(static_cast<double>(points[a].first - points[b].first),
+                                   static_cast<double>(points[a].second - points[b].second)));
+  };
+  std::vector<std::size_t> order = {1, 2, 3, 4, 5, 6};
+  long long best = std::numeric_limits<long long>::max();
+  do {
+    long long cost = distance(0, order.front()) + distance(order.back(), 0);
+    for (std::size_t k = 1; k < order.size(); ++k) cost += distance(order[k - 1], order[k]);
+    best = std::min(best, cost);
+  } while (std::next_permutation(order.begin(), order.end()));
+  ASSERT_GT(best, 1LL << 24);
+  for (const char* search : {"annealing --moves 100000", "tabu --iterations 100", "hybrid --moves 50000 --iterations 100"})
+    for (const char* seed : {"1", "3", "4"}) {
+      const ToolOutcome run = solve("far.vrp --round --neighbourhoods all --search " + std::string(search) +
+                                    " --seed " + seed);
+      ASSERT_EQ(run.status, 0) << run.output;
+      EXPECT_TRUE(has(run.output, "cost: " + std::to_string(best) + ".00\n")) << search << " seed " << seed << run.output;
+    }
+}
+
 TEST(CvrpSolve, ReportsTheTrueCost) {
   ScratchDir dir;
   write_file("weights.vrp", "TYPE : CVRP\nDIMENSION : 3\nCAPACITY : 10\nEDGE_WEIGHT_TYPE : EXPLICIT\n"
