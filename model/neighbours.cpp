@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <queue>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -87,8 +87,8 @@ bool make_buckets(const std::vector<NodePoint>& points, int n, Buckets& buckets)
 
 // The same lists from the points: each customer's search spreads over rings
 // of buckets around its own until no customer beyond them can come before
-// the K-th found. A customer beyond ring r lies at least r bucket sides away
-// along one axis; that gap (less a margin for the rounding of the bucket
+// the K-th found. A customer beyond the rings lies at least as far from the
+// point as the nearest side of their square (along one axis); that gap (less a margin for the rounding of the bucket
 // placement and of the distance) is turned into a nearness as the distance
 // is, by monotone steps (rounding, then float), so no customer beyond can be
 // nearer than it. The search stops only when that bound is above the K-th
@@ -104,13 +104,16 @@ void lists_from_points(const Instance& instance, const Buckets& buckets, Neighbo
     largest = std::max({largest, std::fabs(points[static_cast<std::size_t>(c)].x),
                         std::fabs(points[static_cast<std::size_t>(c)].y)});
   const int rings = std::max(buckets.columns, buckets.rows);
-  std::vector<Candidate> best;  // a heap, the K-th nearest on top
-  best.reserve(static_cast<std::size_t>(width) + 1);
+  // The customers found, down to the K nearest at each ring's end; once K
+  // are found, only those before the K-th are added.
+  std::vector<Candidate> best;
   for (int customer = 1; customer <= n; ++customer) {
     const NodePoint& from = points[static_cast<std::size_t>(customer)];
     const int column = buckets.column_of[static_cast<std::size_t>(customer)];
     const int row = buckets.row_of[static_cast<std::size_t>(customer)];
     best.clear();
+    bool full = false;
+    Candidate kth{};
     const auto look_at = [&](int bucket_column, int bucket_row) {
       if (bucket_column < 0 || bucket_column >= buckets.columns || bucket_row < 0 || bucket_row >= buckets.rows) return;
       const auto bucket = static_cast<std::size_t>(bucket_row) * buckets.columns + static_cast<std::size_t>(bucket_column);
@@ -119,14 +122,7 @@ void lists_from_points(const Instance& instance, const Buckets& buckets, Neighbo
         if (other == customer) continue;
         const Candidate candidate{
             static_cast<float>(euclidean_distance(from, points[static_cast<std::size_t>(other)], round)), other};
-        if (static_cast<int>(best.size()) < width) {
-          best.push_back(candidate);
-          std::push_heap(best.begin(), best.end());
-        } else if (candidate < best.front()) {
-          std::pop_heap(best.begin(), best.end());
-          best.back() = candidate;
-          std::push_heap(best.begin(), best.end());
-        }
+        if (!full || candidate < kth) best.push_back(candidate);
       }
     };
     for (int ring = 0; ring < rings; ++ring) {
@@ -143,12 +139,26 @@ void lists_from_points(const Instance& instance, const Buckets& buckets, Neighbo
         }
       }
       if (static_cast<int>(best.size()) < width) continue;
-      const double gap = ring * buckets.side * (1.0 - 1e-9) - 1e-9 * (largest + ring * buckets.side);
+      // The K nearest so far at the front, the K-th last of them.
+      std::nth_element(best.begin(), best.begin() + (width - 1), best.end());
+      best.resize(static_cast<std::size_t>(width));
+      kth = best.back();
+      full = true;
+      // The gap from the point to the nearest side of the rings' square
+      // that has buckets beyond it.
+      double gap = std::numeric_limits<double>::infinity();
+      if (column - ring > 0) gap = std::min(gap, from.x - (buckets.left + (column - ring) * buckets.side));
+      if (column + ring < buckets.columns - 1)
+        gap = std::min(gap, buckets.left + (column + ring + 1) * buckets.side - from.x);
+      if (row - ring > 0) gap = std::min(gap, from.y - (buckets.bottom + (row - ring) * buckets.side));
+      if (row + ring < buckets.rows - 1) gap = std::min(gap, buckets.bottom + (row + ring + 1) * buckets.side - from.y);
+      if (gap == std::numeric_limits<double>::infinity()) break;  // every bucket looked at
+      gap = gap * (1.0 - 1e-9) - 1e-9 * (largest + (ring + 1) * buckets.side);
       if (gap <= 0.0) continue;
       const auto bound = static_cast<float>(round ? std::floor(gap + 0.5) : gap);
-      if (bound > best.front().first) break;
+      if (bound > kth.first) break;
     }
-    std::sort_heap(best.begin(), best.end());
+    std::sort(best.begin(), best.end());
     for (const Candidate& c : best) lists.customers.push_back(c.second);
   }
 }
