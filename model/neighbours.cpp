@@ -39,11 +39,11 @@ struct Buckets {
 
 int bucket_index(double offset, double side, int count) {
   const double at = std::floor(offset / side);
-  return at <= 0.0 ? 0 : at >= count - 1 ? count - 1 : static_cast<int>(at);
+  return !(at > 0.0) ? 0 : at >= count - 1 ? count - 1 : static_cast<int>(at);
 }
 
-// False when the points span no finite area to divide.
-bool make_buckets(const std::vector<NodePoint>& points, int n, Buckets& buckets) {
+// One bucket holds every point when they span no finite area to divide.
+void make_buckets(const std::vector<NodePoint>& points, int n, Buckets& buckets) {
   double left = points[1].x, right = left, bottom = points[1].y, top = bottom;
   for (int c = 2; c <= n; ++c) {
     const NodePoint& p = points[static_cast<std::size_t>(c)];
@@ -53,17 +53,17 @@ bool make_buckets(const std::vector<NodePoint>& points, int n, Buckets& buckets)
     top = std::max(top, p.y);
   }
   const double width = right - left, height = top - bottom;
-  if (!std::isfinite(width) || !std::isfinite(height)) return false;
-  const double wanted = std::max(1.0, n / 2.0);  // buckets
+  const bool finite = std::isfinite(width) && std::isfinite(height);
+  const double wanted = finite ? std::max(1.0, n / 2.0) : 1.0;  // buckets
   double side = width > 0.0 && height > 0.0 ? std::sqrt(width * height / wanted) : std::max(width, height) / wanted;
   // No more than `wanted` buckets along either side.
   side = std::max({side, width / wanted, height / wanted});
-  if (!(side > 0.0) || !std::isfinite(side)) side = 1.0;  // every point on one spot
+  if (!(side > 0.0) || !std::isfinite(side)) side = 1.0;  // every point on one spot, or no finite span
   buckets.left = left;
   buckets.bottom = bottom;
   buckets.side = side;
-  buckets.columns = static_cast<int>(std::min(wanted, std::floor(width / side))) + 1;
-  buckets.rows = static_cast<int>(std::min(wanted, std::floor(height / side))) + 1;
+  buckets.columns = finite ? static_cast<int>(std::min(wanted, std::floor(width / side))) + 1 : 1;
+  buckets.rows = finite ? static_cast<int>(std::min(wanted, std::floor(height / side))) + 1 : 1;
   const auto count = static_cast<std::size_t>(buckets.columns) * static_cast<std::size_t>(buckets.rows);
   buckets.start.assign(count + 1, 0);
   buckets.column_of.assign(static_cast<std::size_t>(n) + 1, 0);
@@ -82,7 +82,6 @@ bool make_buckets(const std::vector<NodePoint>& points, int n, Buckets& buckets)
   buckets.members.assign(static_cast<std::size_t>(n), 0);
   std::vector<int> next(buckets.start.begin(), buckets.start.end() - 1);
   for (int c = 1; c <= n; ++c) buckets.members[static_cast<std::size_t>(next[bucket_of(c)]++)] = c;
-  return true;
 }
 
 // The same lists from the points: each customer's search spreads over rings
@@ -174,10 +173,12 @@ NeighbourLists nearest_neighbours(const Instance& instance, int k) {
   const bool from_points = (instance.true_distances == TrueDistance::euclidean ||
                             instance.true_distances == TrueDistance::rounded_euclidean) &&
                            instance.points && instance.points->size() > static_cast<std::size_t>(n);
-  Buckets buckets;
-  if (from_points && make_buckets(*instance.points, n, buckets))
+  if (from_points) {
+    Buckets buckets;
+    make_buckets(*instance.points, n, buckets);
     lists_from_points(instance, buckets, lists);
-  else
+  } else {
     lists_from_matrix(instance, lists);
+  }
   return lists;
 }

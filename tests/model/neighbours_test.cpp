@@ -81,6 +81,7 @@ TEST(NeighbourLists, FromPointsTheSameListsAsSortingEveryOther) {
   const auto far_off = [&](int) { return 1e7 + draw() % 40; };
   const auto tenths = [&](int) { return (draw() % 91) / 10.0; };  // nearness equal to a ring's bound
   const auto one_spot = [](int) { return 3.5; };
+  const auto huge = [&](int) { return (draw() % 3 == 0 ? -1e308 : 1e308) * ((draw() % 4 + 1) / 4.0); };  // no finite span
   std::vector<NodePoint> line = points(80, fine);
   for (NodePoint& p : line) p.y = 2.0;
   std::vector<NodePoint> clustered = points(300, fine);  // a third on 5 x 5 points
@@ -96,6 +97,7 @@ TEST(NeighbourLists, FromPointsTheSameListsAsSortingEveryOther) {
       {"tenths", points(162, tenths), {1, 4, 12}},
       {"far off", points(120, far_off), {1, 9, 119}},
       {"one spot", points(30, one_spot), {1, 5, 29}},
+      {"huge", points(25, huge), {1, 6, 24}},
       {"line", line, {1, 10, 79}},
       {"clustered", clustered, {1, 30, 100}},
       {"two", points(2, fine), {1, 3}},
