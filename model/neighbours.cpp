@@ -87,12 +87,12 @@ void make_buckets(const std::vector<NodePoint>& points, int n, Buckets& buckets)
 // The same lists from the points: each customer's search spreads over rings
 // of buckets around its own until no customer beyond them can come before
 // the K-th found. A customer beyond the rings lies at least as far from the
-// point as the nearest side of their square (along one axis); that gap (less a margin for the rounding of the bucket
-// placement and of the distance) is turned into a nearness as the distance
-// is, by monotone steps (rounding, then float), so no customer beyond can be
-// nearer than it. The search stops only when that bound is above the K-th
-// nearness: a customer at the same nearness with a lower number could come
-// before it.
+// point as the nearest side of their square (along one axis); that gap, less
+// a margin for the rounding of the bucket placement and of the distance, is
+// turned into a nearness as the distance is, by monotone steps (rounding,
+// then float), so no customer beyond can be nearer than it. The search stops
+// only when that bound is above the K-th nearness: a customer at the same
+// nearness with a lower number could come before it.
 void lists_from_points(const Instance& instance, const Buckets& buckets, NeighbourLists& lists) {
   const int n = instance.customer_count;
   const std::vector<NodePoint>& points = *instance.points;
