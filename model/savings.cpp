@@ -117,6 +117,67 @@ void sort_unique(std::vector<Saving>& savings) {
   savings.erase(std::unique(savings.begin(), savings.end(), same_pair), savings.end());
 }
 
+// The fleet limit over every pair of the trips' ends: O(T^2) pairs.
+void join_any_ends(Joining& joining, int n, bool symmetric, int trucks, std::vector<Saving>& savings) {
+  std::vector<int> ends, starts;
+  for (int c = 1; c <= n; ++c) {
+    if (joining.ends_trip(c)) ends.push_back(c);
+    if (!symmetric && joining.starts_trip(c)) starts.push_back(c);
+  }
+  savings.clear();
+  if (symmetric) {
+    for (std::size_t a = 0; a < ends.size(); ++a)
+      for (std::size_t b = a + 1; b < ends.size(); ++b)
+        if (joining.apart(ends[a], ends[b])) savings.push_back({joining.saving(ends[a], ends[b]), ends[a], ends[b]});
+  } else {
+    for (const int from : ends)
+      for (const int to : starts)
+        if (joining.apart(from, to)) savings.push_back({joining.saving(from, to), from, to});
+  }
+  sort_unique(savings);
+  for (const Saving& s : savings) {
+    if (joining.trips() <= trucks) break;
+    joining.join(s.from, s.to, false);
+  }
+}
+
+// The fleet limit over near ends only, for a symmetric instance with
+// points: in rounds, each end paired with its kFleetEnds nearest other ends
+// (as the neighbour lists find them, among the ends alone), the pairs taken
+// largest saving first. Each round joins at least one pair: at most one of
+// an end's nearest ends is the other end of its own trip. O(T K log T) time
+// and O(T K) memory a round.
+constexpr int kFleetEnds = 20;
+
+void join_near_ends(const Instance& instance, Joining& joining, int trucks, std::vector<Saving>& savings) {
+  const int n = instance.customer_count;
+  while (joining.trips() > trucks) {
+    Instance ends;  // ends 1..E, the depot at 0, by their points
+    ends.true_distances = instance.true_distances;
+    ends.points.emplace(1, (*instance.points)[0]);
+    std::vector<int> customer{0};
+    for (int c = 1; c <= n; ++c)
+      if (joining.ends_trip(c)) {
+        customer.push_back(c);
+        ends.points->push_back((*instance.points)[static_cast<std::size_t>(c)]);
+      }
+    ends.customer_count = static_cast<int>(customer.size()) - 1;
+    const NeighbourLists near = nearest_neighbours(ends, kFleetEnds);
+    savings.clear();
+    for (int e = 1; e <= ends.customer_count; ++e)
+      for (const int other : near.of(e)) {
+        const int a = customer[static_cast<std::size_t>(std::min(e, other))];
+        const int b = customer[static_cast<std::size_t>(std::max(e, other))];
+        if (joining.apart(a, b)) savings.push_back({joining.saving(a, b), a, b});
+      }
+    sort_unique(savings);
+    for (const Saving& s : savings) {
+      if (joining.trips() <= trucks) break;
+      joining.join(s.from, s.to, false);
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<std::vector<int>> savings_trips(const Instance& instance, const NeighbourLists& neighbours, int trucks) {
@@ -149,26 +210,13 @@ std::vector<std::vector<int>> savings_trips(const Instance& instance, const Neig
   // capacity. A joined trip's ends are ends of the trips it joined, so these
   // pairs can bring the trips down to any number.
   if (trucks > 0 && joining.trips() > trucks) {
-    std::vector<int> ends, starts;
-    for (int c = 1; c <= n; ++c) {
-      if (joining.ends_trip(c)) ends.push_back(c);
-      if (!symmetric && joining.starts_trip(c)) starts.push_back(c);
-    }
-    savings.clear();
-    if (symmetric) {
-      for (std::size_t a = 0; a < ends.size(); ++a)
-        for (std::size_t b = a + 1; b < ends.size(); ++b)
-          if (joining.apart(ends[a], ends[b])) savings.push_back({joining.saving(ends[a], ends[b]), ends[a], ends[b]});
-    } else {
-      for (const int from : ends)
-        for (const int to : starts)
-          if (joining.apart(from, to)) savings.push_back({joining.saving(from, to), from, to});
-    }
-    sort_unique(savings);
-    for (const Saving& s : savings) {
-      if (joining.trips() <= trucks) break;
-      joining.join(s.from, s.to, false);
-    }
+    const bool from_points = (instance.true_distances == TrueDistance::euclidean ||
+                              instance.true_distances == TrueDistance::rounded_euclidean) &&
+                             instance.points && instance.points->size() > static_cast<std::size_t>(n);
+    if (n > kAllEndsCustomers && symmetric && from_points)
+      join_near_ends(instance, joining, trucks, savings);
+    else
+      join_any_ends(joining, n, symmetric, trucks, savings);
   }
   return joining.result();
 }

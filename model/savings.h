@@ -23,14 +23,22 @@
 // more than `trucks` trips are left. The result then overloads some trucks,
 // and a search works the overload off. This stage takes O(T^2 log T) time
 // for T trips left by the savings, and runs only when the fleet is smaller
-// than the savings need. Fewer trips than `trucks` are returned as they are
-// (the caller adds the empty trucks).
+// than the savings need. Above kAllEndsCustomers customers, on an instance
+// whose distances are its points' EUC_2D distances, the pairs of every two
+// ends (T^2 of them: gigabytes at 30,000 customers in short trips) give way to
+// rounds over each end's 20 nearest other ends, each round's pairs in the
+// same order, until `trucks` trips are left: O(T K log T) a round. Fewer
+// trips than `trucks` are returned as they are (the caller adds the empty
+// trucks).
 #pragma once
 
 #include <vector>
 
 #include "model/instance.h"
 #include "model/neighbours.h"
+
+// Up to this many customers the fleet limit looks at every pair of ends.
+inline constexpr int kAllEndsCustomers = 2000;
 
 // The trips (customers in order), each customer 1..n in exactly one. On a
 // symmetric matrix each trip runs from its lower-numbered end, on an

@@ -1,11 +1,11 @@
 // vrpgen: writes a random CVRPLIB instance of the solver's size (50 customers,
-// trucks of capacity 160), generated as the X set of CVRPLIB was (Uchoa et
-// al., "New benchmark instances for the Capacitated Vehicle Routing Problem",
-// EJOR 2017): integer points on a 1000 x 1000 grid, a depot position, a
-// customer positioning, a demand distribution and a number of customers per
-// route.
+// trucks of capacity 160; up to 30,000 customers on request), generated as
+// the X set of CVRPLIB was (Uchoa et al., "New benchmark instances for the
+// Capacitated Vehicle Routing Problem", EJOR 2017): integer points on a
+// 1000 x 1000 grid, a depot position, a customer positioning, a demand
+// distribution and a number of customers per route.
 //
-//   vrpgen --seed S [--depot ...] [--customers ...] [--demand ...]
+//   vrpgen --seed S [--depot ...] [--customers ...] [--customers N] [--demand ...]
 //          [--route-size R] OUT.vrp
 //
 // An option left out is drawn from the seed; the file's COMMENT repeats the
@@ -36,19 +36,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The program's fixed size.
+// The program's fixed size, the customers' number unless one is given.
 constexpr int kCustomers = kProgramCustomers;
 constexpr int kCapacity = kProgramCapacity;
 constexpr int kGridSide = 1000;  // coordinates are integers 0..1000
+constexpr int kMaxCustomers = 30000;
+static_assert(kMaxCustomers + 1 <= (kGridSide + 1) * (kGridSide + 1), "every node on a point of its own");
 
 const char* const kUsage =
     "usage: vrpgen --seed S [--depot central|eccentric|random] [--customers random|clustered|mixed]\n"
-    "              [--demand unitary|1-10|5-10|1-100|50-100|quadrant|many-small]\n"
+    "              [--customers N] [--demand unitary|1-10|5-10|1-100|50-100|quadrant|many-small]\n"
     "              [--route-size R] OUT.vrp\n";
 
 const char* const kHelp =
     "\n"
-    "Writes OUT.vrp, a CVRPLIB instance with 50 customers and capacity 160 (EUC_2D),\n"
+    "Writes OUT.vrp, a CVRPLIB instance with 50 customers (or N) and capacity 160 (EUC_2D),\n"
     "generated as CVRPLIB's X set (Uchoa et al., 2017) on a 1000 x 1000 grid.\n"
     "The same options and seed always give the same file. An option left out is\n"
     "drawn from the seed; the file's COMMENT records every value used.\n"
@@ -62,6 +64,8 @@ const char* const kHelp =
     "                       random     random points\n"
     "                       clustered  around 3 to 8 random cluster seeds\n"
     "                       mixed      half clustered, half random\n"
+    "  --customers N      how many customers, an integer 1..30000 (50 unless given);\n"
+    "                     may be given besides the word above\n"
     "  --demand V         distribution of the demands before scaling:\n"
     "                       unitary    all equal\n"
     "                       1-10       uniform in 1..10\n"
@@ -93,6 +97,7 @@ struct Options {
   std::uint32_t seed = 0;
   std::optional<Depot> depot;
   std::optional<Customers> customers;
+  std::optional<int> customer_count;
   std::optional<Demand> demand;
   std::optional<int> route_size;
   std::string out;
@@ -103,6 +108,7 @@ struct Recipe {
   std::uint32_t seed = 0;
   Depot depot = Depot::kCentral;
   Customers customers = Customers::kRandom;
+  int customer_count = kCustomers;
   Demand demand = Demand::kUnitary;
   int route_size = 6;
 };
@@ -113,9 +119,24 @@ struct Point {
   friend bool operator==(const Point&, const Point&) = default;
 };
 
+// Whether each point of the grid is taken by the depot or a customer.
+class TakenPoints {
+ public:
+  TakenPoints() : taken_(static_cast<std::size_t>(kGridSide + 1) * (kGridSide + 1), 0) {}
+  bool has(Point point) const { return taken_[index(point)] != 0; }
+  void add(Point point) { taken_[index(point)] = 1; }
+
+ private:
+  static std::size_t index(Point point) {
+    return static_cast<std::size_t>(point.y) * (kGridSide + 1) + static_cast<std::size_t>(point.x);
+  }
+  std::vector<char> taken_;
+};
+
 struct Generated {
   Point depot;
   std::vector<Point> customers;
+  TakenPoints taken;         // the depot's and the customers' points
   std::vector<int> demand;   // of each customer, as written
   int cluster_seeds = 0;     // clustered and mixed positioning
   int small_share = 0;       // many-small demands: percent drawn in 1..10
@@ -174,14 +195,10 @@ Recipe choose(const Options& options, Draws& draws) {
   recipe.route_size = draw_route_size(draws);
   if (options.depot) recipe.depot = *options.depot;
   if (options.customers) recipe.customers = *options.customers;
+  if (options.customer_count) recipe.customer_count = *options.customer_count;
   if (options.demand) recipe.demand = *options.demand;
   if (options.route_size) recipe.route_size = *options.route_size;
   return recipe;
-}
-
-bool taken(const Generated& instance, Point point) {
-  return point == instance.depot ||
-         std::find(instance.customers.begin(), instance.customers.end(), point) != instance.customers.end();
 }
 
 Point random_point(Draws& draws) {
@@ -194,8 +211,13 @@ Point random_point(Draws& draws) {
 Point free_point(Draws& draws, const Generated& instance) {
   for (;;) {
     const Point point = random_point(draws);
-    if (!taken(instance, point)) return point;
+    if (!instance.taken.has(point)) return point;
   }
+}
+
+void add_customer(Point point, Generated& instance) {
+  instance.customers.push_back(point);
+  instance.taken.add(point);
 }
 
 // Places `count` customers in clusters: 3 to 8 of them, the cluster seeds, at
@@ -204,10 +226,10 @@ Point free_point(Draws& draws, const Generated& instance) {
 // its Euclidean distance d to each seed (accept-reject: a random point is kept
 // with probability attraction / seeds, which is at most 1).
 void place_clustered(Draws& draws, int count, Generated& instance) {
-  const int seeds = draws.between(3, 8);
+  const int seeds = std::min(draws.between(3, 8), count);  // count < 3 only with few customers
   instance.cluster_seeds = seeds;
   const std::size_t first = instance.customers.size();
-  for (int i = 0; i < seeds; ++i) instance.customers.push_back(free_point(draws, instance));
+  for (int i = 0; i < seeds; ++i) add_customer(free_point(draws, instance), instance);
   for (int placed = seeds; placed < count;) {
     const Point point = random_point(draws);
     double attraction = 0.0;
@@ -219,20 +241,19 @@ void place_clustered(Draws& draws, int count, Generated& instance) {
       // uniform draw falls within a last-bit difference of the attraction.
       attraction += std::exp(-std::sqrt(static_cast<double>(dx * dx + dy * dy)) / 40.0);
     }
-    if (draws.unit() * seeds < attraction && !taken(instance, point)) {
-      instance.customers.push_back(point);
+    if (draws.unit() * seeds < attraction && !instance.taken.has(point)) {
+      add_customer(point, instance);
       ++placed;
     }
   }
 }
 
-void place_customers(Draws& draws, Customers positioning, Generated& instance) {
+void place_customers(Draws& draws, Customers positioning, int count, Generated& instance) {
   int clustered = 0;
-  if (positioning == Customers::kClustered) clustered = kCustomers;
-  if (positioning == Customers::kMixed) clustered = kCustomers / 2;
+  if (positioning == Customers::kClustered) clustered = count;
+  if (positioning == Customers::kMixed) clustered = count / 2;
   if (clustered > 0) place_clustered(draws, clustered, instance);
-  while (static_cast<int>(instance.customers.size()) < kCustomers)
-    instance.customers.push_back(free_point(draws, instance));
+  while (static_cast<int>(instance.customers.size()) < count) add_customer(free_point(draws, instance), instance);
 }
 
 // One demand before scaling.
@@ -269,8 +290,9 @@ void scale_demands(int route_size, std::vector<int>& demand) {
   long long total = 0;
   for (const int d : demand) total += d;
   const long long divisor = static_cast<long long>(route_size) * total;
+  const auto count = static_cast<long long>(demand.size());
   for (int& d : demand) {
-    const long long scaled = static_cast<long long>(d) * kCapacity * kCustomers / divisor;
+    const long long scaled = static_cast<long long>(d) * kCapacity * count / divisor;
     d = static_cast<int>(std::clamp<long long>(scaled, 1, kCapacity));
   }
 }
@@ -280,7 +302,8 @@ Generated generate(const Recipe& recipe, Draws& draws) {
   if (recipe.depot == Depot::kCentral) instance.depot = {kGridSide / 2, kGridSide / 2};
   if (recipe.depot == Depot::kEccentric) instance.depot = {0, 0};
   if (recipe.depot == Depot::kRandom) instance.depot = random_point(draws);
-  place_customers(draws, recipe.customers, instance);
+  instance.taken.add(instance.depot);
+  place_customers(draws, recipe.customers, recipe.customer_count, instance);
   if (recipe.demand == Demand::kManySmall) instance.small_share = draws.between(70, 95);
   for (const Point& at : instance.customers)
     instance.demand.push_back(raw_demand(draws, recipe.demand, at, instance.small_share));
@@ -294,6 +317,7 @@ std::string comment(const Recipe& recipe, const Generated& instance) {
   std::string text = "vrpgen --seed " + std::to_string(recipe.seed);
   text += " --depot " + std::string(kDepotNames[static_cast<std::size_t>(recipe.depot)]);
   text += " --customers " + std::string(kCustomerNames[static_cast<std::size_t>(recipe.customers)]);
+  if (recipe.customer_count != kCustomers) text += " --customers " + std::to_string(recipe.customer_count);
   text += " --demand " + std::string(kDemandNames[static_cast<std::size_t>(recipe.demand)]);
   text += " --route-size " + std::to_string(recipe.route_size);
   if (instance.cluster_seeds > 0) text += "; " + std::to_string(instance.cluster_seeds) + " cluster seeds";
@@ -306,11 +330,11 @@ std::string comment(const Recipe& recipe, const Generated& instance) {
 }
 
 // The generated instance as the library holds one: the depot node 0, the
-// customers 1..50 in the order they were placed.
+// customers 1..n in the order they were placed.
 Instance library_instance(const std::string& name, const Generated& generated) {
   Instance instance;
   instance.name = name;
-  instance.customer_count = kCustomers;
+  instance.customer_count = static_cast<int>(generated.customers.size());
   instance.vehicle_capacity = kCapacity;
   instance.points.emplace();
   instance.points->push_back({static_cast<double>(generated.depot.x), static_cast<double>(generated.depot.y)});
@@ -355,8 +379,15 @@ Options parse_options(int argc, char** argv) {
       has_seed = true;
     } else if (take("--depot")) {
       options.depot = parse_name<Depot>("--depot", value, kDepotNames);
-    } else if (take("--customers")) {
-      options.customers = parse_name<Customers>("--customers", value, kCustomerNames);
+    } else if (args.option("--customers", value)) {
+      // Once as a word and once as a number, each at most once.
+      const bool number = !value.empty() && value.find_first_not_of("+-0123456789") == std::string::npos;
+      if (number ? options.customer_count.has_value() : options.customers.has_value())
+        throw Usage{"option --customers given twice"};
+      if (number)
+        options.customer_count = static_cast<int>(companion::whole_value("--customers", value, 1, kMaxCustomers));
+      else
+        options.customers = parse_name<Customers>("--customers", value, kCustomerNames);
     } else if (take("--demand")) {
       options.demand = parse_name<Demand>("--demand", value, kDemandNames);
     } else if (take("--route-size")) {

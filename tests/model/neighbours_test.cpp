@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -32,6 +35,84 @@ TEST(NeighbourLists, NearestFirstEitherWayAndTiesToTheLowerNumber) {
   // One way from 1 to 3 is 9, the other 2: nearer than 2, at 5 both ways.
   const Instance oneway = instance_of(3, [](int i, int j) { return i + j == 4 ? (i == 1 ? 9.0f : 2.0f) : 5.0f; });
   EXPECT_EQ(list(nearest_neighbours(oneway, 2), 1), (std::vector<int>{3, 2}));
+}
+
+
+// Customers on points (the depot at the first), distances from the points.
+Instance on_points(const std::vector<NodePoint>& points, bool round) {
+  Instance instance;
+  instance.customer_count = static_cast<int>(points.size()) - 1;
+  instance.points = points;
+  instance.true_distances = round ? TrueDistance::rounded_euclidean : TrueDistance::euclidean;
+  return instance;
+}
+
+// Every other customer sorted by (nearness, number), nearness being the
+// float of the EUC_2D distance as the reader stores it: the lists by
+// definition, at O(n^2 log n).
+std::vector<int> by_sorting(const Instance& instance, int customer, int k) {
+  std::vector<std::pair<float, int>> others;
+  const std::vector<NodePoint>& p = *instance.points;
+  const bool round = instance.true_distances == TrueDistance::rounded_euclidean;
+  for (int other = 1; other <= instance.customer_count; ++other)
+    if (other != customer)
+      others.emplace_back(static_cast<float>(euclidean_distance(p[static_cast<std::size_t>(customer)],
+                                                                p[static_cast<std::size_t>(other)], round)),
+                          other);
+  std::sort(others.begin(), others.end());
+  std::vector<int> list;
+  for (int i = 0; i < k && i < static_cast<int>(others.size()); ++i) list.push_back(others[static_cast<std::size_t>(i)].second);
+  return list;
+}
+
+TEST(NeighbourLists, FromPointsTheSameListsAsSortingEveryOther) {
+  std::mt19937 draw(7);
+  // n + 1 points, x and y from `coordinate`.
+  const auto points = [&](int n, auto coordinate) {
+    std::vector<NodePoint> p;
+    for (int i = 0; i <= n; ++i) {
+      const double x = coordinate(i);
+      p.push_back({x, coordinate(i)});
+    }
+    return p;
+  };
+  const auto small_grid = [&](int) { return static_cast<double>(draw() % 10); };  // ties and shared points
+  const auto fine = [&](int) { return (draw() % 1000000) / 997.0; };
+  const auto far_off = [&](int) { return 1e7 + draw() % 40; };
+  const auto tenths = [&](int) { return (draw() % 91) / 10.0; };  // nearness equal to a ring's bound
+  const auto one_spot = [](int) { return 3.5; };
+  const auto huge = [&](int) { return (draw() % 3 == 0 ? -1e308 : 1e308) * ((draw() % 4 + 1) / 4.0); };  // no finite span
+  std::vector<NodePoint> line = points(80, fine);
+  for (NodePoint& p : line) p.y = 2.0;
+  std::vector<NodePoint> clustered = points(300, fine);  // a third on 5 x 5 points
+  for (std::size_t i = 0; i < clustered.size(); i += 3) clustered[i] = {400.0 + draw() % 5, 100.0 + draw() % 5};
+  struct Case {
+    const char* name;
+    std::vector<NodePoint> points;
+    std::vector<int> ks;
+  };
+  const std::vector<Case> cases = {
+      {"small grid", points(150, small_grid), {1, 7, 40, 149, 200}},
+      {"fine", points(400, fine), {1, 20, 399}},
+      {"tenths", points(162, tenths), {1, 4, 12}},
+      {"far off", points(120, far_off), {1, 9, 119}},
+      {"one spot", points(30, one_spot), {1, 5, 29}},
+      {"huge", points(25, huge), {1, 6, 24}},
+      {"line", line, {1, 10, 79}},
+      {"clustered", clustered, {1, 30, 100}},
+      {"two", points(2, fine), {1, 3}},
+  };
+  for (const Case& c : cases)
+    for (const bool round : {false, true}) {
+      const Instance instance = on_points(c.points, round);
+      for (const int k : c.ks) {
+        const NeighbourLists lists = nearest_neighbours(instance, k);
+        ASSERT_EQ(lists.per_customer, std::min(k, instance.customer_count - 1)) << c.name << " " << k;
+        for (int customer = 1; customer <= instance.customer_count; ++customer)
+          ASSERT_EQ(list(lists, customer), by_sorting(instance, customer, k))
+              << c.name << (round ? " rounded" : "") << " K " << k << " customer " << customer;
+      }
+    }
 }
 
 }  // namespace

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <utility>
 #include <vector>
 
 #include "model/cvrplib.h"
 #include "model/random.h"
 #include "search/search_state.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -98,6 +100,46 @@ TEST(Savings, StartSearchBuildsTheRouteAndSeedsAsBefore) {
     EXPECT_EQ(state.fo, vehicles == 1 ? 1050.0f : 51.0f);
     EXPECT_EQ(state.fomin, state.fo);
   }
+}
+
+TEST(Savings, AboveTheAllEndsSizeTheFleetLimitStillGivesEveryCustomerOnce) {
+  // 2400 customers on random points in two groups, demands 1..30, capacity 100: some 370
+  // trucks' worth; the fleet limit past the savings' own count goes by the
+  // near ends.
+  testing_support::ScratchDir scratch;
+  Instance drawn;
+  drawn.name = "many";
+  drawn.customer_count = 2400;
+  ASSERT_GT(drawn.customer_count, kAllEndsCustomers);
+  drawn.vehicle_capacity = 100;
+  drawn.points.emplace();
+  drawn.demand.push_back(0);
+  std::mt19937 draw(11);
+  for (int i = 0; i <= drawn.customer_count; ++i) {
+    const double x = draw() % 101 + (i % 2 ? 900 : 0);  // two far groups: more than one round to one trip
+    drawn.points->push_back({x, static_cast<double>(draw() % 1001)});
+    if (i > 0) drawn.demand.push_back(static_cast<int>(draw() % 30) + 1);
+  }
+  testing_support::write_file("many.vrp", cvrplib_text(drawn, "drawn"));
+  Instance instance;
+  ASSERT_EQ(read_cvrplib("many.vrp", true, instance), std::nullopt);
+  const NeighbourLists lists = nearest_neighbours(instance, 20);
+  const std::size_t free_count = savings_trips(instance, lists, 0).size();
+  for (const int trucks : {0, 300, 40, 1}) {
+    const Trips trips = savings_trips(instance, lists, trucks);
+    EXPECT_EQ(trips.size(), trucks ? static_cast<std::size_t>(trucks) : free_count);
+    std::vector<int> seen(static_cast<std::size_t>(instance.customer_count + 1), 0);
+    for (const auto& trip : trips) {
+      int load = 0;
+      for (const int customer : trip) {
+        load += instance.demand.at(static_cast<std::size_t>(customer));
+        ++seen.at(static_cast<std::size_t>(customer));
+      }
+      EXPECT_TRUE(load <= instance.vehicle_capacity || trucks > 0) << load;
+    }
+    EXPECT_EQ(std::count(seen.begin() + 1, seen.end(), 1), instance.customer_count) << trucks;
+  }
+  EXPECT_GT(free_count, 300u);
 }
 
 }  // namespace

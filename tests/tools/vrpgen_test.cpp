@@ -177,6 +177,52 @@ TEST(vrpgen, RefusesBadOptionsAndUnwritableOutput) {
   EXPECT_EQ(read_file("g.vrp.tmp"), "mine");
 }
 
+TEST(vrpgen, CustomersGivenAsANumberBesidesTheWord) {
+  ScratchDir scratch;
+  struct Case {
+    std::string args;
+    int customers;  // 0: refused
+  };
+  const std::vector<Case> cases = {
+      {"--customers 1", 1},
+      {"--customers clustered --customers 2", 2},
+      {"--customers 3000 --customers clustered", 3000},
+      {"--customers 777 --customers mixed --demand quadrant", 777},
+      {"--customers 30000 --customers random --route-size 50", 30000},
+      {"--customers 0", 0},
+      {"--customers 30001", 0},
+      {"--customers 5 --customers 6", 0},
+      {"--customers random --customers mixed", 0},
+      {"--customers -4", 0},
+  };
+  for (const Case& c : cases) {
+    const int status = run(VRPGEN_BINARY, "--seed 9 " + c.args + " g.vrp");
+    if (c.customers == 0) {
+      EXPECT_EQ(status, 2) << c.args;
+      EXPECT_FALSE(fs::exists("g.vrp")) << c.args;
+      continue;
+    }
+    ASSERT_EQ(status, 0) << c.args;
+    // Every customer on a point of its own, none on the depot's.
+    std::istringstream in(read_file("g.vrp"));
+    std::string line;
+    std::vector<char> taken(1001 * 1001, 0);
+    int nodes = 0, id = 0, x = 0, y = 0, shared = 0;
+    while (std::getline(in, line) && line != "NODE_COORD_SECTION") {
+    }
+    while (in >> id >> x >> y) {
+      EXPECT_EQ(id, ++nodes);
+      shared += taken.at(static_cast<std::size_t>(y * 1001 + x))++;
+    }
+    EXPECT_EQ(nodes, c.customers + 1) << c.args;
+    EXPECT_EQ(shared, 0) << c.args;
+    EXPECT_TRUE(has(read_file("g.vrp"), "DIMENSION : " + std::to_string(c.customers + 1) + "\n")) << c.args;
+    fs::remove("g.vrp");
+  }
+  // Fifty customers: the count stays out of the file's command.
+  EXPECT_FALSE(has(generate("--seed 9 --customers 50").comment, "--customers 50"));
+}
+
 TEST(vrpgen, EveryKindOfInstanceConvertsAndTheProgramReadsIt) {
   ScratchDir scratch;
   const std::string program = fs::absolute(CVRP_BINARY).string();
