@@ -34,7 +34,7 @@ inline constexpr long long kMatrixNodes = 2001;
 // whether it takes an EUC_2D instance of more than kMatrixNodes nodes with
 // its distances computed instead of kept.
 struct NodeLimit {
-  long long nodes = kMaxCvrplibNodes;
+  long long nodes = kMaxComputedNodes;
   std::string_view why;
   bool computed_distances = false;
 };
