@@ -1,5 +1,6 @@
 // The tabu search over the field's moves: its tabu edges, its choice, and
 // the search's contract.
+#include "model/route_cache.h"
 #include "search/field_tabu.h"
 
 #include <gtest/gtest.h>
@@ -271,7 +272,13 @@ TEST(FieldTabu, SearchKeepsItsBudgetAndItsBestAndRepeatsItself) {
     EXPECT_EQ(first.events.moves.size(), at(c.iterations));
     EXPECT_EQ(first.state.current, first.state.best);
     EXPECT_EQ(first.state.fo, first.state.fomin);
-    EXPECT_EQ(first.state.fomin, route_objective(*c.instance, settings.penalty_weight, first.state.best));
+    // Where float sums are not exact the best is judged in double, and
+    // reported as that objective's nearest float.
+    const float objective = route_objective(*c.instance, settings.penalty_weight, first.state.best);
+    if (route_sums_exact(c.instance->matrix, static_cast<int>(start.size())))
+      EXPECT_EQ(first.state.fomin, objective);
+    else
+      EXPECT_NEAR(first.state.fomin, objective, 1e-5 * objective);
     ASSERT_FALSE(first.events.bests.empty());
     for (std::size_t k = 1; k < first.events.bests.size(); ++k)
       EXPECT_LT(first.events.bests[k], first.events.bests[k - 1]);
