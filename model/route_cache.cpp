@@ -77,9 +77,24 @@ void allocate_cache(RouteCache& cache, const DistanceMatrix& matrix, int route_l
 
 }  // namespace
 
-bool sums_are_exact(const DistanceMatrix& matrix, int route_length, double largest) {
-  int lowest = std::numeric_limits<int>::max();
-  for (const float cell : matrix.cells) {
+namespace {
+
+// Whether every float sum of route_length - 1 cells is exact, for cells
+// that are integer multiples of 2^lowest (any_nonzero: one of them is not
+// 0) of at most `largest` in size.
+bool sums_exact(bool any_nonzero, int lowest, int route_length, double largest) {
+  if (!any_nonzero) return true;  // every cell 0
+  const double reach = static_cast<double>(route_length - 1) * largest;  // exact: below 2^53
+  return reach <= std::ldexp(1.0, 24 + lowest) && reach <= static_cast<double>(std::numeric_limits<float>::max());
+}
+
+}  // namespace
+
+void add_cells(CellFacts& facts, std::span<const float> cells) {
+  int lowest = facts.any_nonzero ? facts.lowest : std::numeric_limits<int>::max();
+  for (const float cell : cells) {
+    facts.largest = std::max(facts.largest, std::fabs(static_cast<double>(cell)));
+    if (cell < 0.0f) facts.non_negative = false;
     // A float is its 24-bit significand times 2^(exponent field - 150) (the
     // field 0 stands for 1 in subnormals, whose significand lacks the
     // leading bit): its lowest set bit is the significand's, so placed.
@@ -89,13 +104,25 @@ bool sums_are_exact(const DistanceMatrix& matrix, int route_length, double large
     const std::uint32_t significand = (bits & 0x7fffffu) | (field != 0 ? 0x800000u : 0u);
     lowest = std::min(lowest, std::max(field, 1) - 150 + std::countr_zero(significand));
   }
-  if (lowest == std::numeric_limits<int>::max()) return true;  // every cell 0
-  const double reach = static_cast<double>(route_length - 1) * largest;  // exact: below 2^53
-  return reach <= std::ldexp(1.0, 24 + lowest) && reach <= static_cast<double>(std::numeric_limits<float>::max());
+  facts.any_nonzero = lowest != std::numeric_limits<int>::max();
+  facts.lowest = facts.any_nonzero ? lowest : 0;
+}
+
+bool sums_are_exact(const DistanceMatrix& matrix, int route_length, double largest) {
+  CellFacts facts;
+  add_cells(facts, matrix.cells);
+  return sums_exact(facts.any_nonzero, facts.lowest, route_length, largest);
 }
 
 bool cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<const int> demand,
                    int route_length, int vehicle_capacity, std::span<const int> route) {
+  CellFacts facts;
+  add_cells(facts, matrix.cells);
+  return cache_prepare(cache, matrix, facts, demand, route_length, vehicle_capacity, route);
+}
+
+bool cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, const CellFacts& facts,
+                   std::span<const int> demand, int route_length, int vehicle_capacity, std::span<const int> route) {
   if (!with_working_memory([&] { allocate_cache(cache, matrix, route_length); })) return false;
   cache.matrix = &matrix;
   cache.cells = matrix.cells.data();
@@ -103,16 +130,12 @@ bool cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<co
   cache.demand = demand;
   cache.route_length = route_length;
   cache.vehicle_capacity = vehicle_capacity;
-  cache.largest_cell = 0.0;
-  cache.non_negative = true;
-  for (const float cell : matrix.cells) {
-    cache.largest_cell = std::max(cache.largest_cell, std::fabs(static_cast<double>(cell)));
-    if (cell < 0.0f) cache.non_negative = false;
-  }
+  cache.largest_cell = facts.largest;
+  cache.non_negative = facts.non_negative;
   // Far below the float range the sums cannot overflow and the error bound
   // holds; instances with larger distances are evaluated exactly throughout.
   cache.intervals = cache.largest_cell * 8.0 * static_cast<double>(route_length) < 1e36;
-  cache.exact_sums = cache.intervals && sums_are_exact(matrix, route_length, cache.largest_cell);
+  cache.exact_sums = cache.intervals && sums_exact(facts.any_nonzero, facts.lowest, route_length, cache.largest_cell);
   cache.gamma = summation_gamma(route_length);
   set_bound_coefficients(cache);
   cache_describe(cache, route);
