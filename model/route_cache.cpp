@@ -182,7 +182,8 @@ void cache_describe_trips(RouteCache& cache, std::span<const int> route) {
 }
 
 bool route_sums_exact(const DistanceMatrix& matrix, int route_length) {
-  double largest = 0.0;
-  for (const float cell : matrix.cells) largest = std::max(largest, std::fabs(static_cast<double>(cell)));
-  return largest * 8.0 * static_cast<double>(route_length) < 1e36 && sums_are_exact(matrix, route_length, largest);
+  CellFacts facts;
+  add_cells(facts, matrix.cells);
+  return facts.largest * 8.0 * static_cast<double>(route_length) < 1e36 &&
+         sums_exact(facts.any_nonzero, facts.lowest, route_length, facts.largest);
 }
