@@ -89,25 +89,57 @@ int lowest_bit(float cell) {
   return std::max(field, 1) - 150 + std::countr_zero(significand);
 }
 
+// Whether every float sum of route_length - 1 cells is exact, for cells
+// that are integer multiples of 2^lowest (any_nonzero: one of them is not
+// 0) of at most `largest` in size.
+bool sums_exact(bool any_nonzero, int lowest, int route_length, double largest) {
+  if (!any_nonzero) return true;  // every cell 0
+  const double reach = static_cast<double>(route_length - 1) * largest;  // exact: below 2^53
+  return reach <= std::ldexp(1.0, 24 + lowest) && reach <= static_cast<double>(std::numeric_limits<float>::max());
+}
+
 }  // namespace
 
+void add_cells(CellFacts& facts, std::span<const float> cells) {
+  int lowest = facts.any_nonzero ? facts.lowest : std::numeric_limits<int>::max();
+  for (const float cell : cells) {
+    facts.largest = std::max(facts.largest, std::fabs(static_cast<double>(cell)));
+    if (cell < 0.0f) facts.non_negative = false;
+    if (cell != 0.0f) lowest = std::min(lowest, lowest_bit(cell));
+  }
+  facts.any_nonzero = lowest != std::numeric_limits<int>::max();
+  facts.lowest = facts.any_nonzero ? lowest : 0;
+}
+
 bool sums_are_exact(const DistanceMatrix& matrix, int route_length, double largest) {
+  if (!matrix.computed()) {
+    CellFacts facts;
+    add_cells(facts, matrix.cells);
+    return sums_exact(facts.any_nonzero, facts.lowest, route_length, largest);
+  }
   const double reach = static_cast<double>(route_length - 1) * largest;  // exact: below 2^53
   if (!(reach <= static_cast<double>(std::numeric_limits<float>::max()))) return false;
-  // Every non-zero cell c must be a multiple of 2^lowest_bit(c) with reach at
-  // most 2^(24 + lowest_bit(c)): the first cell that is not settles it.
-  const auto fits = [reach](float cell) { return cell == 0.0f || reach <= std::ldexp(1.0, 24 + lowest_bit(cell)); };
-  if (!matrix.computed()) return std::all_of(matrix.cells.begin(), matrix.cells.end(), fits);
   // Computed rounded distances are whole numbers: below 2^24 every sum is exact.
   if (matrix.rounded && reach <= 16777216.0) return true;
+  // Otherwise every non-zero distance d must be a multiple of 2^lowest_bit(d)
+  // with reach at most 2^(24 + lowest_bit(d)): the first that is not settles it.
   for (int from = 0; from < matrix.rows; ++from)
-    for (int to = 0; to < matrix.rows; ++to)
-      if (!fits(matrix.at(from, to))) return false;
+    for (int to = 0; to < matrix.rows; ++to) {
+      const float cell = matrix.at(from, to);
+      if (cell != 0.0f && reach > std::ldexp(1.0, 24 + lowest_bit(cell))) return false;
+    }
   return true;
 }
 
 bool cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<const int> demand,
                    int route_length, int vehicle_capacity, std::span<const int> route) {
+  CellFacts facts;
+  add_cells(facts, matrix.cells);
+  return cache_prepare(cache, matrix, facts, demand, route_length, vehicle_capacity, route);
+}
+
+bool cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, const CellFacts& facts,
+                   std::span<const int> demand, int route_length, int vehicle_capacity, std::span<const int> route) {
   if (!with_working_memory([&] { allocate_cache(cache, matrix, route_length); })) return false;
   cache.matrix = &matrix;
   cache.cells = matrix.cells.data();
@@ -115,16 +147,12 @@ bool cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<co
   cache.demand = demand;
   cache.route_length = route_length;
   cache.vehicle_capacity = vehicle_capacity;
-  cache.largest_cell = 0.0;
-  cache.non_negative = true;
-  for (const float cell : matrix.cells) {
-    cache.largest_cell = std::max(cache.largest_cell, std::fabs(static_cast<double>(cell)));
-    if (cell < 0.0f) cache.non_negative = false;
-  }
+  cache.largest_cell = facts.largest;
+  cache.non_negative = facts.non_negative;
   // Far below the float range the sums cannot overflow and the error bound
   // holds; instances with larger distances are evaluated exactly throughout.
   cache.intervals = cache.largest_cell * 8.0 * static_cast<double>(route_length) < 1e36;
-  cache.exact_sums = cache.intervals && sums_are_exact(matrix, route_length, cache.largest_cell);
+  cache.exact_sums = cache.intervals && sums_exact(facts.any_nonzero, facts.lowest, route_length, cache.largest_cell);
   cache.gamma = summation_gamma(route_length);
   set_bound_coefficients(cache);
   cache_describe(cache, route);
@@ -171,6 +199,12 @@ void cache_describe_trips(RouteCache& cache, std::span<const int> route) {
 }
 
 bool route_sums_exact(const DistanceMatrix& matrix, int route_length) {
-  const double largest = largest_distance(matrix);
-  return largest * 8.0 * static_cast<double>(route_length) < 1e36 && sums_are_exact(matrix, route_length, largest);
+  if (matrix.computed()) {
+    const double largest = largest_distance(matrix);
+    return largest * 8.0 * static_cast<double>(route_length) < 1e36 && sums_are_exact(matrix, route_length, largest);
+  }
+  CellFacts facts;
+  add_cells(facts, matrix.cells);
+  return facts.largest * 8.0 * static_cast<double>(route_length) < 1e36 &&
+         sums_exact(facts.any_nonzero, facts.lowest, route_length, facts.largest);
 }

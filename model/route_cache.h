@@ -95,6 +95,23 @@ struct RouteCache {
 [[nodiscard]] bool cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, std::span<const int> demand,
                    int route_length, int vehicle_capacity, std::span<const int> route);
 
+// What the cache's choices rest on of the matrix's cells, gathered by
+// add_cells over all of them (in pieces, by a caller that wants to be asked
+// between them on a large matrix).
+struct CellFacts {
+  double largest = 0.0;     // largest |cell|
+  bool non_negative = true;
+  int lowest = 0;           // exponent of the lowest set bit of any non-zero cell
+  bool any_nonzero = false;
+};
+void add_cells(CellFacts& facts, std::span<const float> cells);
+
+// cache_prepare with the facts of every cell of the matrix already gathered:
+// the same cache, without the pass over the matrix.
+[[nodiscard]] bool cache_prepare(RouteCache& cache, const DistanceMatrix& matrix, const CellFacts& facts,
+                                 std::span<const int> demand, int route_length, int vehicle_capacity,
+                                 std::span<const int> route);
+
 // Describes `route` anew (after any change the cache has not followed).
 void cache_describe(RouteCache& cache, std::span<const int> route);
 

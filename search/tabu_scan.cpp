@@ -140,7 +140,7 @@ class TableWriter {
 
  private:
   // Row i indexed by j.
-  double* row_of(int i) { return scratch_.change.data() + scratch_.row_start[at(i)] - at(i + 1); }
+  double* row_of(int i) { return scratch_.change.get() + scratch_.row_start[at(i)] - at(i + 1); }
   double cell(int from, int to) const {
     return static_cast<double>(cells_[at(from) * cols_ + at(to)]);
   }
@@ -262,7 +262,7 @@ class TableScan {
   }
 
  private:
-  const double* row_of(int i) const { return scratch_.change.data() + scratch_.row_start[at(i)] - at(i + 1); }
+  const double* row_of(int i) const { return scratch_.change.get() + scratch_.row_start[at(i)] - at(i + 1); }
 
   void answer(int& no1, int& no2, float& delta) const {
     delta = best_;
@@ -686,18 +686,38 @@ void allocate_scratch(ScanScratch& scratch, int route_length, bool table) {
     pairs += row;
     blocks += (row + ScanScratch::kBlock - 1) / ScanScratch::kBlock;
   }
-  scratch.change.assign(table ? pairs : 0, 0.0);
+  scratch.change.reset();
+  if (table) scratch.change = std::make_unique_for_overwrite<double[]>(pairs);
   scratch.block_floor.assign(table ? blocks : 0, kInfinity);
 }
 
 }  // namespace
 
 bool scan_prepare(ScanScratch& scratch, const RouteCache& cache) {
+  return scan_prepare(scratch, cache, matrix_is_symmetric(*cache.matrix));
+}
+
+bool scan_prepare(ScanScratch& scratch, const RouteCache& cache, bool symmetric) {
   scratch.route_length = cache.route_length;
   scratch.poll_rows = std::max(1, ScanScratch::kPairsBetweenPolls / std::max(cache.route_length, 1));
   scratch.described = false;
-  scratch.symmetric = matrix_is_symmetric(*cache.matrix);
+  scratch.symmetric = symmetric;
   return with_working_memory([&] { allocate_scratch(scratch, cache.route_length, cache.intervals); });
+}
+
+bool survey_matrix(const DistanceMatrix& matrix, MatrixSurvey& survey, const ScanPoll& poll) {
+  survey = MatrixSurvey{};
+  const int rows = std::max(1, ScanScratch::kPairsBetweenPolls / std::max(matrix.cols, 1));
+  return rows_polled(0, matrix.rows, rows, poll, [&](int from, int to) {
+    const std::size_t cols = at(matrix.cols);
+    add_cells(survey.cells, std::span<const float>(matrix.cells).subspan(at(from) * cols, at(to - from) * cols));
+    for (int row = from; row < to && survey.symmetric; ++row)
+      for (int col = 0; col < row; ++col)
+        if (std::bit_cast<std::uint32_t>(matrix.at(row, col)) != std::bit_cast<std::uint32_t>(matrix.at(col, row))) {
+          survey.symmetric = false;
+          break;
+        }
+  });
 }
 
 bool best_admissible_swap_cached(int& no1, int& no2, float& delta, RouteCache& cache,

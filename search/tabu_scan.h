@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <utility>
 #include <vector>
 
 #include "model/instance.h"
+#include "model/route_cache.h"
 #include "model/swap_evaluation.h"
 #include "search/search_output.h"
 #include "search/tabu_list.h"
@@ -57,7 +59,10 @@ struct ScanScratch {
   bool described = false;              // the table describes `route`
   std::vector<int> route;              // the Route the table describes
   std::vector<std::size_t> row_start;  // index in `change` of pair (i, i + 1)
-  std::vector<double> change;          // edge change of each pair i < j, row by row; +infinity for two zeros
+  // Edge change of each pair i < j, row by row; +infinity for two zeros.
+  // Allocated unwritten: on a long Route it is hundreds of megabytes, whose
+  // filling would hold up the first scan, which writes it whole anyway.
+  std::unique_ptr<double[]> change;
   std::vector<double> row_floor;       // at most every edge change of row i
   std::vector<std::size_t> block_start;  // index in `block_floor` of the first block of row i
   std::vector<double> block_floor;     // at most every edge change of the block
@@ -86,8 +91,22 @@ struct ScanPoll {
 };
 
 // Sets up the storage for the instance and Route length of `cache` (whose
-// matrix the scans read); false when it cannot be had.
+// matrix the scans read); false when it cannot be had. The pair table is
+// left unwritten (the first scan works it out).
 [[nodiscard]] bool scan_prepare(ScanScratch& scratch, const RouteCache& cache);
+// The same, told whether the matrix is symmetric.
+[[nodiscard]] bool scan_prepare(ScanScratch& scratch, const RouteCache& cache, bool symmetric);
+
+// What the cache and the scan need of the matrix: the facts of its cells
+// and whether it is symmetric, bit for bit.
+struct MatrixSurvey {
+  CellFacts cells;
+  bool symmetric = true;
+};
+// Surveys the whole matrix in one pass, asking the poll between blocks of
+// rows of about ScanScratch::kPairsBetweenPolls cells (a matrix of 10,000
+// nodes takes a large part of a second); false when it said to stop.
+[[nodiscard]] bool survey_matrix(const DistanceMatrix& matrix, MatrixSurvey& survey, const ScanPoll& poll);
 
 // The same choice as best_admissible_swap, bit for bit, through the cache of
 // the current Route, the pair table and the pair counts of the tabu memory.

@@ -35,10 +35,18 @@ SearchEnd tabu_search(const Instance& instance, const Settings& settings, Search
   RouteCache cache;
   ScanScratch scratch;
   const bool cached = evaluation == Evaluation::incremental;
+  // The survey of the matrix passes over every cell: on a large instance it
+  // hears a stop (a deadline) on its way, and the search ends before its
+  // first iteration.
+  MatrixSurvey survey;
+  if (cached && !survey_matrix(instance.matrix, survey, {&output, {fo, fomin, state.iterations}})) {
+    output.tabu_finished(elapsed_seconds(start_clock));
+    return SearchEnd::finished;
+  }
   if (!memory_prepare(memory, route_length) ||
-      (cached && !(cache_prepare(cache, instance.matrix, instance.demand, route_length, instance.vehicle_capacity,
-                                 current) &&
-                   scan_prepare(scratch, cache))))
+      (cached && !(cache_prepare(cache, instance.matrix, survey.cells, instance.demand, route_length,
+                                 instance.vehicle_capacity, current) &&
+                   scan_prepare(scratch, cache, survey.symmetric))))
     return SearchEnd::out_of_memory;
   // False when the output said to stop within the scan (a long Route's).
   const auto scan = [&] {

@@ -23,7 +23,8 @@ struct SwapChoice {
 // (measured from state.start_clock), after settings.iteration_limit
 // iterations (when it is not 0), or when the output's keep_searching says to
 // stop after an iteration (or within a long scan: that iteration is then not
-// made, nor counted). Every iteration and new best is reported to the
+// made, nor counted; or, on a large instance, within the survey of its
+// matrix that comes before the first iteration). Every iteration and new best is reported to the
 // output. On entry fo == fomin and current == best; on a finished return
 // too (a stopped one may leave the iteration it was in). Both evaluations
 // make the same moves.

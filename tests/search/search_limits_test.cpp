@@ -57,21 +57,41 @@ TEST(SearchLimits, AnnealingHearsAStopWithinALevel) {
   }
 }
 
-// 1100 customers of demand 1 need 7 trucks of 160 (1100 / 160 = 6.9): on
-// their Route of 1108 positions a scan asks between blocks of
-// 2^20 / 1108 = 946 rows of its 1105, so the first scan already hears the
-// stop, and no iteration is made.
-TEST(SearchLimits, TabuSearchHearsAStopWithinAScan) {
+// Says to stop at its `stop_at`-th keep_searching, and notes whether the
+// tabu search got as far as its start.
+class StopAfterAndStart : public StopAfter {
+ public:
+  using StopAfter::StopAfter;
+  bool tabu_started(double /*seconds*/, float /*fo*/) override {
+    started = true;
+    return true;
+  }
+  bool started = false;
+};
+
+// 1100 customers of demand 1 need 7 trucks of 160 (1100 / 160 = 6.9). The
+// matrix of 1101 x 1101 = 1,212,201 cells is surveyed before the first
+// iteration in blocks of 2^20 / 1101 = 952 rows: one question between its
+// two blocks, so a stop there ends the search before it starts. The scan of
+// the Route of 1108 positions asks between blocks of 2^20 / 1108 = 946 rows
+// of its 1105: the second question stops the first iteration inside its
+// scan. Either way no iteration is made.
+TEST(SearchLimits, TabuSearchHearsAStopBeforeAndWithinItsFirstScan) {
   SearchProblem p = random_problem(1100, 3, 1);
   ASSERT_EQ(p.length(), 1108);
-  Settings settings = program_settings(p.customers());
-  settings.time_limit = 1e6f;
-  StopAfter output(1);
-  SearchState state{clock_ms(), p.current, p.best, p.fo, p.fomin, 0, 0};
-  EXPECT_EQ(tabu_search(p.instance(), settings, state, output), SearchEnd::finished);
-  EXPECT_EQ(state.iterations, 0);
-  EXPECT_EQ(output.counts, std::vector<long long>{0});
-  EXPECT_EQ(state.current, p.best);  // the best Route, as a finished search leaves it
+  for (const int stop_at : {1, 2}) {
+    SCOPED_TRACE(stop_at);
+    Settings settings = program_settings(p.customers());
+    settings.time_limit = 1e6f;
+    StopAfterAndStart output(stop_at);
+    SearchState state{clock_ms(), p.current, p.best, p.fo, p.fomin, 0, 0};
+    EXPECT_EQ(tabu_search(p.instance(), settings, state, output), SearchEnd::finished);
+    EXPECT_EQ(output.started, stop_at == 2);
+    EXPECT_EQ(state.iterations, 0);
+    EXPECT_EQ(output.counts, std::vector<long long>(static_cast<std::size_t>(stop_at), 0));
+    EXPECT_EQ(state.current, p.best);  // the best Route, as a finished search leaves it
+    EXPECT_EQ(state.fo, p.fomin);
+  }
 }
 
 // Every distance 0: every tabu move is flat, so the tenure grows by the

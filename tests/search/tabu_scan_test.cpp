@@ -234,4 +234,33 @@ TEST(TabuScanChoice, MatchesThePlainScanAsTheRouteChanges) {
   }
 }
 
+// The survey of a matrix of 1100 x 1100 cells goes in two blocks of rows
+// (2^20 / 1100 = 953 rows, then 147): a cell in the second block that
+// breaks the symmetry, is negative, or is 0.5 (lowest set bit 2^-1) must be
+// seen there as in the first. Every other cell off the diagonal is 1.
+TEST(TabuScan, MatrixSurveyCoversEveryBlockOfRows) {
+  const struct {
+    float at_1050_3, at_3_1050;
+    bool symmetric, non_negative;
+    double largest;
+    int lowest;
+  } cases[] = {{1.0f, 1.0f, true, true, 1.0, 0},
+               {0.5f, 0.5f, true, true, 1.0, -1},
+               {-2.0f, 1.0f, false, false, 2.0, 0},
+               {1.0f, 3.0f, false, true, 3.0, 0}};
+  for (const auto& c : cases) {
+    DistanceMatrix matrix = make_matrix(1099, std::vector<float>(1100 * 1100, 1.0f));
+    for (int k = 0; k < 1100; ++k) matrix.cell(k, k) = 0.0f;
+    matrix.cell(1050, 3) = c.at_1050_3;
+    matrix.cell(3, 1050) = c.at_3_1050;
+    MatrixSurvey survey;
+    ASSERT_TRUE(survey_matrix(matrix, survey, {}));
+    EXPECT_EQ(survey.symmetric, c.symmetric);
+    EXPECT_EQ(survey.cells.non_negative, c.non_negative);
+    EXPECT_EQ(survey.cells.largest, c.largest);
+    EXPECT_TRUE(survey.cells.any_nonzero);
+    EXPECT_EQ(survey.cells.lowest, c.lowest);
+  }
+}
+
 }  // namespace
