@@ -38,6 +38,8 @@ struct NodeLimit {
   std::string_view why;
   bool computed_distances = false;
 };
+// What a caller that never reads the cells themselves takes.
+inline constexpr NodeLimit kComputedDistances{kMaxComputedNodes, {}, true};
 
 // What the file says beyond the instance it gives.
 struct CvrplibFile {

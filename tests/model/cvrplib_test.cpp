@@ -195,7 +195,7 @@ TEST(Cvrplib, ComputedDistancesAreTheMatrixCells) {
   for (const bool round : {false, true}) {
     Instance kept, computed;
     ASSERT_EQ(parse_cvrplib(text, "t.vrp", round, kept), std::nullopt);
-    ASSERT_EQ(parse_cvrplib(text, "t.vrp", round, computed, nullptr, {kMaxComputedNodes, {}, true}), std::nullopt);
+    ASSERT_EQ(parse_cvrplib(text, "t.vrp", round, computed, nullptr, kComputedDistances), std::nullopt);
     ASSERT_TRUE(computed.matrix.cells.empty());
     ASSERT_FALSE(kept.matrix.cells.empty());
     int differing = 0;
@@ -216,7 +216,7 @@ TEST(Cvrplib, ComputedDistancesAreTheMatrixCells) {
   const auto refusal = [](std::string text, const std::string& from, const std::string& to) {
     Instance instance;
     text.replace(text.find(from), from.size(), to);
-    return parse_cvrplib(text, "t.vrp", false, instance, nullptr, {kMaxComputedNodes, {}, true}).value_or("");
+    return parse_cvrplib(text, "t.vrp", false, instance, nullptr, kComputedDistances).value_or("");
   };
   EXPECT_EQ(refusal(small, "DIMENSION : 3", "DIMENSION : 30002"), "t.vrp:3: DIMENSION 30002: more than 30001 nodes");
   const std::string explicit_text = "NAME : s\nTYPE : CVRP\nDIMENSION : 3\nEDGE_WEIGHT_TYPE : EXPLICIT\n"

@@ -194,7 +194,7 @@ SolverInstance checked_instance(const std::string& given, bool round,
     throw Refused{given + ": the file's name must not start with '.' (RESULTS/.NAME-* are unfinished runs)"};
   Instance read;
   CvrplibFile file;
-  refuse_on(read_cvrplib(instance.file.string(), round, read, &file));
+  refuse_on(read_cvrplib(instance.file.string(), round, read, &file, kComputedDistances));
   if (!file.has_capacity) throw Refused{given + ": no CAPACITY"};
   instance.min_trucks = derived_values(program_settings(read.customer_count), read).min_trucks;
   instance.identity = file_identity({{kInstanceFile, instance.file}});
@@ -589,7 +589,7 @@ std::optional<std::string> check_solver_run(const fs::path& folder, int exit_sta
     if (outcome.summary["solution"] != kSolutionFile)
       return name + ": the summary's solution is \"" + outcome.summary["solution"] + "\", not " + kSolutionFile;
     Instance instance;
-    if (auto failure = read_cvrplib((folder / kInstanceFile).string(), round, instance)) return failure;
+    if (auto failure = read_cvrplib((folder / kInstanceFile).string(), round, instance, nullptr, kComputedDistances)) return failure;
     if (auto failure = read_cvrplib_solution(sol, solution)) return failure;
     if (auto failure = check_cvrplib_solution(solution, sol, instance)) return failure;
     if (companion::fixed("%.2f", solution.cost) != outcome.cost_text)

@@ -92,7 +92,7 @@ std::optional<std::string> check_collected(const fs::path& folder, SolverRow& ro
   const fs::path best_file = folder / "best-known.sol";
   if (path_taken(best_file)) {
     Instance instance;
-    if (auto failure = read_cvrplib(instance_file.string(), round, instance)) return failure;
+    if (auto failure = read_cvrplib(instance_file.string(), round, instance, nullptr, kComputedDistances)) return failure;
     BestKnown best;
     if (auto failure = read_best_known(best_file.string(), best_file.string(), best, &instance)) return failure;
     if (!row.best_known || *row.best_known != best.cost)
@@ -410,7 +410,7 @@ int collect_solver_runs(const CollectArguments& arguments, const std::map<std::s
     });
     if (checked == c.rows.end()) continue;
     Instance read;
-    refuse_on(read_cvrplib((results / checked->folder / kInstanceFile).string(), checked->record["round"] == "yes", read));
+    refuse_on(read_cvrplib((results / checked->folder / kInstanceFile).string(), checked->record["round"] == "yes", read, nullptr, kComputedDistances));
     BestKnown best;
     refuse_on(read_best_known(given.value, "--best " + instance + "=" + given.value, best, &read));
   }

@@ -295,7 +295,7 @@ int solve(const Request& request) {
   // them: a large EUC_2D instance keeps no cells for them. The program's
   // swap reads the cells themselves.
   const bool computed = request.neighbourhoods && *request.neighbourhoods != kProgramMoves;
-  refuse_on(read_cvrplib(request.instance, request.round, instance, &file, NodeLimit{kMaxComputedNodes, {}, computed}));
+  refuse_on(read_cvrplib(request.instance, request.round, instance, &file, computed ? kComputedDistances : NodeLimit{}));
   const long long total_demand = check_demands(request.instance, instance, file);
   const Settings settings = settings_of(request, instance);
   const DerivedValues derived = derived_values(settings, instance);
