@@ -210,18 +210,16 @@ TEST(Cvrplib, ComputedDistancesAreTheMatrixCells) {
       EXPECT_EQ(route_sums_exact(computed.matrix, length), route_sums_exact(kept.matrix, length)) << length;
   }
   // Up to 30001 nodes with computed distances; an EXPLICIT instance keeps its matrix and its limit.
-  const std::string small = "NAME : s\nTYPE : CVRP\nDIMENSION : 3\nEDGE_WEIGHT_TYPE : EUC_2D\nCAPACITY : 10\n"
-                            "NODE_COORD_SECTION\n1 0 0\n2 3 0\n3 3 4\nDEMAND_SECTION\n1 0\n2 5\n3 5\n"
-                            "DEPOT_SECTION\n1\n-1\nEOF\n";
-  const auto refusal = [](std::string text, const std::string& from, const std::string& to) {
+  const auto refusal = [&text](const std::string& from, const std::string& to) {
+    std::string changed = text;
+    changed.replace(changed.find(from), from.size(), to);
     Instance instance;
-    text.replace(text.find(from), from.size(), to);
-    return parse_cvrplib(text, "t.vrp", false, instance, nullptr, kComputedDistances).value_or("");
+    return parse_cvrplib(changed, "t.vrp", false, instance, nullptr, kComputedDistances).value_or("");
   };
-  EXPECT_EQ(refusal(small, "DIMENSION : 3", "DIMENSION : 30002"), "t.vrp:3: DIMENSION 30002: more than 30001 nodes");
-  const std::string explicit_text = "NAME : s\nTYPE : CVRP\nDIMENSION : 3\nEDGE_WEIGHT_TYPE : EXPLICIT\n"
-                                    "EDGE_WEIGHT_FORMAT : FULL_MATRIX\nCAPACITY : 10\n";
-  EXPECT_EQ(refusal(explicit_text, "DIMENSION : 3", "DIMENSION : 10002"),
+  const std::string dimension = "DIMENSION : " + std::to_string(nodes) + "\nEDGE_WEIGHT_TYPE : EUC_2D";
+  EXPECT_EQ(refusal(dimension, "DIMENSION : 30002\nEDGE_WEIGHT_TYPE : EUC_2D"),
+            "t.vrp:3: DIMENSION 30002: more than 30001 nodes");
+  EXPECT_EQ(refusal(dimension, "DIMENSION : 10002\nEDGE_WEIGHT_TYPE : EXPLICIT\nEDGE_WEIGHT_FORMAT : FULL_MATRIX"),
             "t.vrp:3: DIMENSION 10002: more than 10001 nodes (the distance matrix alone would take 400 MB; an "
             "EUC_2D instance may have up to 30001)");
 }
